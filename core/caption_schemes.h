@@ -1,0 +1,18 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+namespace lv {
+
+struct caption_scheme {
+    std::int32_t gradient_color_1 = 0;   // 0x00BBGGRR
+    std::int32_t gradient_color_2 = 0;
+    std::int32_t text_color = 0;
+};
+
+// Rows 1..8; row 0 is unused (scheme 0 means a solid caption colour).
+std::array<caption_scheme, 9>& caption_schemes();
+extern const std::array<const char*, 9> caption_scheme_names;   // 0 = "Solid"
+void init_caption_schemes();
+
+}  // namespace lv

@@ -1,0 +1,224 @@
+#pragma once
+// The picture, label and video controls every window shows its content
+// through. Each draws its own face and reveals a new face over what lies
+// beneath with one of the numbered transitions.
+//
+// Common protocol (what callers rely on):
+//  - set_effect(number, speed, grain) arms a transition; it runs the next time
+//    the control is shown (show()/arm()) or refreshed. Setting the number back
+//    to 0 afterwards does not stop a transition that is already running.
+//  - effect_done() is emitted once after every reveal: after a transition that
+//    ran to its end, after a cancelled one, and after an immediate show
+//    (number 0 or a number without a transition).
+//  - cancel mode: 4 any key, 7 a mouse move, 9 either; a cancelled transition
+//    jumps to its last frame.
+//  - set_updates(false) disarms: the control keeps showing its last face
+//    while its content changes; set_updates(true) arms it again.
+//  - Colours are 0x00BBGGRR (red in the low byte) everywhere.
+//  - Geometry is in pixels of the host window.
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QTimer;
+
+namespace lv {
+
+class Transition;   // platform/transitions.h
+
+QColor color_from_bgr(std::int32_t bgr);
+std::int32_t bgr_from_color(const QColor& c);
+
+// The ten border values, in the order the picture and video controls take them.
+struct control_border {
+    bool on = false;
+    std::int32_t inner_color_1 = 0, inner_color_2 = 0;
+    int inner_width = 1, inner_style = 0;
+    std::int32_t outer_color_1 = 0, outer_color_2 = 0;
+    int outer_width = 1, outer_style = 0;
+    std::int32_t middle_color = 0;
+    int middle_width = 0;
+    int total_width() const;   // 0 when off
+};
+
+class EffectControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit EffectControl(QWidget* parent = nullptr);
+    ~EffectControl() override;
+
+    void set_effect(int effect_number, double speed, int grain);
+    void set_effect_number(int n);
+    int effect_number() const { return effect_number_; }
+    double effect_speed() const { return effect_speed_; }
+    int effect_grain() const { return effect_grain_; }
+    void set_cancel_mode(int mode) { cancel_mode_ = mode; }
+    int cancel_mode() const { return cancel_mode_; }
+
+    void set_updates(bool on);
+    bool updates() const { return updates_; }
+
+    // Shows the control; when armed, reveals its face with the pending effect.
+    void show_with_effect();
+    // Redraws now; when armed with a pending effect, runs it.
+    void refresh();
+
+    bool transition_running() const;
+    // Stops a running transition at its last frame (what a cancel does).
+    void finish_transition();
+    // Test hook: the frame the running transition would paint at progress p.
+    QImage transition_frame_at(double p);
+
+    // The face the control shows when no transition runs, at its own size.
+    virtual QImage render_face() = 0;
+
+signals:
+    void effect_done();
+    void clicked();
+    void mouse_moved(QPoint pos);
+    void mouse_pressed(QPoint pos, Qt::MouseButton button);
+    void mouse_released(QPoint pos, Qt::MouseButton button);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Subclasses call this when their face changed while not armed.
+    void face_changed();
+
+private:
+    void start_reveal();
+    void tick();
+    QImage grab_beneath();
+
+    int effect_number_ = 0;
+    double effect_speed_ = 0;
+    int effect_grain_ = 1;
+    int cancel_mode_ = 9;
+    bool updates_ = true;
+    bool pending_reveal_ = false;
+    std::unique_ptr<Transition> transition_;
+    QImage old_face_, new_face_;
+    QTimer* timer_ = nullptr;
+    bool press_inside_ = false;
+};
+
+class PictureControl : public EffectControl {
+    Q_OBJECT
+public:
+    enum draw_mode { natural = 1, stretched = 2, tiled = 3 };
+    explicit PictureControl(QWidget* parent = nullptr);
+
+    // Loads the file; returns the load result (0 or more loaded, -1..-7 failed).
+    // "" empties the control. decode_hint is the size the picture will be
+    // shown at, so large photos decode straight to about that size.
+    int set_file_name(const QString& path, QSize decode_hint = QSize());
+    QString file_name() const { return file_name_; }
+    int load_result() const { return load_result_; }
+    void set_picture(const QImage& image);
+    const QImage& picture() const { return image_; }
+    void set_draw_mode(int mode);
+    int draw_mode() const { return draw_mode_; }
+    int picture_width() const;    // natural size of the loaded picture
+    int picture_height() const;
+    void set_transparent(bool on, std::int32_t bgr_color);
+    void set_border(const control_border& b);
+    const control_border& border() const { return border_; }
+    void set_palette(bool on, int type);
+    int palette_type() const { return palette_type_; }
+    bool palette_on() const { return palette_on_; }
+    void set_preview_value(int v) { preview_value_ = v; }
+
+    QImage render_face() override;
+
+private:
+    QString file_name_;
+    int load_result_ = 0;
+    QImage image_;
+    QSize natural_size_;
+    int draw_mode_ = natural;
+    bool transparent_on_ = false;
+    std::int32_t transparent_color_ = 0;
+    control_border border_;
+    bool palette_on_ = false;
+    int palette_type_ = 0;
+    int preview_value_ = 0;
+};
+
+class LabelControl : public EffectControl {
+    Q_OBJECT
+public:
+    explicit LabelControl(QWidget* parent = nullptr);
+
+    void set_caption(const QString& text);
+    QString caption() const { return caption_; }
+    void set_font(const QString& name, int point_size, bool bold, bool italic);
+    void set_text_color(std::int32_t bgr);
+    void set_relief(int style, int shadow_size);   // styles 0-4, 6, 7; shadow 1-10
+    void set_fill_mode(int mode);                   // 0 plain, 2 colour gradient
+    void set_gradient_kind(int kind);
+    void set_gradient_colors(std::int32_t c1, std::int32_t c2);
+    void set_layout_value(int v);
+    void set_auto_size(bool on);                    // size follows the caption at once
+    // Full-window gradient background: colour, style 0-19, setting (200).
+    void set_background_gradient(std::int32_t bgr, int style, int setting);
+    void clear_background_gradient();
+    void set_button_look(int look);                 // 0 normal, 1 pressed, 2 highlighted
+    void set_transparent_background(bool on);
+
+    QImage render_face() override;
+
+private:
+    void resize_to_caption();
+    QString caption_;
+    QFont font_;
+    std::int32_t text_color_ = 0xFFFFFF;
+    int relief_ = 0, shadow_ = 1;
+    int fill_mode_ = 0, gradient_kind_ = 0;
+    std::int32_t grad1_ = 0, grad2_ = 0;
+    bool auto_size_ = true;
+    bool bg_gradient_ = false;
+    std::int32_t bg_color_ = 0;
+    int bg_style_ = 0, bg_setting_ = 0;
+    int button_look_ = 0;
+    bool transparent_background_ = true;
+};
+
+class VideoControl : public EffectControl {
+    Q_OBJECT
+public:
+    explicit VideoControl(QWidget* parent = nullptr);
+    ~VideoControl() override;
+
+    void set_initial_setting(int v);
+    void set_device_type(const QString& t);
+    void set_avi(bool on);
+    void set_media_mode(int m);
+    // Opens the file and returns the open result (below 0 = failed); "" closes.
+    int set_file_name(const QString& path);
+    int open_result() const { return open_result_; }
+    void set_size_mode(int m);       // 1 natural, 2 stretched
+    // 3 accept (natural size known afterwards), 1 before showing / after
+    // stopping, 5 play, 11 stop.
+    void command(int c);
+    QString status() const;          // "PLAYING" while playing
+    void set_mute(bool on);
+    void set_border(const control_border& b);
+    void set_standard_palette(bool on);
+    QSize natural_size() const;
+
+    QImage render_face() override;
+
+private:
+    struct impl;
+    std::unique_ptr<impl> d_;
+    int open_result_ = 0;
+    int size_mode_ = 1;
+    control_border border_;
+};
+
+}  // namespace lv
