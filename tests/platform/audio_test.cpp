@@ -1,0 +1,418 @@
+// The two audio channels, played for real (Qt Multimedia over GStreamer; on a
+// box without a sound device GStreamer's automatic sink plays into a fake
+// sink in real time) and against a scripted backend for the report ordering.
+#include "platform/audio.h"
+
+#include "core/hooks.h"
+#include "core/state.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool wait_for(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+void pump(int ms) { wait_for([] { return false; }, ms); }
+
+// Milliseconds until `busy` turns false, or -1 when it is still true after `limit_ms`.
+qint64 ms_until_idle(const std::function<bool()>& busy, int limit_ms) {
+    QElapsedTimer t;
+    t.start();
+    if (!wait_for([&] { return !busy(); }, limit_ms)) return -1;
+    return t.elapsed();
+}
+
+std::string vlq(std::uint32_t v) {
+    std::string out(1, static_cast<char>(v & 0x7F));
+    while (v >>= 7) out.insert(out.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+    return out;
+}
+
+std::string be(std::uint32_t v, int bytes) {
+    std::string s;
+    for (int i = bytes - 1; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+std::string le32(std::uint32_t v) {
+    std::string s;
+    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+// One piano note lasting `seconds` at the default tempo (480 ticks = 0.5 s).
+std::string midi_bytes(double seconds) {
+    const auto ticks = static_cast<std::uint32_t>(seconds * 960);
+    std::string ev;
+    ev += std::string("\x00\xC0\x00", 3);                  // program 0
+    ev += std::string("\x00\x90\x3C\x64", 4);              // note on C4
+    ev += vlq(ticks) + std::string("\x80\x3C\x00", 3);     // note off
+    ev += std::string("\x00\xFF\x2F\x00", 4);              // end of track
+    return "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(480, 2) + "MTrk" + be(ev.size(), 4) + ev;
+}
+
+// RIFF MIDI with an INFO list ahead of the data chunk, as editors write it.
+std::string rmi_bytes(const std::string& midi) {
+    const std::string info = "INFO" + std::string("INAM") + le32(6) + std::string("tune\0\0", 6);
+    std::string body = "RMID" + std::string("LIST") + le32(info.size()) + info;
+    body += "data" + le32(midi.size()) + midi;
+    if (midi.size() & 1) body += '\0';
+    return "RIFF" + le32(body.size()) + body;
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool run_tool(const QString& program, const QStringList& args) {
+    if (QStandardPaths::findExecutable(program).isEmpty()) return false;
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+class media_files {
+public:
+    media_files() {
+        base_ = dir_.path().toStdString() + "/";
+        write_file(path("tune.mid"), midi_bytes(1.0));
+        write_file(path("tune.rmi"), rmi_bytes(midi_bytes(1.0)));
+        write_file(path("garbage.wav"), std::string(4000, 'x'));
+        write_file(path("garbage.mp3"), std::string(4000, '\x55'));
+        write_file(path("garbage.mid"), "MThd but not really a midi file at all");
+        tools_ok_ = sine_wav("tone.wav", 1.5, 440) && sine_wav("long.wav", 4, 660) &&
+                    sine_mp3("tone.mp3", 1.5) && sine_mp3("long.mp3", 4);
+    }
+    std::string path(const std::string& name) const { return base_ + name; }
+    bool tools_ok() const { return tools_ok_; }
+
+private:
+    bool sine_wav(const std::string& name, double seconds, int hz) {
+        return run_tool("sox", {"-n", "-r", "22050", "-c", "1", QString::fromStdString(path(name)),
+                                "synth", QString::number(seconds), "sine", QString::number(hz)});
+    }
+    bool sine_mp3(const std::string& name, double seconds) {
+        return run_tool("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                   QString("sine=frequency=440:duration=%1").arg(seconds),
+                                   "-c:a", "libmp3lame", QString::fromStdString(path(name))});
+    }
+    QTemporaryDir dir_;
+    std::string base_;
+    bool tools_ok_ = false;
+};
+
+class AudioPlayback : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        lv::hooks().yield_events = [] { QCoreApplication::processEvents(); };
+        files_ = new media_files;
+    }
+    static void TearDownTestSuite() {
+        lv::audio_unload();
+        delete files_;
+        files_ = nullptr;
+        lv::hooks().yield_events = nullptr;
+    }
+    void SetUp() override {
+        if (!files_->tools_ok()) GTEST_SKIP() << "sox or ffmpeg missing";
+        lv::set_audio_backend(nullptr);
+        lv::audio_load();
+    }
+    void TearDown() override { lv::stop_all_audio(); }
+    static std::string f(const std::string& name) { return files_->path(name); }
+    static media_files* files_;
+};
+media_files* AudioPlayback::files_ = nullptr;
+
+struct kind_case {
+    const char* file;
+    double seconds;
+    bool music;
+};
+
+class AudioPlaysToTheEnd : public AudioPlayback, public ::testing::WithParamInterface<kind_case> {};
+
+// Busy at once after the call, still busy while the file plays (a file that
+// failed would end within milliseconds), idle within its length plus 2 s.
+TEST_P(AudioPlaysToTheEnd, BusyFromPlayUntilShortlyAfterTheEnd) {
+    const kind_case c = GetParam();
+    auto busy = c.music ? lv::music_busy : lv::sound_busy;
+    if (c.music) lv::play_music_file(f(c.file));
+    else lv::play_sound_file(f(c.file));
+    EXPECT_TRUE(busy());
+    const qint64 took = ms_until_idle(busy, static_cast<int>(c.seconds * 1000) + 2000);
+    ASSERT_GE(took, 0) << c.file << " still busy after its length plus 2 s";
+    EXPECT_GE(took, static_cast<qint64>(c.seconds * 600)) << c.file << " ended too early";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AudioPlaysToTheEnd,
+                         ::testing::Values(kind_case{"tone.wav", 1.5, false},
+                                           kind_case{"tone.mp3", 1.5, false},
+                                           kind_case{"tune.mid", 1.0, false},
+                                           kind_case{"tune.rmi", 1.0, false},
+                                           kind_case{"tone.wav", 1.5, true},
+                                           kind_case{"tone.mp3", 1.5, true}));
+
+TEST_F(AudioPlayback, Mp3CountsAsBusyOnlyThroughItsPlayer) {
+    lv::play_sound_file(f("tone.mp3"));
+    EXPECT_TRUE(lv::sound_mp3_playing());
+    EXPECT_TRUE(lv::sound_busy());
+    EXPECT_FALSE(lv::music_busy());
+    ASSERT_TRUE(wait_for([] { return !lv::sound_mp3_playing(); }, 3500));
+    EXPECT_FALSE(lv::sound_busy());
+}
+
+TEST_F(AudioPlayback, WavStartedDuringMp3StopsItAndLeavesTheOtherChannel) {
+    lv::play_sound_file(f("long.mp3"));
+    lv::play_music_file(f("long.wav"));
+    pump(500);   // both well under way
+    ASSERT_TRUE(lv::sound_mp3_playing());
+    ASSERT_TRUE(lv::music_busy());
+
+    lv::play_sound_file(f("tone.wav"));
+    EXPECT_FALSE(lv::sound_mp3_playing());
+    EXPECT_TRUE(lv::sound_busy());
+    EXPECT_TRUE(lv::music_busy());
+    // The WAV's own end, not the MP3's, ends the sound channel.
+    EXPECT_GE(ms_until_idle(lv::sound_busy, 3500), 0);
+    EXPECT_TRUE(lv::music_busy());
+}
+
+TEST_F(AudioPlayback, RestartingAChannelKeepsItBusyForTheNewFile) {
+    lv::play_sound_file(f("tone.wav"));
+    pump(1000);
+    lv::play_sound_file(f("long.wav"));
+    pump(1500);   // the first file would have ended 0.5 s ago
+    EXPECT_TRUE(lv::sound_busy());
+}
+
+TEST_F(AudioPlayback, StopEndsTheChannelAtOnce) {
+    lv::play_sound_file(f("long.wav"));
+    lv::play_music_file(f("long.mp3"));
+    lv::stop_sound();
+    EXPECT_FALSE(lv::sound_busy());
+    EXPECT_TRUE(lv::music_busy());
+    lv::stop_all_audio();
+    EXPECT_FALSE(lv::music_busy());
+    // And stays stopped: no late report turns it back on.
+    pump(300);
+    EXPECT_FALSE(lv::sound_busy());
+    EXPECT_FALSE(lv::music_busy());
+}
+
+TEST_F(AudioPlayback, EmptyNameChangesNothing) {
+    lv::play_music_file(f("long.wav"));
+    lv::play_music_file("");
+    EXPECT_TRUE(lv::music_busy());
+}
+
+// A file that cannot be opened or played leaves its channel idle instead of
+// busy until someone stops it.
+TEST_F(AudioPlayback, MissingAndCorruptFilesLeaveTheChannelIdle) {
+    for (const std::string name : {"missing.wav", "missing.mp3", "garbage.wav", "garbage.mp3",
+                                   "garbage.mid"}) {
+        lv::play_sound_file(f(name));
+        EXPECT_GE(ms_until_idle(lv::sound_busy, 2000), 0) << name;
+        lv::play_music_file(f(name));
+        EXPECT_GE(ms_until_idle(lv::music_busy, 2000), 0) << name;
+    }
+    // The channel still plays the next good file.
+    lv::play_sound_file(f("tone.wav"));
+    EXPECT_GE(ms_until_idle(lv::sound_busy, 3500), 1000);
+}
+
+// ---------------------------------------------------------------------------
+// Scripted backend: who started what, and reports fired by the test.
+
+struct started {
+    std::string source;
+    std::string content;                       // the source's bytes when it started
+    std::function<void()> stopped;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+class fake_playback : public lv::audio_playback {
+public:
+    explicit fake_playback(std::shared_ptr<bool> alive) : alive_(std::move(alive)) {}
+    ~fake_playback() override { *alive_ = false; }
+
+private:
+    std::shared_ptr<bool> alive_;
+};
+
+class AudioChannels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lv::hooks().yield_events = [] { QCoreApplication::processEvents(); };
+        lv::set_audio_backend([this](const std::string& source, std::function<void()> stopped) {
+            started s;
+            s.source = source;
+            std::ifstream in(source, std::ios::binary);
+            s.content.assign(std::istreambuf_iterator<char>(in), {});
+            s.stopped = std::move(stopped);
+            auto p = std::make_unique<fake_playback>(s.alive);
+            log.push_back(s);
+            return p;
+        });
+        lv::audio_load();
+    }
+    void TearDown() override {
+        lv::audio_unload();
+        lv::set_audio_backend(nullptr);
+        lv::hooks().yield_events = nullptr;
+    }
+    std::vector<started> log;
+};
+
+TEST_F(AudioChannels, LateEndReportOfAReplacedFileDoesNotEndTheNewOne) {
+    lv::play_sound_file("/x/first.wav");
+    lv::play_sound_file("/x/second.wav");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_FALSE(*log[0].alive);          // the first player was stopped and freed
+    log[0].stopped();                     // ... and reports its end late
+    EXPECT_TRUE(lv::sound_busy());
+    log[1].stopped();
+    EXPECT_FALSE(lv::sound_busy());
+    log[1].stopped();                     // a repeated report is harmless
+    EXPECT_FALSE(lv::sound_busy());
+}
+
+TEST_F(AudioChannels, EndReportAfterStopDoesNotTouchTheNextFile) {
+    lv::play_music_file("/x/a.mid");
+    lv::stop_music();
+    lv::play_music_file("/x/b.mid");
+    log[0].stopped();
+    EXPECT_TRUE(lv::music_busy());
+}
+
+TEST_F(AudioChannels, Mp3EndingInAnyCaseGoesToTheMediaPlayer) {
+    lv::play_sound_file("/x/song.Mp3");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_TRUE(lv::sound_mp3_playing());
+    EXPECT_TRUE(lv::sound_busy());
+    log[0].stopped();
+    EXPECT_FALSE(lv::sound_mp3_playing());
+    EXPECT_FALSE(lv::sound_busy());
+}
+
+TEST_F(AudioChannels, AFileFailingDuringItsStartLeavesTheChannelIdle) {
+    lv::set_audio_backend([](const std::string&, std::function<void()> stopped) {
+        stopped();   // fails before the start returns
+        return std::make_unique<fake_playback>(std::make_shared<bool>(true));
+    });
+    lv::play_sound_file("/x/a.wav");
+    EXPECT_FALSE(lv::sound_busy());
+    lv::play_sound_file("/x/a.mp3");
+    EXPECT_FALSE(lv::sound_busy());
+}
+
+TEST_F(AudioChannels, RiffMidiIsUnwrappedAndTheDeviceTypeCarriesOver) {
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString() + "/";
+    const std::string midi = midi_bytes(0.5);
+    write_file(base + "a.rmi", rmi_bytes(midi));
+    write_file(base + "b.xyz", rmi_bytes(midi));
+    write_file(base + "c.wav", "RIFF....WAVE");
+
+    lv::play_sound_file(base + "a.rmi");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].source, base + "a.rmi");
+    EXPECT_EQ(log[0].content, midi);
+
+    // An unknown ending keeps the MIDI device of the file before.
+    lv::play_sound_file(base + "b.xyz");
+    EXPECT_EQ(log.back().content, midi);
+
+    lv::play_sound_file(base + "c.wav");
+    EXPECT_EQ(log.back().source, base + "c.wav");
+    // Still "WaveAudio": a RIFF MIDI file under another name plays as it is.
+    lv::play_sound_file(base + "b.xyz");
+    EXPECT_EQ(log.back().source, base + "b.xyz");
+}
+
+TEST_F(AudioChannels, ChannelsUsedBeforeLoadingLoadThemselves) {
+    lv::audio_unload();
+    ASSERT_FALSE(lv::audio_loaded());
+    EXPECT_FALSE(lv::sound_busy());
+    lv::play_sound_file("/x/a.wav");
+    EXPECT_TRUE(lv::audio_loaded());
+    EXPECT_TRUE(lv::sound_busy());
+    lv::audio_unload();
+    lv::stop_music();
+    EXPECT_TRUE(lv::audio_loaded());
+}
+
+TEST_F(AudioChannels, LoadTwiceUnloadTwice) {
+    lv::play_sound_file("/x/a.wav");
+    lv::play_music_file("/x/b.mp3");
+    lv::audio_load();                      // already loaded: nothing changes
+    EXPECT_TRUE(lv::sound_busy());
+    EXPECT_TRUE(lv::music_busy());
+    lv::audio_unload();
+    EXPECT_FALSE(lv::sound_busy());
+    EXPECT_FALSE(lv::music_busy());
+    for (const started& s : log) EXPECT_FALSE(*s.alive);
+    lv::audio_unload();
+    EXPECT_FALSE(lv::audio_loaded());
+}
+
+TEST_F(AudioChannels, EditorControlReportsItsOwnEnd) {
+    lv::audio_control c;
+    int ends = 0;
+    c.on_stopped = [&] { ++ends; };
+    c.device_type = "WaveAudio";
+    c.open_and_play("/x/a.wav");
+    c.open_and_play("/x/b.wav");
+    log[0].stopped();
+    EXPECT_EQ(ends, 0);
+    EXPECT_TRUE(c.playing());
+    log[1].stopped();
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(c.playing());
+    c.open_and_play("/x/c.wav");
+    c.stop_and_close();
+    log[2].stopped();
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(AudioChannels, CdTrackGivesUpWithoutADisc) {
+    lv::audio_control c;
+    QTemporaryDir dir;
+    const std::string not_a_drive = dir.path().toStdString() + "/plain-file";
+    write_file(not_a_drive, "not a cd drive");
+    const std::string saved = lv::settings().cda_devicename;
+    for (const std::string& device : {std::string("/nonexistent/cdrom"), not_a_drive}) {
+        lv::settings().cda_devicename = device;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(lv::play_cd_track(c, 3), 1) << device;
+        EXPECT_LT(t.elapsed(), 2000);
+        EXPECT_FALSE(c.playing());
+    }
+    lv::settings().cda_devicename = saved;
+    EXPECT_TRUE(log.empty());
+}
+
+}  // namespace
