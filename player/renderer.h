@@ -3,7 +3,13 @@
 // picture or video, caption, and the load-error banner. The player calls one
 // procedure per state of its main loop; the custom editor's preview window
 // reuses the same procedures on its own host window.
+//
+// All geometry is in pixels of the host window; the host's current inner
+// size is read at every call, so a resized host lays out anew.
+#include <QImage>
+#include <QRect>
 #include <QWidget>
+#include <cstdint>
 #include <string>
 
 namespace lv {
@@ -11,6 +17,18 @@ namespace lv {
 class PictureControl;
 class LabelControl;
 class VideoControl;
+
+// The standard sixteen-colour palette as 0x00BBGGRR; an index outside 0-15
+// is clamped into the table.
+std::int32_t palette16_color(int index);
+
+// Where display positions 0-2 put an element of w x h pixels in a W x H
+// window: the fit at percent (100, 75, 50), rounded to whole pixels. An
+// element whose size reads as zero gets the whole window.
+QRect fit_rect(int W, int H, double w, double h, double percent);
+
+// The texts the picture control's load results stand for ("" below -7).
+std::string load_result_text(int code);
 
 class Renderer {
 public:
@@ -23,6 +41,9 @@ public:
     // What is drawn: the player's current 1-based sequence index.
     int image_index = 1;
     int no_images_mode = 0;
+    // The placeholder picture display_picture shows when no_images_mode is 1.
+    // A plain stand-in is used while it is null.
+    QImage no_images_picture;
 
     // Results the engine reads.
     int load_error = 0;
