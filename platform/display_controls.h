@@ -13,7 +13,14 @@
 //  - cancel mode: 4 any key, 7 a mouse move, 9 either; a cancelled transition
 //    jumps to its last frame.
 //  - set_updates(false) disarms: the control keeps showing its last face
-//    while its content changes; set_updates(true) arms it again.
+//    while its content changes; set_updates(true) arms it again, and the
+//    old face stays up until the reveal that shows the new one.
+//  - A reveal runs when an armed control is shown after being hidden, or is
+//    shown or refreshed after its face changed while it was disarmed or
+//    hidden, or after set_effect armed a transition. Plain show() counts as
+//    show_with_effect(). A reveal starts from what lies beneath the control
+//    (its parent and the siblings below it), never from its own old face.
+//  - Changes to an armed, visible control redraw it at once, without effect.
 //  - Colours are 0x00BBGGRR (red in the low byte) everywhere.
 //  - Geometry is in pixels of the host window.
 #include <QImage>
@@ -22,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 
+class QPainter;
 class QTimer;
 
 namespace lv {
@@ -43,6 +51,10 @@ struct control_border {
     int total_width() const;   // 0 when off
 };
 
+// Paints the border bands inside r, from the outer edge in; the content
+// goes inside r shrunk by total_width() on every side.
+void paint_border(QPainter& painter, const QRect& r, const control_border& b);
+
 class EffectControl : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +63,8 @@ public:
 
     void set_effect(int effect_number, double speed, int grain);
     void set_effect_number(int n);
+    void set_effect_speed(double speed) { effect_speed_ = speed; }
+    void set_effect_grain(int grain) { effect_grain_ = grain; }
     int effect_number() const { return effect_number_; }
     double effect_speed() const { return effect_speed_; }
     int effect_grain() const { return effect_grain_; }
@@ -62,6 +76,7 @@ public:
 
     // Shows the control; when armed, reveals its face with the pending effect.
     void show_with_effect();
+    void setVisible(bool visible) override;
     // Redraws now; when armed with a pending effect, runs it.
     void refresh();
 
@@ -83,27 +98,43 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Subclasses call this when their face changed while not armed.
+    // Subclasses call this whenever their face changed: an armed, visible
+    // control redraws at once; otherwise the change waits for the reveal.
     void face_changed();
+    // True while the face changes by itself (a playing video): a running
+    // transition then reveals the current face on every frame.
+    virtual bool live_face() const { return false; }
+    // The face as last rendered (cached until face_changed or a resize).
+    const QImage& current_face();
 
 private:
     void start_reveal();
     void tick();
+    void end_reveal();
     QImage grab_beneath();
+    QImage compose_new_face();
 
     int effect_number_ = 0;
     double effect_speed_ = 0;
     int effect_grain_ = 1;
     int cancel_mode_ = 9;
     bool updates_ = true;
+    bool shown_ = false;          // shown by the program (not merely not hidden)
     bool pending_reveal_ = false;
+    bool frozen_until_reveal_ = false;   // changed while disarmed: the old face stays up
     std::unique_ptr<Transition> transition_;
-    QImage old_face_, new_face_;
+    QImage old_face_, new_face_, frame_;
+    QImage face_cache_, frozen_face_;
+    bool face_dirty_ = true;
     QTimer* timer_ = nullptr;
+    qint64 started_ms_ = 0;
+    int duration_ms_ = 0;
+    QPointF cancel_origin_;
     bool press_inside_ = false;
 };
 
@@ -114,8 +145,10 @@ public:
     explicit PictureControl(QWidget* parent = nullptr);
 
     // Loads the file; returns the load result (0 or more loaded, -1..-7 failed).
-    // "" empties the control. decode_hint is the size the picture will be
-    // shown at, so large photos decode straight to about that size.
+    // "" empties the control. decode_hint is the box the picture will be
+    // stretched into, so large photos decode straight to about that size;
+    // give it only for stretched pictures (drawn at natural size or tiled,
+    // a reduced picture is decoded again whole when first drawn).
     int set_file_name(const QString& path, QSize decode_hint = QSize());
     QString file_name() const { return file_name_; }
     int load_result() const { return load_result_; }
@@ -136,9 +169,15 @@ public:
     QImage render_face() override;
 
 private:
+    const QImage& shown_image();   // image_ through the palette and the transparent colour
+    int repalette();               // remakes paletted_; 0 or -4 / -5
     QString file_name_;
     int load_result_ = 0;
-    QImage image_;
+    QImage image_;                 // as decoded (may be smaller than natural_size_)
+    QImage paletted_;              // image_ through the palette; null in true colour
+    QImage shown_;
+    bool shown_dirty_ = true;
+    bool reduced_ = false;         // image_ was decoded below its natural size
     QSize natural_size_;
     int draw_mode_ = natural;
     bool transparent_on_ = false;
@@ -168,12 +207,17 @@ public:
     void set_background_gradient(std::int32_t bgr, int style, int setting);
     void clear_background_gradient();
     void set_button_look(int look);                 // 0 normal, 1 pressed, 2 highlighted
+    int button_look() const { return button_look_; }
     void set_transparent_background(bool on);
+    void set_back_color(std::int32_t bgr);          // fill when not transparent
+    // The size the caption takes with the current font and relief.
+    QSize caption_size() const;
 
     QImage render_face() override;
 
 private:
     void resize_to_caption();
+    void looks_changed();
     QString caption_;
     QFont font_;
     std::int32_t text_color_ = 0xFFFFFF;
@@ -186,6 +230,8 @@ private:
     int bg_style_ = 0, bg_setting_ = 0;
     int button_look_ = 0;
     bool transparent_background_ = true;
+    std::int32_t back_color_ = 0;
+    int layout_value_ = 0;
 };
 
 class VideoControl : public EffectControl {
@@ -210,10 +256,15 @@ public:
     void set_border(const control_border& b);
     void set_standard_palette(bool on);
     QSize natural_size() const;
+    bool muted() const;
 
     QImage render_face() override;
 
+protected:
+    bool live_face() const override;
+
 private:
+    bool load_fresh();   // loads the open file again, ready to play from its start
     struct impl;
     std::unique_ptr<impl> d_;
     int open_result_ = 0;

@@ -1,0 +1,462 @@
+#include "platform/display_controls.h"
+
+#include "platform/picture_decode.h"
+#include "platform/transitions.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+namespace lv {
+
+QColor color_from_bgr(std::int32_t bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+std::int32_t bgr_from_color(const QColor& c) {
+    return std::int32_t(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
+// ---- Border -----------------------------------------------------------------
+
+int control_border::total_width() const {
+    if (!on) return 0;
+    int w = std::clamp(middle_width, 0, 30);
+    if (outer_style > 0) w += std::clamp(outer_width, 1, 30);
+    if (inner_style > 0) w += std::clamp(inner_width, 1, 30);
+    return w;
+}
+
+namespace {
+
+// One band of width w inside r: style 1 raised (first colour on the top and
+// left edges), style 2 sunken (first colour on the bottom and right edges).
+void paint_band(QPainter& p, QRect r, int w, int style, std::int32_t c1, std::int32_t c2) {
+    const QColor light = color_from_bgr(style == 2 ? c2 : c1), dark = color_from_bgr(style == 2 ? c1 : c2);
+    for (int i = 0; i < w && r.width() > 0 && r.height() > 0; ++i) {
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), dark);
+        p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 1), dark);
+        r.adjust(1, 1, -1, -1);
+    }
+}
+
+}  // namespace
+
+void paint_border(QPainter& p, const QRect& rect, const control_border& b) {
+    if (b.total_width() == 0) return;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QRect r = rect;
+    if (b.outer_style > 0) {
+        const int w = std::clamp(b.outer_width, 1, 30);
+        paint_band(p, r, w, b.outer_style, b.outer_color_1, b.outer_color_2);
+        r.adjust(w, w, -w, -w);
+    }
+    const int mw = std::clamp(b.middle_width, 0, 30);
+    if (mw > 0 && r.width() > 0 && r.height() > 0) {
+        const QColor c = color_from_bgr(b.middle_color);
+        p.fillRect(QRect(r.left(), r.top(), r.width(), mw), c);
+        p.fillRect(QRect(r.left(), r.bottom() - mw + 1, r.width(), mw), c);
+        p.fillRect(QRect(r.left(), r.top(), mw, r.height()), c);
+        p.fillRect(QRect(r.right() - mw + 1, r.top(), mw, r.height()), c);
+        r.adjust(mw, mw, -mw, -mw);
+    }
+    if (b.inner_style > 0) paint_band(p, r, std::clamp(b.inner_width, 1, 30), b.inner_style, b.inner_color_1, b.inner_color_2);
+    p.restore();
+}
+
+// ---- EffectControl --------------------------------------------------------------
+
+namespace {
+// One clock for every control's transitions.
+qint64 clock_ms() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+}  // namespace
+
+EffectControl::EffectControl(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    timer_ = new QTimer(this);
+    timer_->setInterval(16);
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &EffectControl::tick);
+}
+
+EffectControl::~EffectControl() {
+    if (transition_ && qApp) qApp->removeEventFilter(this);
+}
+
+void EffectControl::set_effect(int effect_number, double speed, int grain) {
+    effect_number_ = effect_number;
+    effect_speed_ = speed;
+    effect_grain_ = grain;
+    if (effect_number > 0) pending_reveal_ = true;
+}
+
+void EffectControl::set_effect_number(int n) {
+    // A running transition keeps its own number.
+    effect_number_ = n;
+    if (n > 0) pending_reveal_ = true;
+}
+
+void EffectControl::set_updates(bool on) {
+    if (on == updates_) return;
+    if (!on) {
+        // Keep showing what was on screen; a running reveal still ends on
+        // the face it started with (end_reveal freezes that one).
+        frozen_face_ = face_cache_;
+    }
+    updates_ = on;
+    if (on && !transition_) update();
+}
+
+void EffectControl::setVisible(bool visible) {
+    if (!visible) {
+        if (transition_) end_reveal();
+        shown_ = false;
+        frozen_until_reveal_ = false;   // the next show reveals anyway
+        QWidget::setVisible(false);
+        return;
+    }
+    const bool was_shown = shown_;
+    shown_ = true;
+    QWidget::setVisible(true);
+    if (!was_shown) pending_reveal_ = true;
+    if (updates_ && pending_reveal_) start_reveal();
+}
+
+void EffectControl::show_with_effect() { show(); }
+
+void EffectControl::refresh() {
+    if (updates_ && shown_ && pending_reveal_) {
+        start_reveal();
+        return;
+    }
+    if (isVisible()) repaint();
+}
+
+bool EffectControl::transition_running() const { return transition_ != nullptr; }
+
+void EffectControl::finish_transition() { end_reveal(); }
+
+QImage EffectControl::transition_frame_at(double p) {
+    if (!transition_) return QImage();
+    QImage out(new_face_.size(), new_face_.format());
+    transition_->paint(out, old_face_, new_face_, std::clamp(p, 0.0, 1.0));
+    return out;
+}
+
+const QImage& EffectControl::current_face() {
+    if (face_dirty_ || face_cache_.size() != size()) {
+        face_cache_ = render_face();
+        face_dirty_ = false;
+    }
+    return face_cache_;
+}
+
+void EffectControl::face_changed() {
+    face_dirty_ = true;
+    if (!updates_ || !shown_) {
+        pending_reveal_ = true;   // shown with the next reveal
+        if (!updates_) frozen_until_reveal_ = true;
+        return;
+    }
+    // A running reveal ends on the face it started with.
+    if (!transition_) update();
+}
+
+QImage EffectControl::compose_new_face() {
+    QImage out = old_face_.copy();
+    QPainter p(&out);
+    p.drawImage(0, 0, current_face());
+    return out;
+}
+
+void EffectControl::start_reveal() {
+    if (transition_) end_reveal();   // the earlier reveal reports its end first
+    pending_reveal_ = false;
+    frozen_until_reveal_ = false;
+    std::unique_ptr<Transition> t;
+    int duration = 0;
+    if (has_transition(effect_number_) && width() > 0 && height() > 0) {
+        duration = transition_duration_ms(effect_number_, effect_speed_, effect_grain_);
+        if (duration > 0) t = Transition::create(effect_number_, effect_grain_, size());
+    }
+    if (!t) {
+        update();
+        // Reported from the event loop, as after a transition.
+        QTimer::singleShot(0, this, [this] { emit effect_done(); });
+        return;
+    }
+    old_face_ = grab_beneath();
+    new_face_ = compose_new_face();
+    frame_ = old_face_.copy();
+    transition_ = std::move(t);
+    duration_ms_ = duration;
+    started_ms_ = clock_ms();
+    cancel_origin_ = QCursor::pos();
+    qApp->installEventFilter(this);
+    timer_->start();
+    update();
+}
+
+void EffectControl::tick() {
+    if (!transition_) return;
+    const double p = double(clock_ms() - started_ms_) / duration_ms_;
+    if (p >= 1.0) {
+        end_reveal();
+        return;
+    }
+    if (live_face()) {
+        face_dirty_ = true;
+        new_face_ = compose_new_face();
+    }
+    transition_->paint(frame_, old_face_, new_face_, p);
+    update();
+}
+
+void EffectControl::end_reveal() {
+    if (!transition_) return;
+    timer_->stop();
+    qApp->removeEventFilter(this);
+    transition_.reset();
+    old_face_ = new_face_ = frame_ = QImage();
+    if (!updates_) frozen_face_ = face_cache_;
+    update();
+    emit effect_done();
+}
+
+QImage EffectControl::grab_beneath() {
+    QImage img(size(), QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QWidget* win = window();
+    if (win == this) return img;
+    // Ancestors from the window down to this control.
+    std::vector<QWidget*> chain;
+    for (QWidget* w = this; w && w != win; w = w->parentWidget()) chain.push_back(w);
+    chain.push_back(win);
+    std::reverse(chain.begin(), chain.end());
+
+    QPainter painter(&img);
+    const QPoint origin = mapTo(win, QPoint(0, 0));
+    const QRect area(origin, size());   // window coordinates
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        QWidget* a = chain[i];
+        QWidget* next = chain[i + 1];
+        const QPoint a_origin = a == win ? QPoint(0, 0) : a->mapTo(win, QPoint(0, 0));
+        const QRect a_area = area.translated(-a_origin).intersected(a->rect());
+        if (a_area.isEmpty()) break;
+        const bool opaque = a->isWindow() || a->autoFillBackground();
+        a->render(&painter, a_area.topLeft() + a_origin - origin, QRegion(a_area),
+                  opaque ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
+        // Siblings below the next link of the chain, bottom first.
+        for (QObject* o : a->children()) {
+            if (o == next) break;
+            QWidget* c = qobject_cast<QWidget*>(o);
+            if (!c || c->isWindow() || c->isHidden()) continue;
+            const QRect c_area = a_area.intersected(c->geometry()).translated(-c->pos());
+            if (c_area.isEmpty()) continue;
+            QWidget::RenderFlags flags = QWidget::DrawChildren;
+            if (c->autoFillBackground()) flags |= QWidget::DrawWindowBackground;
+            c->render(&painter, c_area.topLeft() + c->pos() + a_origin - origin, QRegion(c_area), flags);
+        }
+    }
+    return img;
+}
+
+void EffectControl::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (transition_) {
+        p.drawImage(0, 0, frame_);
+        return;
+    }
+    if (!updates_ || frozen_until_reveal_) {
+        if (!frozen_face_.isNull()) p.drawImage(0, 0, frozen_face_);
+        return;
+    }
+    p.drawImage(0, 0, current_face());
+}
+
+void EffectControl::resizeEvent(QResizeEvent*) { face_dirty_ = true; }
+
+void EffectControl::mousePressEvent(QMouseEvent* e) {
+    press_inside_ = true;
+    emit mouse_pressed(e->position().toPoint(), e->button());
+}
+
+void EffectControl::mouseReleaseEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    const bool click = press_inside_ && rect().contains(pos);
+    press_inside_ = false;
+    QPointer<EffectControl> self(this);
+    emit mouse_released(pos, e->button());
+    if (click && self) emit clicked();
+}
+
+void EffectControl::mouseMoveEvent(QMouseEvent* e) { emit mouse_moved(e->position().toPoint()); }
+
+bool EffectControl::eventFilter(QObject*, QEvent* event) {
+    if (!transition_) return false;
+    const bool by_key = cancel_mode_ == 4 || cancel_mode_ == 9;
+    const bool by_mouse = cancel_mode_ == 7 || cancel_mode_ == 9;
+    if (by_key && event->type() == QEvent::KeyPress) {
+        end_reveal();
+    } else if (by_mouse && event->type() == QEvent::MouseMove) {
+        // Only a real move: windows appearing under a still mouse report one too.
+        if (static_cast<QMouseEvent*>(event)->globalPosition() != cancel_origin_) end_reveal();
+    }
+    return false;   // the key or move still reaches its window
+}
+
+// ---- PictureControl ---------------------------------------------------------------
+
+PictureControl::PictureControl(QWidget* parent) : EffectControl(parent) {}
+
+int PictureControl::repalette() {
+    paletted_ = QImage();
+    shown_dirty_ = true;
+    if (!palette_on_ || image_.isNull() || (palette_type_ != 1 && palette_type_ != 5)) return 0;
+    QImage copy = image_;
+    const int code = apply_palette(copy, palette_type_);
+    if (code == 0) paletted_ = std::move(copy);
+    return code;
+}
+
+int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
+    file_name_ = path;
+    image_ = paletted_ = QImage();
+    natural_size_ = QSize();
+    reduced_ = false;
+    shown_dirty_ = true;
+    load_result_ = 0;
+    if (!path.isEmpty()) {
+        decoded_picture d = decode_picture(path, decode_hint);
+        load_result_ = d.code;
+        if (d.code >= 0) {
+            image_ = std::move(d.image);
+            natural_size_ = d.natural_size;
+            reduced_ = image_.size() != natural_size_;
+            const int palette_code = repalette();
+            if (palette_code < 0) {
+                load_result_ = palette_code;
+                image_ = QImage();
+                natural_size_ = QSize();
+                reduced_ = false;
+            }
+        }
+    }
+    face_changed();
+    return load_result_;
+}
+
+void PictureControl::set_picture(const QImage& image) {
+    file_name_.clear();
+    load_result_ = 0;
+    reduced_ = false;
+    image_ = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                     : image.convertToFormat(QImage::Format_RGB32);
+    natural_size_ = image_.size();
+    repalette();
+    face_changed();
+}
+
+void PictureControl::set_draw_mode(int mode) {
+    if (mode == draw_mode_) return;
+    draw_mode_ = mode;
+    face_changed();
+}
+
+int PictureControl::picture_width() const { return natural_size_.isValid() ? natural_size_.width() : 0; }
+int PictureControl::picture_height() const { return natural_size_.isValid() ? natural_size_.height() : 0; }
+
+void PictureControl::set_transparent(bool on, std::int32_t bgr_color) {
+    if (on == transparent_on_ && bgr_color == transparent_color_) return;
+    transparent_on_ = on;
+    transparent_color_ = bgr_color;
+    shown_dirty_ = true;
+    face_changed();
+}
+
+void PictureControl::set_border(const control_border& b) {
+    border_ = b;
+    face_changed();
+}
+
+void PictureControl::set_palette(bool on, int type) {
+    if (on == palette_on_ && type == palette_type_) return;
+    palette_on_ = on;
+    palette_type_ = type;
+    repalette();   // a picture that cannot take the palette stays in true colour
+    face_changed();
+}
+
+const QImage& PictureControl::shown_image() {
+    if (!shown_dirty_) return shown_;
+    shown_dirty_ = false;
+    const QImage& base = paletted_.isNull() ? image_ : paletted_;
+    if (!transparent_on_ || base.isNull()) {
+        shown_ = base;
+        return shown_;
+    }
+    // The key is matched on the picture's own colours, before any palette.
+    const QRgb key = color_from_bgr(transparent_color_).rgb() & 0xFFFFFF;
+    QImage keyed = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage source = image_.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < keyed.height(); ++y) {
+        const QRgb* s = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        QRgb* d = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x)
+            if ((s[x] & 0xFFFFFF) == key) d[x] = 0;
+    }
+    shown_ = std::move(keyed);
+    return shown_;
+}
+
+QImage PictureControl::render_face() {
+    QImage face(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    face.fill(Qt::transparent);
+    if (image_.isNull()) return face;
+    if (reduced_ && draw_mode_ != stretched && !file_name_.isEmpty()) {
+        // Shown at its own size after all: decode it whole.
+        decoded_picture d = decode_picture(file_name_);
+        if (d.code >= 0) {
+            image_ = std::move(d.image);
+            natural_size_ = d.natural_size;
+            reduced_ = false;
+            repalette();
+        }
+    }
+    const QImage& img = shown_image();
+    QPainter p(&face);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const int bw = border_.total_width();
+    if (draw_mode_ == stretched) {
+        const QRect inner = face.rect().adjusted(bw, bw, -bw, -bw);
+        if (!inner.isEmpty()) p.drawImage(inner, img);
+        paint_border(p, face.rect(), border_);
+    } else if (draw_mode_ == tiled) {
+        const QImage tile = img.size() == natural_size_ ? img : img.scaled(natural_size_, Qt::IgnoreAspectRatio,
+                                                                           Qt::SmoothTransformation);
+        p.fillRect(face.rect(), QBrush(tile));
+        paint_border(p, face.rect(), border_);
+    } else {
+        const QRect r(QPoint(0, 0), natural_size_);
+        p.drawImage(r, img);
+        paint_border(p, r, border_);
+    }
+    return face;
+}
+
+}  // namespace lv

@@ -1,0 +1,504 @@
+#include "platform/picture_decode.h"
+
+#include <Magick++.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRgb>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+namespace lv {
+
+picture_limits& picture_decode_limits() {
+    static picture_limits limits;
+    return limits;
+}
+
+namespace {
+
+constexpr int code_missing = -1, code_unknown = -2, code_memory = -3, code_dither = -4, code_quantize = -5,
+              code_unreadable = -6, code_too_large = -7;
+
+std::uint16_t le16(const QByteArray& b, int at) {
+    if (at + 2 > b.size()) return 0;
+    return std::uint16_t(std::uint8_t(b[at]) | (std::uint8_t(b[at + 1]) << 8));
+}
+std::uint32_t le32(const QByteArray& b, int at) {
+    if (at + 4 > b.size()) return 0;
+    return std::uint32_t(le16(b, at)) | (std::uint32_t(le16(b, at + 2)) << 16);
+}
+bool bytes_at(const QByteArray& b, int at, const char* sig, int n) {
+    return at + n <= b.size() && std::memcmp(b.constData() + at, sig, std::size_t(n)) == 0;
+}
+
+bool is_dib_header_size(std::uint32_t n) {
+    return n == 12 || n == 40 || n == 52 || n == 56 || n == 64 || n == 108 || n == 124;
+}
+
+bool looks_like_bmp(const QByteArray& h) {
+    return bytes_at(h, 0, "BM", 2) && h.size() >= 18 && is_dib_header_size(le32(h, 14));
+}
+
+bool looks_like_packed_dib(const QByteArray& h) {
+    const std::uint32_t n = le32(h, 0);
+    if (!is_dib_header_size(n) || h.size() < int(n)) return false;
+    const int planes_at = n == 12 ? 8 : 12;
+    const int bits = le16(h, planes_at + 2);
+    return le16(h, planes_at) == 1 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+bool looks_like_pcx(const QByteArray& h) {
+    if (h.size() < 128 || std::uint8_t(h[0]) != 0x0A) return false;
+    const int version = std::uint8_t(h[1]), encoding = std::uint8_t(h[2]), bits = std::uint8_t(h[3]);
+    const bool version_ok = version == 0 || version == 2 || version == 3 || version == 4 || version == 5;
+    const bool bits_ok = bits == 1 || bits == 2 || bits == 4 || bits == 8;
+    return version_ok && encoding <= 1 && bits_ok && le16(h, 8) >= le16(h, 4) && le16(h, 10) >= le16(h, 6);
+}
+
+bool looks_like_wmf(const QByteArray& h) {
+    if (bytes_at(h, 0, "\xD7\xCD\xC6\x9A", 4)) return true;   // placeable metafile
+    const int type = le16(h, 0), header_words = le16(h, 2), version = le16(h, 4);
+    return (type == 1 || type == 2) && header_words == 9 && (version == 0x0300 || version == 0x0100);
+}
+
+bool looks_like_wpg(const QByteArray& h) {
+    return bytes_at(h, 0, "\xFFWPC", 4) && h.size() >= 16 && std::uint8_t(h[8]) == 1 && std::uint8_t(h[9]) == 0x16;
+}
+
+bool pict_version_at(const QByteArray& h, int at) {
+    return bytes_at(h, at, "\x00\x11\x02\xFF", 4) || bytes_at(h, at, "\x11\x01", 2);
+}
+
+// TGA has no signature: the header must hold together.
+struct tga_header {
+    bool valid = false;
+    bool qt_readable = false;
+};
+tga_header check_tga(const QByteArray& h) {
+    tga_header r;
+    if (h.size() < 18) return r;
+    const int cmap_type = std::uint8_t(h[1]), type = std::uint8_t(h[2]);
+    const int width = le16(h, 12), height = le16(h, 14), depth = std::uint8_t(h[16]);
+    const bool type_ok = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+    const bool depth_ok = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+    r.valid = cmap_type <= 1 && type_ok && depth_ok && width > 0 && height > 0;
+    // Qt's reader takes uncompressed true colour only.
+    r.qt_readable = r.valid && type == 2 && cmap_type == 0 && (depth == 16 || depth == 24 || depth == 32);
+    return r;
+}
+
+QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower(); }
+
+// ---- GraphicsMagick -------------------------------------------------------
+
+void ensure_magick() {
+    static std::once_flag once;
+    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+}
+
+void apply_magick_limits(const picture_limits& l) {
+    using namespace MagickLib;
+    SetMagickResourceLimit(WidthResource, l.max_side);
+    SetMagickResourceLimit(HeightResource, l.max_side);
+    SetMagickResourceLimit(PixelsResource, l.max_pixels);
+    SetMagickResourceLimit(MemoryResource, l.max_bytes);
+    SetMagickResourceLimit(MapResource, l.max_bytes);
+    // Pixels never spill into temporary files.
+    SetMagickResourceLimit(DiskResource, 0);
+}
+
+bool fits_limits(std::int64_t w, std::int64_t h, const picture_limits& l) {
+    return w > 0 && h > 0 && w <= l.max_side && h <= l.max_side && w * h <= l.max_pixels && w * h * 4 <= l.max_bytes;
+}
+
+const char* magick_name(picture_kind k) {
+    switch (k) {
+        case picture_kind::pcx: return "PCX";
+        case picture_kind::wmf: return "WMF";
+        case picture_kind::wpg: return "WPG";
+        case picture_kind::pict: return "PICT";
+        case picture_kind::tga_other: return "TGA";
+        default: return nullptr;
+    }
+}
+
+decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
+    decoded_picture r;
+    const picture_limits& l = picture_decode_limits();
+    const std::string format = magick_name(kind);
+    ensure_magick();
+    apply_magick_limits(l);
+    const Magick::Blob blob(data.constData(), std::size_t(data.size()));
+    try {
+        // Ping first: the declared size decides before any pixel is allocated.
+        Magick::Image probe;
+        probe.quiet(true);
+        probe.magick(format);
+        probe.ping(blob);
+        if (probe.magick() != format) return {code_unknown, {}, {}};
+        if (!fits_limits(probe.columns(), probe.rows(), l)) return {code_too_large, {}, {}};
+    } catch (const Magick::ErrorResourceLimit&) {
+        return {code_too_large, {}, {}};
+    } catch (const Magick::ErrorMissingDelegate&) {
+        return {code_unknown, {}, {}};
+    } catch (const Magick::ErrorModule&) {
+        return {code_unknown, {}, {}};
+    } catch (const Magick::Exception&) {
+        return {code_unreadable, {}, {}};
+    } catch (const std::bad_alloc&) {
+        return {code_memory, {}, {}};
+    }
+    try {
+        Magick::Image image;
+        image.quiet(true);
+        image.magick(format);
+        if (kind == picture_kind::wmf) image.density(Magick::Geometry(96, 96));
+        image.read(blob);
+        if (image.magick() != format) return {code_unknown, {}, {}};
+        const std::int64_t w = image.columns(), h = image.rows();
+        if (!fits_limits(w, h, l)) return {code_too_large, {}, {}};
+        QImage out(int(w), int(h), QImage::Format_ARGB32);
+        if (out.isNull()) return {code_too_large, {}, {}};
+        // ARGB32 is B, G, R, A in memory; rows are exactly 4 * w bytes.
+        image.write(0, 0, unsigned(w), unsigned(h), "BGRA", MagickLib::CharPixel, out.bits());
+        r.image = image.matte() ? out.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                : out.convertToFormat(QImage::Format_RGB32);
+        r.natural_size = r.image.size();
+        return r;
+    } catch (const Magick::ErrorResourceLimit&) {
+        return {code_memory, {}, {}};
+    } catch (const Magick::ErrorMissingDelegate&) {
+        return {code_unknown, {}, {}};
+    } catch (const Magick::ErrorModule&) {
+        return {code_unknown, {}, {}};
+    } catch (const Magick::Warning&) {
+        return {code_unreadable, {}, {}};
+    } catch (const Magick::Exception&) {
+        return {code_unreadable, {}, {}};
+    } catch (const std::bad_alloc&) {
+        return {code_memory, {}, {}};
+    }
+}
+
+// ---- Qt readers -----------------------------------------------------------
+
+// The size a picture takes inside the fit box, keeping its shape.
+QSize fitted(QSize picture, QSize box) {
+    if (!box.isValid() || box.isEmpty()) return picture;
+    return picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+// JPEG decodes at 1/2, 1/4 or 1/8 for free: take the strongest reduction that
+// still leaves at least 80% of the size the picture is shown at.
+int jpeg_reduction(QSize raw, QSize shown) {
+    for (int d : {8, 4, 2}) {
+        const double w = std::ceil(double(raw.width()) / d), h = std::ceil(double(raw.height()) / d);
+        if (w >= 0.8 * shown.width() && h >= 0.8 * shown.height() && raw.width() >= d && raw.height() >= d) return d;
+    }
+    return 1;
+}
+
+decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box) {
+    const picture_limits& l = picture_decode_limits();
+    QImageReader reader(device, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    const QSize raw = reader.size();
+    if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
+    if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const QSize natural = turned ? raw.transposed() : raw;
+
+    QSize decode = raw;
+    if (kind == picture_kind::jpeg) {
+        int d = 1;
+        if (fit_box.isValid() && !fit_box.isEmpty()) {
+            const QSize shown = fitted(natural, fit_box);
+            d = jpeg_reduction(raw, turned ? shown.transposed() : shown);
+        }
+        // A photo too large to hold whole is held at half, a quarter or an
+        // eighth of its size rather than refused.
+        while (d < 8 && !fits_limits((raw.width() + d - 1) / d, (raw.height() + d - 1) / d, l)) d *= 2;
+        if (d > 1) {
+            // Clip to whole blocks of d pixels so the reader scales in the
+            // decoder alone and never resamples afterwards (at most d - 1
+            // pixels go at the right and bottom edges).
+            const QRect clip(0, 0, raw.width() - raw.width() % d, raw.height() - raw.height() % d);
+            decode = clip.size() / d;
+            reader.setClipRect(clip);
+            reader.setScaledSize(decode);
+        }
+    }
+    if (!fits_limits(decode.width(), decode.height(), l)) return {code_too_large, {}, {}};
+    QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
+
+    QImage image;
+    try {
+        if (!reader.read(&image)) {
+            if (reader.error() == QImageReader::UnsupportedFormatError) return {code_unknown, {}, {}};
+            return {code_unreadable, {}, {}};
+        }
+    } catch (const std::bad_alloc&) {
+        return {code_memory, {}, {}};
+    }
+    if (image.isNull()) return {code_unreadable, {}, {}};
+    decoded_picture r;
+    r.image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                      : image.convertToFormat(QImage::Format_RGB32);
+    if (r.image.isNull()) return {code_memory, {}, {}};
+    r.natural_size = decode == raw ? r.image.size() : natural;
+    return r;
+}
+
+// A DIB without its 14-byte file header: give it one.
+QByteArray with_bmp_file_header(const QByteArray& dib) {
+    const std::uint32_t header = le32(dib, 0);
+    std::uint32_t colours = 0;
+    int bits;
+    if (header == 12) {
+        bits = le16(dib, 10);
+        if (bits <= 8) colours = (1u << bits) * 3;
+    } else {
+        bits = le16(dib, 14);
+        const std::uint32_t used = le32(dib, 32), compression = le32(dib, 16);
+        if (bits <= 8) colours = (used ? used : (1u << bits)) * 4;
+        if (compression == 3 && header == 40) colours = 12;   // bit fields
+    }
+    const std::uint32_t offset = 14 + header + colours;
+    QByteArray out;
+    out.reserve(dib.size() + 14);
+    out.append("BM", 2);
+    auto put32 = [&out](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put32(std::uint32_t(dib.size() + 14));
+    put32(0);
+    put32(offset);
+    out.append(dib);
+    return out;
+}
+
+QSize shrink_target(QSize natural, QSize current, QSize fit_box) {
+    if (!fit_box.isValid() || fit_box.isEmpty()) return current;
+    const QSize shown = fitted(natural, fit_box);
+    // Keep pictures that are not much larger than where they go.
+    if (std::int64_t(current.width()) * current.height() <= 2LL * shown.width() * shown.height()) return current;
+    return shown;
+}
+
+}  // namespace
+
+picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
+    const QString ext = suffix_of(file_name);
+    if (bytes_at(h, 0, "\xFF\xD8\xFF", 3)) return picture_kind::jpeg;
+    if (bytes_at(h, 0, "\x89PNG\r\n\x1A\n", 8)) return picture_kind::png;
+    if (bytes_at(h, 0, "GIF87a", 6) || bytes_at(h, 0, "GIF89a", 6)) return picture_kind::gif;
+    if (looks_like_bmp(h)) return picture_kind::bmp;
+    if (bytes_at(h, 0, "II*\0", 4) || bytes_at(h, 0, "MM\0*", 4)) return picture_kind::tiff;
+    if (looks_like_wpg(h)) return picture_kind::wpg;
+    if (looks_like_wmf(h)) return picture_kind::wmf;
+    if (looks_like_pcx(h)) return picture_kind::pcx;
+    if (pict_version_at(h, 522)) return picture_kind::pict;
+    // Weaker signatures count only with a matching name.
+    const bool pict_name = ext == QLatin1String("pic") || ext == QLatin1String("pct") || ext == QLatin1String("pict");
+    if (pict_name && pict_version_at(h, 10)) return picture_kind::pict;
+    const bool dib_name = ext == QLatin1String("dib") || ext == QLatin1String("bmp") || ext == QLatin1String("rle");
+    if (dib_name && looks_like_packed_dib(h)) return picture_kind::packed_dib;
+    const bool tga_name = ext == QLatin1String("tga") || ext == QLatin1String("vda") || ext == QLatin1String("icb") ||
+                          ext == QLatin1String("vst");
+    if (tga_name) {
+        const tga_header t = check_tga(h);
+        if (t.valid) return t.qt_readable ? picture_kind::tga : picture_kind::tga_other;
+    }
+    return picture_kind::unknown;
+}
+
+decoded_picture decode_picture(const QString& path, QSize fit_box) {
+    const picture_limits& l = picture_decode_limits();
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || !info.isFile()) return {code_missing, {}, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {code_unreadable, {}, {}};
+    if (file.size() > l.max_file_bytes) return {code_too_large, {}, {}};
+    const QByteArray head = file.read(1024);
+    const picture_kind kind = sniff_picture(head, path);
+
+    decoded_picture r;
+    switch (kind) {
+        case picture_kind::unknown:
+            return {code_unknown, {}, {}};
+        case picture_kind::bmp:
+        case picture_kind::gif:
+        case picture_kind::jpeg:
+        case picture_kind::png:
+        case picture_kind::tiff:
+        case picture_kind::tga: {
+            const char* format = kind == picture_kind::bmp    ? "bmp"
+                                 : kind == picture_kind::gif  ? "gif"
+                                 : kind == picture_kind::jpeg ? "jpeg"
+                                 : kind == picture_kind::png  ? "png"
+                                 : kind == picture_kind::tiff ? "tiff"
+                                                              : "tga";
+            if (!QImageReader::supportedImageFormats().contains(format)) return {code_unknown, {}, {}};
+            file.seek(0);
+            r = decode_with_qt(&file, format, kind, fit_box);
+            if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
+                // Qt reads TGA 2.0 files only (those with the footer).
+                file.seek(0);
+                const QByteArray data = file.readAll();
+                if (data.size() != file.size()) return {code_unreadable, {}, {}};
+                r = decode_with_magick(data, picture_kind::tga_other);
+            }
+            break;
+        }
+        case picture_kind::packed_dib: {
+            file.seek(0);
+            QByteArray bmp = with_bmp_file_header(file.readAll());
+            QBuffer buffer(&bmp);
+            buffer.open(QIODevice::ReadOnly);
+            r = decode_with_qt(&buffer, "bmp", kind, fit_box);
+            break;
+        }
+        default: {
+            file.seek(0);
+            const QByteArray data = file.readAll();
+            if (data.size() != file.size()) return {code_unreadable, {}, {}};
+            r = decode_with_magick(data, kind);
+            break;
+        }
+    }
+    if (r.code < 0) return r;
+    // Formats that cannot decode scaled: keep no more pixels than are shown.
+    const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box);
+    if (target != r.image.size()) {
+        QImage smaller = r.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (!smaller.isNull()) r.image = std::move(smaller);
+    }
+    return r;
+}
+
+// ---- Palettes ---------------------------------------------------------------
+
+const QList<QRgb>& standard_palette() {
+    static const QList<QRgb> table = [] {
+        QList<QRgb> t;
+        static const int sixteen[16][3] = {{0, 0, 0},     {0, 0, 128},   {0, 128, 0},     {0, 128, 128},
+                                           {128, 0, 0},   {128, 0, 128}, {128, 128, 0},   {192, 192, 192},
+                                           {128, 128, 128}, {0, 0, 255}, {0, 255, 0},     {0, 255, 255},
+                                           {255, 0, 0},   {255, 0, 255}, {255, 255, 0},   {255, 255, 255}};
+        for (const auto& c : sixteen) t.append(qRgb(c[0], c[1], c[2]));
+        for (int r = 0; r < 6; ++r)
+            for (int g = 0; g < 6; ++g)
+                for (int b = 0; b < 6; ++b) t.append(qRgb(r * 51, g * 51, b * 51));
+        for (int i = 1; t.size() < 256; ++i) t.append(qRgb(i * 10, i * 10, i * 10));
+        return t;
+    }();
+    return table;
+}
+
+namespace {
+
+int nearest_standard(int r, int g, int b) {
+    // Nearest entry per 5-bit cell, found once.
+    static std::array<std::int16_t, 32 * 32 * 32> cache = [] {
+        std::array<std::int16_t, 32 * 32 * 32> c;
+        c.fill(-1);
+        return c;
+    }();
+    const int key = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+    if (cache[std::size_t(key)] >= 0) return cache[std::size_t(key)];
+    const int cr = (r & ~7) | 4, cg = (g & ~7) | 4, cb = (b & ~7) | 4;
+    const auto& table = standard_palette();
+    int best = 0, best_d = 1 << 30;
+    for (int i = 0; i < table.size(); ++i) {
+        const int dr = qRed(table[i]) - cr, dg = qGreen(table[i]) - cg, db = qBlue(table[i]) - cb;
+        const int d = dr * dr * 3 + dg * dg * 4 + db * db * 2;
+        if (d < best_d) best_d = d, best = i;
+    }
+    cache[std::size_t(key)] = std::int16_t(best);
+    return best;
+}
+
+// Floyd-Steinberg onto the standard palette; alpha is kept as it is.
+bool dither_to_standard(QImage& image) {
+    QImage out(image.size(), image.format());
+    if (out.isNull()) return false;
+    const auto& table = standard_palette();
+    const int w = image.width();
+    std::vector<int> err_now(std::size_t(w + 2) * 3, 0), err_next(std::size_t(w + 2) * 3, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        QRgb* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+        std::fill(err_next.begin(), err_next.end(), 0);
+        for (int x = 0; x < w; ++x) {
+            int c[3] = {qRed(in[x]), qGreen(in[x]), qBlue(in[x])};
+            for (int k = 0; k < 3; ++k)
+                c[k] = std::clamp(c[k] + err_now[std::size_t(x + 1) * 3 + k] / 16, 0, 255);
+            const QRgb p = table[nearest_standard(c[0], c[1], c[2])];
+            o[x] = qRgba(qRed(p), qGreen(p), qBlue(p), qAlpha(in[x]));
+            const int e[3] = {c[0] - qRed(p), c[1] - qGreen(p), c[2] - qBlue(p)};
+            for (int k = 0; k < 3; ++k) {
+                err_now[std::size_t(x + 2) * 3 + k] += e[k] * 7;
+                err_next[std::size_t(x) * 3 + k] += e[k] * 3;
+                err_next[std::size_t(x + 1) * 3 + k] += e[k] * 5;
+                err_next[std::size_t(x + 2) * 3 + k] += e[k];
+            }
+        }
+        std::swap(err_now, err_next);
+    }
+    image = std::move(out);
+    return true;
+}
+
+bool quantize_own_palette(QImage& image) {
+    ensure_magick();
+    apply_magick_limits(picture_decode_limits());
+    const QImage src = image.convertToFormat(QImage::Format_ARGB32);
+    Magick::Image im(unsigned(src.width()), unsigned(src.height()), "BGRA", MagickLib::CharPixel, src.constBits());
+    im.quantizeColors(256);
+    im.quantizeDither(true);
+    im.quantize();
+    QImage out(src.size(), QImage::Format_ARGB32);
+    if (out.isNull()) return false;
+    im.write(0, 0, unsigned(src.width()), unsigned(src.height()), "BGRA", MagickLib::CharPixel, out.bits());
+    image = out.convertToFormat(image.format());
+    return !image.isNull();
+}
+
+}  // namespace
+
+int apply_palette(QImage& image, int palette_type) {
+    if (image.isNull() || (palette_type != 1 && palette_type != 5)) return 0;
+    const std::int64_t pixels = std::int64_t(image.width()) * image.height();
+    // The copy made through the palette must fit beside the picture.
+    const std::int64_t need = pixels * (palette_type == 1 ? 8 : 16);
+    const int fail = palette_type == 1 ? code_dither : code_quantize;
+    if (need > picture_decode_limits().max_bytes) return fail;
+    try {
+        // Work on straight (not premultiplied) colours, then hand back the
+        // format the picture came in.
+        const QImage::Format format = image.format();
+        QImage work = image.convertToFormat(format == QImage::Format_RGB32 ? QImage::Format_RGB32
+                                                                            : QImage::Format_ARGB32);
+        if (work.isNull()) return fail;
+        const bool ok = palette_type == 1 ? dither_to_standard(work) : quantize_own_palette(work);
+        if (!ok) return fail;
+        work = work.convertToFormat(format);
+        if (work.isNull()) return fail;
+        image = std::move(work);
+        return 0;
+    } catch (const Magick::Exception&) {
+        return fail;
+    } catch (const std::bad_alloc&) {
+        return fail;
+    }
+}
+
+}  // namespace lv

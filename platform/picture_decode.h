@@ -1,0 +1,72 @@
+#pragma once
+// Picture decoding for the picture control: finds the format from the file's
+// content (and, for formats without a signature, from its name), decodes the
+// common formats with Qt's readers and the older ones (PCX, WMF, WPG, PICT,
+// compressed or colour-mapped TGA) with GraphicsMagick, within fixed limits so
+// that a hostile or huge file fails with a code instead of taking the machine.
+//
+// Result codes are those the picture control reports:
+//   0 loaded, -1 no such file, -2 unknown type, -3 memory error while
+//   decoding, -4 cannot dither, -5 cannot quantize, -6 cannot read (damaged
+//   or unreadable file), -7 the picture is too large to allocate.
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+
+namespace lv {
+
+// Process-wide limits; tests lower them to reach the failure paths.
+struct picture_limits {
+    std::int64_t max_file_bytes = 512LL << 20;
+    // The size a file may declare: JPEG decodes scaled down, so a large
+    // photo may pass here and still be small once decoded.
+    std::int64_t max_source_pixels = 1000000000LL;
+    // The decoded picture, and the working memory of one picture (decoded
+    // pixels plus a palette copy).
+    int max_side = 30000;
+    std::int64_t max_pixels = 64000000LL;
+    std::int64_t max_bytes = 768LL << 20;
+};
+picture_limits& picture_decode_limits();
+
+enum class picture_kind {
+    unknown,
+    bmp,          // also DIB and RLE files (RLE-compressed BMP)
+    packed_dib,   // a DIB without its file header
+    gif,
+    jpeg,         // also JIF
+    png,
+    tiff,
+    tga,          // uncompressed true-colour TGA (Qt for TGA 2.0 files)
+    tga_other,    // RLE or colour-mapped TGA (GraphicsMagick)
+    pcx,
+    wmf,
+    wpg,
+    pict,         // PIC files
+};
+
+// head: the first bytes of the file (at least 600 when the file has them).
+picture_kind sniff_picture(const QByteArray& head, const QString& file_name);
+
+struct decoded_picture {
+    int code = 0;
+    QImage image;          // ARGB32 or RGB32; may be smaller than natural_size
+    QSize natural_size;    // the picture's own size
+};
+
+// fit_box: the box the picture will be shown stretched into (keeping its
+// shape); large pictures are decoded to about the size they take in it.
+// An empty box decodes at full size.
+decoded_picture decode_picture(const QString& path, QSize fit_box = QSize());
+
+// Renders the picture through a palette: type 1 the standard 256-colour
+// palette (dithered), type 5 a palette of 256 colours chosen for the picture.
+// Returns 0, or -4 / -5 when the palette copy cannot be made.
+int apply_palette(QImage& image, int palette_type);
+
+// The standard 256-colour palette (the sixteen system colours first).
+const QList<QRgb>& standard_palette();
+
+}  // namespace lv

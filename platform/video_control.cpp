@@ -1,0 +1,343 @@
+// The video control: Qt Multimedia decodes, the control paints the frames
+// itself, so that border, stacking and transitions work as on pictures.
+#include "platform/display_controls.h"
+
+#include "platform/picture_decode.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QMediaMetaData>
+#include <QMediaPlayer>
+#include <QPainter>
+#include <QPointer>
+#include <QTimer>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <functional>
+
+namespace lv {
+
+namespace {
+
+// Open results.
+constexpr int open_missing = -1, open_undecodable = -2;
+
+// How long opening may wait for the file to load and for its first frame.
+constexpr int load_wait_ms = 2000, frame_wait_ms = 2000;
+// A playing video that shows no progress for this long counts as ended.
+constexpr int stall_ms = 5000;
+
+qint64 now_ms() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+// Lets the event loop run (without user input) until done() or the time is up.
+bool wait_until(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        const qint64 left = ms - t.elapsed();
+        if (left <= 0) return false;
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<qint64>(left, 10)), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+}  // namespace
+
+struct VideoControl::impl {
+    // Declared before the player, which uses them, so they outlive it.
+    QVideoSink sink;
+    std::unique_ptr<QAudioOutput> audio;
+    QMediaPlayer player;
+
+    QVideoFrame frame;
+    QImage frame_image;   // frame converted, made when painted
+    QImage first_frame;   // shown until playback delivers frames
+    QUrl url;
+    QSize natural;
+    bool open = false;
+    // Loaded and never paused or played since: the backend plays a stream
+    // that starts at a late time stamp to its end only from this state, so
+    // a replay loads the file again.
+    bool fresh = false;
+    bool playing = false;
+    bool probing = false;
+    bool failed = false;   // the backend reported an error for this file
+    bool muted = false;
+    bool standard_palette = false;
+    int initial_setting = 0;
+    int media_mode = 0;
+    bool avi = false;
+    QString device_type;
+    qint64 last_progress_ms = 0;
+    qint64 last_position = -1;
+    QTimer watchdog;
+};
+
+VideoControl::VideoControl(QWidget* parent) : EffectControl(parent), d_(std::make_unique<impl>()) {
+    d_->player.setVideoSink(&d_->sink);
+    // Without an audio device (a headless session) video plays silent.
+    if (!QMediaDevices::audioOutputs().isEmpty()) {
+        d_->audio = std::make_unique<QAudioOutput>();
+        d_->player.setAudioOutput(d_->audio.get());
+    }
+    connect(&d_->sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
+        if (!f.isValid() || !d_->player.source().isValid()) return;
+        d_->frame = f;
+        d_->frame_image = QImage();
+        d_->last_progress_ms = now_ms();
+        face_changed();
+    });
+    connect(&d_->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
+        if (s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) d_->playing = false;
+    });
+    connect(&d_->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
+        if (e == QMediaPlayer::NoError) return;
+        d_->failed = true;
+        d_->playing = false;
+    });
+    connect(&d_->player, &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
+        if (pos != d_->last_position) {
+            d_->last_position = pos;
+            d_->last_progress_ms = now_ms();
+        }
+    });
+    d_->watchdog.setInterval(1000);
+    connect(&d_->watchdog, &QTimer::timeout, this, [this] {
+        if (d_->playing && now_ms() - d_->last_progress_ms > stall_ms) {
+            d_->playing = false;
+            d_->player.pause();
+        }
+    });
+}
+
+VideoControl::~VideoControl() {
+    QObject::disconnect(&d_->player, nullptr, this, nullptr);
+    QObject::disconnect(&d_->sink, nullptr, this, nullptr);
+    d_->watchdog.stop();
+    d_->player.stop();
+}
+
+void VideoControl::set_initial_setting(int v) { d_->initial_setting = v; }
+void VideoControl::set_device_type(const QString& t) { d_->device_type = t; }
+void VideoControl::set_avi(bool on) { d_->avi = on; }
+void VideoControl::set_media_mode(int m) { d_->media_mode = m; }
+
+namespace {
+
+// Opens the file in a player of its own and takes its first frame: a file
+// that loads but decodes nothing fails here. Returns false when it fails.
+bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& resolution) {
+    QVideoSink sink;
+    QMediaPlayer probe;
+    probe.setVideoSink(&sink);
+    bool failed = false;
+    QVideoFrame frame;
+    // Frames may be reported from the decoder's thread: take them here.
+    QObject here;
+    QObject::connect(&probe, &QMediaPlayer::errorOccurred, &here, [&](QMediaPlayer::Error e, const QString&) {
+        if (e != QMediaPlayer::NoError) failed = true;
+    });
+    QObject::connect(&sink, &QVideoSink::videoFrameChanged, &here, [&](const QVideoFrame& f) {
+        if (f.isValid()) frame = f;
+    });
+    probe.setSource(url);
+    auto status = [&probe] { return probe.mediaStatus(); };
+    wait_until([&] {
+        return failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
+               status() == QMediaPlayer::InvalidMedia;
+    }, load_wait_ms);
+    if (failed || (status() != QMediaPlayer::LoadedMedia && status() != QMediaPlayer::BufferedMedia)) return false;
+    has_video = probe.hasVideo();
+    resolution = probe.metaData().value(QMediaMetaData::Resolution).toSize();
+    if (!has_video) return true;   // sound only: nothing to show
+    probe.pause();
+    if (!wait_until([&] { return failed || frame.isValid(); }, frame_wait_ms) || failed) return false;
+    first = frame.toImage();
+    probe.stop();
+    return !first.isNull();
+}
+
+}  // namespace
+
+bool VideoControl::load_fresh() {
+    QPointer<VideoControl> self(this);
+    d_->failed = false;
+    d_->player.setSource(QUrl());
+    d_->player.setSource(d_->url);
+    auto status = [this] { return d_->player.mediaStatus(); };
+    wait_until([&] {
+        return !self || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
+               status() == QMediaPlayer::InvalidMedia;
+    }, load_wait_ms);
+    if (!self) return false;
+    d_->fresh = !d_->failed && (status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia);
+    d_->frame = QVideoFrame();
+    d_->frame_image = QImage();
+    return d_->fresh;
+}
+
+int VideoControl::set_file_name(const QString& path) {
+    if (d_->probing) return open_result_ = open_undecodable;   // asked again while opening
+    // Close whatever was open.
+    d_->playing = false;
+    d_->open = false;
+    d_->fresh = false;
+    d_->failed = false;
+    d_->watchdog.stop();
+    d_->player.stop();
+    d_->player.setSource(QUrl());
+    d_->url = QUrl();
+    d_->frame = QVideoFrame();
+    d_->frame_image = d_->first_frame = QImage();
+    d_->natural = QSize();
+    open_result_ = 0;
+    if (path.isEmpty()) {
+        face_changed();
+        return 0;
+    }
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile() || !info.isReadable() || info.size() <= 1) {
+        open_result_ = open_missing;
+        face_changed();
+        return open_result_;
+    }
+
+    // Open at once and wait for the outcome, so that a broken file fails
+    // here rather than with a late error while the show goes on.
+    QPointer<VideoControl> self(this);
+    d_->probing = true;
+    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+    QImage first;
+    bool has_video = false;
+    QSize resolution;
+    bool ok = probe_first_frame(url, first, has_video, resolution);
+    if (!self) return open_undecodable;
+    if (ok) {
+        d_->url = url;
+        ok = load_fresh();
+        if (!self) return open_undecodable;
+    }
+    d_->probing = false;
+    if (!ok) {
+        d_->player.setSource(QUrl());
+        d_->url = QUrl();
+        open_result_ = open_undecodable;
+        face_changed();
+        return open_result_;
+    }
+    d_->first_frame = first;
+    d_->natural = !first.isNull() ? first.size() : resolution;
+    d_->open = true;
+    if (d_->audio) d_->audio->setMuted(d_->muted);
+    face_changed();
+    return 0;
+}
+
+void VideoControl::set_size_mode(int m) {
+    size_mode_ = m;
+    face_changed();
+}
+
+void VideoControl::command(int c) {
+    switch (c) {
+        case 3:   // accepted: in natural size mode the control takes the video's size
+            if (d_->open && size_mode_ == 1 && d_->natural.isValid()) resize(d_->natural);
+            break;
+        case 1:   // ready at the start, showing the first frame
+            if (d_->open && !d_->playing) {
+                if (!d_->fresh) load_fresh();
+                face_changed();
+            }
+            break;
+        case 5:   // play
+            if (d_->open && !d_->playing) {
+                if (!d_->fresh && !load_fresh()) break;
+                d_->fresh = false;
+                d_->failed = false;
+                d_->playing = true;
+                d_->last_progress_ms = now_ms();
+                d_->player.play();
+                d_->watchdog.start();
+            }
+            break;
+        case 11:   // stop where it is
+            d_->playing = false;
+            d_->watchdog.stop();
+            if (d_->open) d_->player.pause();
+            break;
+        default:
+            break;
+    }
+}
+
+QString VideoControl::status() const {
+    if (d_->playing) return QStringLiteral("PLAYING");
+    return d_->open ? QStringLiteral("STOPPED") : QString();
+}
+
+void VideoControl::set_mute(bool on) {
+    d_->muted = on;
+    if (d_->audio) d_->audio->setMuted(on);
+}
+
+bool VideoControl::muted() const { return d_->muted; }
+
+void VideoControl::set_border(const control_border& b) {
+    border_ = b;
+    face_changed();
+}
+
+void VideoControl::set_standard_palette(bool on) {
+    d_->standard_palette = on;
+    d_->frame_image = QImage();
+    face_changed();
+}
+
+QSize VideoControl::natural_size() const { return d_->natural; }
+
+bool VideoControl::live_face() const { return d_->playing; }
+
+QImage VideoControl::render_face() {
+    QImage face(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    face.fill(Qt::transparent);
+    if (!d_->open) return face;
+    const int bw = border_.total_width();
+    const QRect inner = face.rect().adjusted(bw, bw, -bw, -bw);
+    QPainter p(&face);
+    if (!inner.isEmpty()) {
+        p.fillRect(inner, Qt::black);
+        if (d_->frame_image.isNull()) {
+            d_->frame_image = d_->frame.isValid() ? d_->frame.toImage() : d_->first_frame;
+            if (d_->standard_palette) apply_palette(d_->frame_image, 1);
+        }
+        if (!d_->frame_image.isNull()) {
+            QRect target = inner;
+            if (size_mode_ == 1 && d_->natural.isValid()) {
+                // Natural size where it fits, else as large as fits.
+                const QSize s = d_->natural.width() <= inner.width() && d_->natural.height() <= inner.height()
+                                    ? d_->natural
+                                    : d_->natural.scaled(inner.size(), Qt::KeepAspectRatio);
+                target = QRect(inner.topLeft() + QPoint((inner.width() - s.width()) / 2, (inner.height() - s.height()) / 2), s);
+            }
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(target, d_->frame_image);
+        }
+    }
+    paint_border(p, face.rect(), border_);
+    return face;
+}
+
+}  // namespace lv

@@ -1,0 +1,192 @@
+// The video control, headless: MPG and AVI open, report their size, play to
+// the end with "PLAYING" in between; broken files fail their open at once.
+#include "platform/display_controls.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace lv {
+namespace {
+
+bool wait_for(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+class VideoControlTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) return;
+        const QString src = QStringLiteral("testsrc=size=160x120:rate=25");
+        have_ffmpeg_ = make({"-f", "lavfi", "-i", src, "-t", "1.5", "-c:v", "mpeg1video", "-f", "mpeg", "clip.mpg"}) &&
+                       make({"-f", "lavfi", "-i", src, "-f", "lavfi", "-i", "sine=frequency=440", "-t", "1.5",
+                             "-shortest", "clip.avi"});
+        if (!have_ffmpeg_) return;
+        QFile in(dir_->filePath(QStringLiteral("clip.avi")));
+        QFile out(dir_->filePath(QStringLiteral("cut.avi")));
+        QFile out2(dir_->filePath(QStringLiteral("cut.mpg")));
+        QFile in2(dir_->filePath(QStringLiteral("clip.mpg")));
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly)) out.write(in.read(3000));
+        if (in2.open(QIODevice::ReadOnly) && out2.open(QIODevice::WriteOnly)) out2.write(in2.read(3000));
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    static bool make(QStringList args) {
+        args.prepend(QStringLiteral("-y"));
+        args.prepend(QStringLiteral("error"));
+        args.prepend(QStringLiteral("-loglevel"));
+        args.last() = dir_->filePath(args.last());
+        QProcess p;
+        p.start(QStringLiteral("ffmpeg"), args);
+        return p.waitForFinished(60000) && p.exitCode() == 0;
+    }
+    void SetUp() override {
+        if (!have_ffmpeg_) GTEST_SKIP() << "ffmpeg is not available";
+    }
+    static QString path(const char* name) { return dir_->filePath(QString::fromLatin1(name)); }
+
+    // Plays the file the way the player does and waits for its end.
+    void play_to_end(VideoControl& v, const char* name) {
+        SCOPED_TRACE(name);
+        QElapsedTimer t;
+        t.start();
+        ASSERT_EQ(v.set_file_name(path(name)), 0);
+        EXPECT_LT(t.elapsed(), 6500);   // opening waits a bounded time
+        v.set_size_mode(1);
+        v.command(3);
+        EXPECT_EQ(v.natural_size(), QSize(160, 120));
+        EXPECT_EQ(v.size(), QSize(160, 120));
+        EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
+        v.command(1);
+        v.show();
+        v.command(5);
+        EXPECT_EQ(v.status(), QStringLiteral("PLAYING"));
+        t.restart();
+        bool saw_playing_late = false;
+        ASSERT_TRUE(wait_for([&] {
+            if (t.elapsed() > 700 && v.status() == QStringLiteral("PLAYING")) saw_playing_late = true;
+            return v.status() != QStringLiteral("PLAYING");
+        }, 20000));
+        EXPECT_TRUE(saw_playing_late);
+        EXPECT_GT(t.elapsed(), 1000);
+        EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
+        // The last frame stays: testsrc is colourful, not black.
+        const QImage face = v.render_face();
+        const QRgb c = face.pixel(20, 20);
+        EXPECT_GT(qRed(c) + qGreen(c) + qBlue(c), 100);
+    }
+
+    static inline QTemporaryDir* dir_ = nullptr;
+    static inline bool have_ffmpeg_ = false;
+};
+
+TEST_F(VideoControlTest, MpgPlaysToTheEnd) {
+    VideoControl v;
+    v.set_initial_setting(0);
+    v.set_avi(false);
+    v.set_media_mode(2);
+    v.set_device_type(QStringLiteral("MPEGVideo"));
+    play_to_end(v, "clip.mpg");
+}
+
+TEST_F(VideoControlTest, AviPlaysToTheEndMuted) {
+    VideoControl v;
+    v.set_avi(true);
+    v.set_media_mode(2);
+    v.set_mute(true);
+    EXPECT_TRUE(v.muted());
+    play_to_end(v, "clip.avi");
+    v.command(1);   // back to the start, ready to play again
+    v.command(5);
+    EXPECT_EQ(v.status(), QStringLiteral("PLAYING"));
+    v.command(11);
+    EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
+}
+
+TEST_F(VideoControlTest, BrokenFilesFailTheirOpen) {
+    VideoControl v;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_LT(v.set_file_name(path("cut.mpg")), 0);
+    EXPECT_LT(v.set_file_name(path("cut.avi")), 0);
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_EQ(v.set_file_name(path("missing.avi")), -1);
+    QFile text(path("notes.mpg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a video, only words\n");
+    text.close();
+    EXPECT_LT(v.set_file_name(path("notes.mpg")), 0);
+    EXPECT_LT(v.open_result(), 0);
+    EXPECT_EQ(v.status(), QString());
+    v.command(5);   // nothing open: nothing plays
+    EXPECT_NE(v.status(), QStringLiteral("PLAYING"));
+}
+
+TEST_F(VideoControlTest, StopAndCloseWhilePlaying) {
+    VideoControl v;
+    ASSERT_EQ(v.set_file_name(path("clip.avi")), 0);
+    v.show();
+    v.command(5);
+    ASSERT_EQ(v.status(), QStringLiteral("PLAYING"));
+    wait_for([] { return false; }, 200);
+    v.command(11);
+    EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
+    v.command(1);
+    EXPECT_EQ(v.set_file_name(QString()), 0);
+    EXPECT_EQ(v.status(), QString());
+    EXPECT_EQ(qAlpha(v.render_face().pixel(5, 5)), 0);
+}
+
+TEST_F(VideoControlTest, BorderAndStretch) {
+    VideoControl v;
+    ASSERT_EQ(v.set_file_name(path("clip.mpg")), 0);
+    v.set_size_mode(2);
+    v.command(3);   // stretched: keeps its own size
+    v.resize(320, 240);
+    control_border b;
+    b.on = true;
+    b.middle_width = 4;
+    b.middle_color = 0x00FFFF;
+    v.set_border(b);
+    const QImage face = v.render_face();
+    EXPECT_EQ(face.size(), QSize(320, 240));
+    EXPECT_EQ(face.pixel(1, 120), qRgb(255, 255, 0));
+    EXPECT_EQ(face.pixel(318, 120), qRgb(255, 255, 0));
+    EXPECT_NE(face.pixel(160, 120), qRgb(255, 255, 0));
+}
+
+TEST_F(VideoControlTest, TransitionRunsOnVideo) {
+    QWidget host;
+    host.resize(200, 150);
+    host.show();
+    auto* v = new VideoControl(&host);
+    int done = 0;
+    QObject::connect(v, &EffectControl::effect_done, [&] { ++done; });
+    ASSERT_EQ(v->set_file_name(path("clip.avi")), 0);
+    v->set_size_mode(1);
+    v->command(3);
+    v->set_effect(1, 0, 4);
+    v->command(1);
+    v->show_with_effect();
+    v->command(5);
+    EXPECT_TRUE(v->transition_running());
+    ASSERT_TRUE(wait_for([&] { return done == 1; }, 5000));
+    v->set_effect_number(0);
+    ASSERT_TRUE(wait_for([&] { return v->status() != QStringLiteral("PLAYING"); }, 20000));
+    EXPECT_EQ(done, 1);
+}
+
+}  // namespace
+}  // namespace lv
