@@ -14,5 +14,8 @@ struct caption_scheme {
 std::array<caption_scheme, 9>& caption_schemes();
 extern const std::array<const char*, 9> caption_scheme_names;   // 0 = "Solid"
 void init_caption_schemes();
+// Row n of caption_schemes for 1 <= n <= 8; nullptr for 0 (solid colour) and
+// for any number no scheme has, so a hand-edited file cannot index past the table.
+const caption_scheme* find_caption_scheme(int n);
 
 }  // namespace lv

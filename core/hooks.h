@@ -17,6 +17,8 @@ struct wall_time {
 struct screen_facts {
     int width = 0, height = 0;
     std::int64_t color_count = 0;   // colours the display can show at once
+    // Twips (1/1440 inch) per pixel, rounded; 0 = unknown (start-up takes 15).
+    int twips_per_pixel_x = 0, twips_per_pixel_y = 0;
 };
 
 struct core_hooks {

@@ -1,0 +1,176 @@
+// Runs the built program the way the desktop does, on empty per-user folders.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include "platform/startup_services.h"
+
+#ifndef LUMIVANE_BINARY
+#error "LUMIVANE_BINARY must name the built program"
+#endif
+
+namespace {
+
+struct result {
+    int status = -1;
+    QByteArray out, err;
+};
+
+struct file_stamp {
+    ino_t inode = 0;
+    long long mtime_ns = 0;
+    bool operator==(const file_stamp&) const = default;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        for (const char* sub : {"home", "data", "config", "runtime"}) QDir(tmp.path()).mkpath(sub);
+        QFile::setPermissions(dir("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        saved_runtime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", dir("runtime").toLocal8Bit());
+    }
+    void TearDown() override {
+        if (saved_runtime.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+        else qputenv("XDG_RUNTIME_DIR", saved_runtime);
+    }
+
+    QString dir(const QString& rel) const { return tmp.path() + "/" + rel; }
+    QString ini() const { return dir("config/Tavrel Lumivane.ini"); }
+    QString mime_package() const { return dir("data/mime/packages/lumivane.xml"); }
+    QString desktop_file() const { return dir("data/applications/lumivane.desktop"); }
+    QString data_folder() const { return dir("data/lumivane/Lumivane Data"); }
+
+    result run(const QStringList& args, bool with_display = true) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir("home"));
+        env.insert("XDG_DATA_HOME", dir("data"));
+        env.insert("XDG_CONFIG_HOME", dir("config"));
+        env.insert("XDG_RUNTIME_DIR", dir("runtime"));
+        if (with_display) {
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+        } else {
+            for (const char* v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(v);
+        }
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LUMIVANE_BINARY), args);
+        result r;
+        if (!p.waitForStarted(10000)) return r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return r;
+    }
+
+    static file_stamp stamp(const QString& path) {
+        struct stat st {};
+        if (stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+        return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+    }
+
+    std::string setting(const QString& key) {
+        QSettings s(ini(), QSettings::IniFormat);
+        return s.value("Config/" + key).toString().toStdString();
+    }
+
+    QTemporaryDir tmp;
+    QByteArray saved_runtime;
+};
+
+TEST_F(ProgramTest, FirstStartSetsUpTheUserOnceAndAgainWhenAskedTo) {
+    result r = run({"/X"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, QByteArray());
+    EXPECT_TRUE(QDir(data_folder()).exists());
+    EXPECT_EQ(setting("set_extension"), "yes");
+    EXPECT_TRUE(QFile::exists(mime_package()));
+    EXPECT_TRUE(QFile::exists(desktop_file()));
+
+    // A second start rewrites none of it.
+    const QStringList watched = {ini(), mime_package(), desktop_file(), data_folder()};
+    std::vector<file_stamp> before;
+    for (const auto& f : watched) before.push_back(stamp(f));
+    r = run({"/X"});
+    EXPECT_EQ(r.status, 0);
+    for (int i = 0; i < watched.size(); ++i) {
+        EXPECT_TRUE(stamp(watched[i]) == before[static_cast<std::size_t>(i)]) << watched[i].toStdString();
+    }
+
+    // Setting the flag back to "no" registers the type again at the next start.
+    {
+        QSettings s(ini(), QSettings::IniFormat);
+        s.setValue("Config/set_extension", "no");
+    }
+    QFile::remove(mime_package());
+    QFile::remove(desktop_file());
+    r = run({"/X"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(QFile::exists(mime_package()));
+    EXPECT_TRUE(QFile::exists(desktop_file()));
+    EXPECT_EQ(setting("set_extension"), "yes");
+}
+
+TEST_F(ProgramTest, InstallPathFromTheSettingsNamesTheProgram) {
+    QDir().mkpath(dir("config"));
+    {
+        QSettings s(ini(), QSettings::IniFormat);
+        s.setValue("Config/install_path", "/opt/lumivane/");
+    }
+    EXPECT_EQ(run({"/X"}).status, 0);
+    QFile f(desktop_file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("\nExec=/opt/lumivane/lumivane %f\n"));
+    EXPECT_EQ(setting("install_path"), "/opt/lumivane/");   // never rewritten
+}
+
+TEST_F(ProgramTest, UnknownSwitchNeedsNoDisplay) {
+    result r = run({"/X"}, false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, QByteArray());
+    r = run({"\"/home/ann/Trip.lmv\""}, false);   // quoted: neither file nor switch
+    EXPECT_EQ(r.status, 0);
+}
+
+// Roles whose window is still missing end with status 2 and one line naming it.
+TEST_F(ProgramTest, RolesWithoutTheirWindowSayWhichOne) {
+    const std::vector<std::pair<QStringList, QByteArray>> cases = {
+        {{}, "lumivane: frmTitle is not built yet\n"},
+        {{"/c"}, "lumivane: frmTitle is not built yet\n"},
+        {{"/C:1234"}, "lumivane: frmTitle is not built yet\n"},
+    };
+    for (const auto& [args, line] : cases) {
+        result r = run(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err, line) << args.join(' ').toStdString();
+    }
+}
+
+TEST_F(ProgramTest, SecondMainScreenOrScreenSaverEndsSilently) {
+    {
+        lv::window_title_claim main_screen("Lumivane - v.6.0.11");
+        result r = run({"/C"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, QByteArray());
+    }
+    {
+        lv::window_title_claim player("Lumivane Multimedia Tool");
+        result r = run({"/S"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, QByteArray());
+    }
+}
+
+}  // namespace
