@@ -1,0 +1,32 @@
+#include "core/file_names.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace lv {
+
+std::string file_title(const std::string& path) {
+    if (path.empty()) return "";
+    if (path.find("CD Track") != std::string::npos) return path;
+    const auto cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) return path;
+    return path.substr(cut + 1);
+}
+
+bool file_exists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    if (!std::filesystem::is_regular_file(p, ec) || ec) return false;
+    const auto size = std::filesystem::file_size(p, ec);
+    return !ec && size > 1;
+}
+
+std::string join_path(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    if (last == '/' || last == '\\') return folder + name;
+    return folder + "/" + name;
+}
+
+}  // namespace lv

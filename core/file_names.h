@@ -1,0 +1,20 @@
+#pragma once
+// Small path procedures used wherever a file is shown or tested.
+#include <string>
+
+namespace lv {
+
+// The file-name part of a path: the text after the last "/" or "\"; the
+// whole path when it has neither, "" when it ends in one. A CD-track label
+// ("CD Track 03") is returned as it is.
+std::string file_title(const std::string& path);
+
+// True only for an existing regular file longer than 1 byte: a folder, a
+// missing file, an empty or 1-byte file or any error give false.
+bool file_exists(const std::string& path);
+
+// folder & name, with a "/" between them only when folder does not already
+// end in a separator (and none when folder is empty).
+std::string join_path(const std::string& folder, const std::string& name);
+
+}  // namespace lv

@@ -1,0 +1,205 @@
+#include "core/simple_builder.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <string_view>
+
+#include "core/document.h"
+#include "core/file_names.h"
+#include "core/hooks.h"
+#include "core/state.h"
+
+namespace lv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::array<std::string_view, 14> picture_types = {
+    "BMP", "DIB", "PIC", "GIF", "JPG", "JIF", "KQP", "PCX", "PNG", "RLE", "TGA", "TIF", "WMF", "WPG"};
+constexpr std::array<std::string_view, 2> video_types = {"AVI", "MPG"};
+constexpr std::array<std::string_view, 4> music_types = {"WAV", "MID", "RMI", "MP3"};
+
+template <std::size_t N>
+bool has_type(const std::string& name, const std::array<std::string_view, N>& types) {
+    const std::string t = file_type(name);
+    return !t.empty() && std::find(types.begin(), types.end(), t) != types.end();
+}
+
+bool less_ignoring_case(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;   // names that differ only in case: a fixed order all the same
+}
+
+// How the two variants differ: the player's yields, can be stopped and
+// shows its loading label.
+struct build_mode {
+    bool player = false;
+    const std::function<void()>* show_loading_label = nullptr;
+
+    // True when the show has been asked to end (player only).
+    bool stop() const {
+        if (!player) return false;
+        yield_events();
+        return run().time_to_end == 1;
+    }
+};
+
+enum class outcome { done, failed, stopped };
+
+// The ordinary files of every folder of list k whose type fits, in order,
+// handed to add() until it says the cap is reached.
+template <typename Fits, typename Add>
+outcome scan_list(std::size_t k, const build_mode& mode, bool stop_before_file, bool stop_after_folder,
+                  Fits fits, Add add) {
+    auto& d = doc();
+    const int count = std::clamp(d.random_folder_counts[k], 0, max_folders);
+    for (int f = 1; f <= count; ++f) {
+        if (!stop_after_folder && mode.stop()) return outcome::stopped;   // start of each folder
+        const std::string& folder = d.random_folders[k][static_cast<std::size_t>(f)];
+        std::error_code ec;
+        const std::vector<std::string> names = list_ordinary_files(folder, ec);
+        if (ec) return outcome::failed;
+        for (const std::string& name : names) {
+            if (stop_before_file && mode.stop()) return outcome::stopped;
+            if (fits(name) && !add(join_path(folder, name))) return outcome::done;   // cap reached
+            if (!stop_before_file && mode.stop()) return outcome::stopped;
+        }
+        if (stop_after_folder && mode.stop()) return outcome::stopped;
+    }
+    return outcome::done;
+}
+
+int build(const build_mode& mode) {
+    auto& d = doc();
+    try {
+        // Backgrounds, used in turn by the sequences.
+        std::vector<std::string> backgrounds;
+        outcome o = scan_list(1, mode, false, true, is_background_type, [&](std::string path) {
+            backgrounds.push_back(std::move(path));
+            return backgrounds.size() < static_cast<std::size_t>(max_built_backgrounds);
+        });
+        if (o == outcome::failed) return 1;
+        if (o == outcome::stopped) return 2;
+
+        // The counts go with their arrays, so that a build that stops early
+        // never leaves a count beyond what the arrays hold.
+        redim_slides(0);
+        redim_music(0);
+        d.image_count = 0;
+        d.music_count = 0;
+        const auto& cs = d.caption_settings;
+        std::size_t turn = 0;
+        o = scan_list(0, mode, true, false, is_picture_or_video_type, [&](std::string path) {
+            if (d.image_count >= max_built_images) return false;
+            const int n = d.image_count + 1;
+            d.image_count = n;
+            redim_slides(n);
+            auto& s = d.sequences;
+            const auto i = static_cast<std::size_t>(n);
+            s.display_position[i] = d.random_display_position;
+            s.display_time[i] = d.random_image_delay;
+            s.display_effect[i] = s.effect_speed[i] = s.effect_grain[i] = 0;
+            s.notes[i].clear();
+            s.transparent_color[i] = 0;
+            s.caption_text[i] = d.random_show_file_names == 1 ? file_title(path) : std::string();
+            s.caption_position[i] = 7;
+            s.caption_effect[i] = s.caption_speed[i] = s.caption_grain[i] = 0;
+            s.caption_font_name[i] = cs.caption_settings_font_name;
+            s.caption_font_size[i] = cs.caption_settings_font_size;
+            s.caption_bold[i] = cs.caption_settings_bold;
+            s.caption_italic[i] = cs.caption_settings_italic;
+            s.caption_style[i] = cs.caption_settings_style;
+            s.caption_shadow_size[i] = cs.caption_settings_shadow_size;
+            s.caption_color[i] = cs.caption_settings_color;
+            s.caption_color_scheme[i] = cs.caption_settings_color_scheme;
+            s.audio_file[i].clear();
+            s.audio_mode[i] = 0;
+            s.background_file[i].clear();
+            if (!backgrounds.empty()) {
+                if (++turn > backgrounds.size()) turn = 1;
+                s.background_file[i] = backgrounds[turn - 1];
+            }
+            s.background_placement[i] = s.background_effect[i] = 0;
+            s.background_speed[i] = s.background_grain[i] = 0;
+            s.image_file[i] = std::move(path);
+            if (mode.player && n == 501 && mode.show_loading_label && *mode.show_loading_label)
+                (*mode.show_loading_label)();
+            return d.image_count < max_built_images;
+        });
+        if (o == outcome::failed) return 1;
+        if (o == outcome::stopped) return 2;
+
+        o = scan_list(2, mode, true, false, is_music_type, [&](std::string path) {
+            if (d.music_count >= max_built_music) return false;
+            const int n = d.music_count + 1;
+            d.music_count = n;
+            redim_music(n);
+            d.music_files[static_cast<std::size_t>(n)] = std::move(path);
+            return d.music_count < max_built_music;
+        });
+        if (o == outcome::failed) return 1;
+        if (o == outcome::stopped) return 2;
+    } catch (const std::exception&) {
+        return 1;
+    }
+    if (d.image_count == 0) return mode.player ? 1 : 2;
+    return 0;
+}
+
+}  // namespace
+
+std::string file_type(const std::string& name) {
+    if (name.size() < 3) return "";
+    std::string t = name.substr(name.size() - 3);
+    for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return t;
+}
+
+bool is_background_type(const std::string& name) { return has_type(name, picture_types); }
+
+bool is_picture_or_video_type(const std::string& name) {
+    return has_type(name, video_types) || has_type(name, picture_types);
+}
+
+bool is_music_type(const std::string& name) { return has_type(name, music_types); }
+
+std::vector<std::string> list_ordinary_files(const std::string& folder, std::error_code& ec) {
+    ec.clear();
+    std::vector<std::string> names;
+    if (folder.empty()) return names;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) {
+        // A folder that has gone away simply holds nothing any more.
+        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) ec.clear();
+        return names;
+    }
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) return names;
+        std::string name = it->path().filename().string();
+        if (name.empty() || name.front() == '.') continue;   // hidden
+        std::error_code type_ec;
+        if (!it->is_regular_file(type_ec)) continue;           // folders, devices, dangling links
+        names.push_back(std::move(name));
+    }
+    if (ec) return names;
+    std::sort(names.begin(), names.end(), less_ignoring_case);
+    return names;
+}
+
+int build_random_slideshow() { return build(build_mode{}); }
+
+int c_create_random_slideshow(const std::function<void()>& show_loading_label) {
+    return build(build_mode{true, &show_loading_label});
+}
+
+}  // namespace lv

@@ -1,0 +1,31 @@
+#pragma once
+// Reading and replacing whole text files.
+//
+// Files are written as UTF-8. Files from older versions were written in the
+// Windows single-byte code page, so a file that is not valid UTF-8 is read as
+// Windows-1252 and converted; callers always get UTF-8.
+#include <string>
+#include <string_view>
+
+namespace lv {
+
+bool is_valid_utf8(std::string_view bytes);
+// Every byte as its Windows-1252 character, in UTF-8. The five bytes that
+// code page leaves undefined map to the C1 control of the same number.
+std::string cp1252_to_utf8(std::string_view bytes);
+// The text of a file's bytes: UTF-8 as it is (a leading byte-order mark is
+// dropped), anything else converted from Windows-1252.
+std::string decode_text(std::string_view bytes);
+
+// The whole file as bytes; false when it cannot be opened or read.
+bool read_file_bytes(const std::string& path, std::string& bytes);
+// The whole file as UTF-8 text (decode_text); false when unreadable.
+bool read_text_file(const std::string& path, std::string& text);
+
+// Replaces the file at path with bytes, never leaving a half-written file:
+// the bytes go to a new file in the same folder, which is flushed and closed
+// and only then renamed over the old one. On any failure the old file is
+// left as it was, the temporary file is removed and the result is false.
+bool replace_file(const std::string& path, std::string_view bytes);
+
+}  // namespace lv

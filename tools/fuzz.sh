@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Robustness checks for the core, meant for CI:
+#   1. builds the core alone with AddressSanitizer + UndefinedBehaviorSanitizer
+#      (g++) and runs its unit tests with ctest;
+#   2. builds the libFuzzer target over the slideshow loaders (clang) and runs
+#      it for FUZZ_SECONDS (default 60) from the checked-in seed corpus.
+# Exits non-zero on any build failure, test failure or fuzzer finding.
+# Build folders can be moved with ASAN_BUILD_DIR and FUZZ_BUILD_DIR.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+ASAN_BUILD_DIR="${ASAN_BUILD_DIR:-$ROOT/build-asan}"
+FUZZ_BUILD_DIR="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+echo "== core unit tests under ASan+UBSan ($ASAN_BUILD_DIR)"
+cmake -S "$ROOT" -B "$ASAN_BUILD_DIR" -G Ninja \
+  -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc -DCMAKE_BUILD_TYPE=Debug \
+  -DLUMIVANE_CORE_ONLY=ON -DLUMIVANE_SANITIZE=ON -DLUMIVANE_BENCH=OFF -DLUMIVANE_FUZZ=OFF
+cmake --build "$ASAN_BUILD_DIR" -j "$JOBS"
+(cd "$ASAN_BUILD_DIR" && ctest --output-on-failure -j "$JOBS")
+
+echo "== libFuzzer over the slideshow loaders ($FUZZ_BUILD_DIR, ${FUZZ_SECONDS}s)"
+cmake -S "$ROOT" -B "$FUZZ_BUILD_DIR" -G Ninja \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+  -DLUMIVANE_CORE_ONLY=ON -DLUMIVANE_FUZZ=ON -DLUMIVANE_BENCH=OFF
+cmake --build "$FUZZ_BUILD_DIR" -j "$JOBS" --target slideshow_file_fuzz
+
+# The fuzzer adds what it finds to its working corpus, never to the seeds.
+WORK="$FUZZ_BUILD_DIR/fuzz-work"
+rm -rf "$WORK"
+mkdir -p "$WORK/corpus" "$WORK/artifacts"
+cp "$ROOT"/tests/fuzz/corpus/* "$WORK/corpus/"
+"$FUZZ_BUILD_DIR/tests/fuzz/slideshow_file_fuzz" \
+  -max_total_time="$FUZZ_SECONDS" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
+  -dict="$ROOT/tests/fuzz/slideshow.dict" \
+  -artifact_prefix="$WORK/artifacts/" \
+  "$WORK/corpus"
+echo "== all robustness checks passed"
