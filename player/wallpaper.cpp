@@ -1,0 +1,52 @@
+#include "player/wallpaper.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QScreen>
+#include <QWidget>
+
+#include "core/hooks.h"
+#include "core/log.h"
+#include "core/state.h"
+#include "platform/desktop_services.h"
+
+namespace lv {
+
+std::string wallpaper_path() { return program().windows_dir + "Lumivane" + ".bmp"; }
+
+bool write_bitmap_file(const QImage& image, const std::string& path) {
+    if (image.isNull()) return false;
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!image.save(&file, "BMP")) {
+        file.cancelWriting();
+        file.commit();   // discards the temporary file
+        return false;
+    }
+    return file.commit();
+}
+
+bool save_wallpaper() {
+    write_log("Saving Wallpaper:");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return false;
+    yield_events();
+    // Painted now and sent to the display ahead of the capture: the area a
+    // closed prompt leaves behind is otherwise redrawn only later.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) w->repaint();
+    // The whole desktop as it is now, our full-screen player included.
+    QImage shot = screen->grabWindow(0).toImage();
+    const std::string path = wallpaper_path();
+    if (!write_bitmap_file(shot, path)) {
+        write_log("Wallpaper not saved: " + path);
+        return false;
+    }
+    bool ok = set_desktop_wallpaper(path);
+    yield_events();
+    return ok;
+}
+
+}  // namespace lv
