@@ -18,3 +18,14 @@ run_flags& run() {
 }
 
 }  // namespace lv
+
+#include "core/editor_state.h"
+
+namespace lv {
+
+editor_state& editors() {
+    static editor_state e;
+    return e;
+}
+
+}  // namespace lv
