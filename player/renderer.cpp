@@ -59,7 +59,7 @@ QPoint anchor_point(int anchor, double W, double H, double w, double h) {
 // The effect row rule shared by every element. A row outside the table
 // (only a hand-edited file holds one) shows like "No Effect". Speed and grain
 // of the sequence are kept within what the editors produce.
-void apply_effect_rule(EffectControl* c, int row, int speed, int grain) {
+void apply_effect_rule(EffectControl* c, int row, int speed, int grain, const Renderer::options& o) {
     if (row == 0) {
         const effect_choice ch = pick_random_effect();
         c->set_effect(ch.effect_number, ch.speed, ch.grain);
@@ -71,7 +71,8 @@ void apply_effect_rule(EffectControl* c, int row, int speed, int grain) {
             c->set_effect_grain(std::clamp(grain, 1, 255));
         }
     }
-    if (run().power_saver_active == 1) c->set_effect(0, 1, 1);
+    if (o.power_saver && run().power_saver_active == 1) c->set_effect(0, 1, 1);
+    if (o.effects_off && o.effects_off()) c->set_effect_number(0);
 }
 
 std::string effect_text(const EffectControl* c) {
@@ -224,7 +225,8 @@ void Renderer::updates_off() {
 void Renderer::display_background() {
     const auto rec = current_record(image_index);
     PictureControl* bg = d_->image_background;
-    if (!rec || rec->background_file.empty() || settings().ignore_background == 1) {
+    const bool stand_in = !opts.no_background_picture.isNull();
+    if (!rec || (!stand_in && (rec->background_file.empty() || settings().ignore_background == 1))) {
         d_->image_picture->set_updates(true);
         bg->set_updates(false);
         bg->hide();
@@ -233,17 +235,22 @@ void Renderer::display_background() {
     }
     bg->set_updates(false);
     if (rec->background_file == gradient_background) {
-        write_log("Display Gradient:");
+        if (opts.log) write_log("Display Gradient:");
         display_gradient();
         return;
     }
-    apply_effect_rule(bg, rec->background_effect, rec->background_speed, rec->background_grain);
-    write_log("Display Background: " + rec->background_file + " " + effect_text(bg));
+    apply_effect_rule(bg, rec->background_effect, rec->background_speed, rec->background_grain, opts);
+    if (opts.log) write_log("Display Background: " + rec->background_file + " " + effect_text(bg));
     bg->set_draw_mode(rec->background_placement == 1 ? PictureControl::stretched : PictureControl::tiled);
     bg->setGeometry(0, 0, px(d_->W()), px(d_->H()));
     // A stretched background is decoded straight to about the window's size.
     const QSize hint = rec->background_placement == 1 ? QSize(px(d_->W()), px(d_->H())) : QSize();
-    const int result = bg->set_file_name(QString::fromStdString(rec->background_file), hint);
+    int result = 0;
+    if (rec->background_file.empty()) {
+        bg->set_picture(opts.no_background_picture);   // only with a stand-in does an empty name get here
+    } else {
+        result = bg->set_file_name(QString::fromStdString(rec->background_file), hint);
+    }
     if (result < 0) {
         load_error = 1;
         load_error_text = rec->background_file + " - Could not be loaded!";
@@ -270,7 +277,7 @@ void Renderer::display_gradient() {
     const std::int32_t colour = palette16_color(static_cast<int>(std::floor(8 * rnd())) + 1);
     const int style = static_cast<int>(std::floor(20 * rnd()));
     g->set_background_gradient(colour, style, 200);
-    if (rec) apply_effect_rule(g, rec->background_effect, rec->background_speed, rec->background_grain);
+    if (rec) apply_effect_rule(g, rec->background_effect, rec->background_speed, rec->background_grain, opts);
     g->raise();
     g->set_updates(true);
     g->show_with_effect();
@@ -285,7 +292,7 @@ void Renderer::display_picture() {
     pic->set_updates(false);
     pic->set_transparent(false, 0);
     if (rec->transparent_color > 0) pic->set_transparent(true, rec->transparent_color - 1);
-    apply_effect_rule(pic, rec->display_effect, rec->effect_speed, rec->effect_grain);
+    apply_effect_rule(pic, rec->display_effect, rec->effect_speed, rec->effect_grain, opts);
     pic->set_border(border_for(pic->border()));
 
     const double W = d_->W(), H = d_->H();
@@ -337,7 +344,7 @@ void Renderer::display_picture() {
         }
     }
 
-    write_log("Display Picture: " + rec->image_file + " " + effect_text(pic));
+    if (opts.log) write_log("Display Picture: " + rec->image_file + " " + effect_text(pic));
     pic->raise();
     pic->set_updates(true);
     pic->show_with_effect();
@@ -357,8 +364,8 @@ void Renderer::display_video() {
     yield_events();
     vid->hide();
     yield_events();
-    apply_effect_rule(vid, rec->display_effect, rec->effect_speed, rec->effect_grain);
-    write_log("Display Video: " + f + " " + effect_text(vid));
+    apply_effect_rule(vid, rec->display_effect, rec->effect_speed, rec->effect_grain, opts);
+    if (opts.log) write_log("Display Video: " + f + " " + effect_text(vid));
     d_->video_border = border_for(d_->video_border);
     vid->set_border(d_->video_border);
 
@@ -458,6 +465,7 @@ void Renderer::display_caption() {
     cap->set_caption(QStringLiteral(" "));
     yield_events();
     cap->set_caption(text);
+    if (opts.preview_caption_yields) yield_events();
     set_caption_look(cap, *rec, size);
     cap->move(0, px(H - 2));
     cap->raise();
@@ -466,9 +474,9 @@ void Renderer::display_caption() {
     yield_events();
     cap->hide();
     yield_events();
-    yield_events();
+    if (!opts.preview_caption_yields) yield_events();
 
-    apply_effect_rule(cap, rec->caption_effect, rec->caption_speed, rec->caption_grain);
+    apply_effect_rule(cap, rec->caption_effect, rec->caption_speed, rec->caption_grain, opts);
 
     // Showing pass.
     cap->set_font(name, size, bold, italic);
@@ -485,7 +493,7 @@ void Renderer::display_caption() {
     const int pos = rec->caption_position;
     if (pos >= 0 && pos <= 8) cap->move(anchor_point(pos, W, H, w, h));
 
-    write_log("Display Caption: " + effect_text(cap));
+    if (opts.log) write_log("Display Caption: " + effect_text(cap));
     cap->raise();
     cap->show_with_effect();
     yield_events();
@@ -495,7 +503,7 @@ void Renderer::display_caption() {
 void Renderer::display_error_banner() {
     LabelControl* b = d_->error_banner;
     b->set_caption(QString::fromStdString(load_error_text));
-    write_log("Display Error Banner: ");
+    if (opts.log) write_log("Display Error Banner: ");
     const int h = b->height();
     b->setGeometry(0, px(d_->H()) - h, px(d_->W()), h);
     b->set_updates(true);

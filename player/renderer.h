@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace lv {
@@ -44,6 +45,28 @@ public:
     // The placeholder picture display_picture shows when no_images_mode is 1.
     // A plain stand-in is used while it is null.
     QImage no_images_picture;
+
+    // How a host other than the full-screen player differs. The player keeps
+    // the defaults; the custom editor's preview window changes them.
+    struct options {
+        // Write the "Display ..." lines to the diagnostic log.
+        bool log = true;
+        // Once power_saver_active is 1, every element shows with effect 0,
+        // speed 1, grain 1.
+        bool power_saver = true;
+        // Asked for each element right after its effect row was applied: true
+        // sets the effect number to 0 (speed and grain stay as the row set
+        // them), so the element shows at once. Unset: never.
+        std::function<bool()> effects_off;
+        // A sequence without a background shows this picture as its
+        // background (with the background's effect and placement) instead of
+        // none, and ignore_background is not read. Null: the player's way.
+        QImage no_background_picture;
+        // The preview's caption measuring pass: one more yield after the
+        // padded caption is set, one (not two) after the label is hidden.
+        bool preview_caption_yields = false;
+    };
+    options opts;
 
     // Results the engine reads.
     int load_error = 0;

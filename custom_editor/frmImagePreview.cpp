@@ -1,0 +1,205 @@
+#include "custom_editor/frmImagePreview.h"
+
+#include "core/document.h"
+#include "core/editor_state.h"
+#include "core/state.h"
+#include "platform/display_controls.h"
+#include "player/renderer.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace lv {
+
+namespace {
+
+std::string upper_suffix3(const std::string& f) {
+    std::string s = f.size() >= 3 ? f.substr(f.size() - 3) : f;
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A redraw needs a sequence that exists: the editor clears its selection
+// and yields before it closes this window, and edits run while we yield.
+bool is_sequence(int i) {
+    const slideshow_document& d = doc();
+    return i >= 1 && i <= d.image_count && static_cast<std::size_t>(i) < d.sequences.size();
+}
+
+// Stops the video at once, without yielding (for paths that must not let
+// other events run: the destructor, the end of a redraw after a close).
+void stop_video_now(VideoControl* vid) {
+    vid->command(11);
+    vid->command(1);
+    vid->set_file_name(QString());
+}
+
+}  // namespace
+
+QSize frmImagePreview::design_size() {
+    const int tx = std::max(1, program().twips_per_pixel_x);
+    const int ty = std::max(1, program().twips_per_pixel_y);
+    return {3510 / tx, 2505 / ty};
+}
+
+frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("frmImagePreview"));
+    setWindowTitle(QStringLiteral("Lumivane - Preview"));
+    // Whatever no layer covers is black.
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+
+    renderer_ = std::make_unique<Renderer>(this);
+    blackarea_ = QImage(16, 16, QImage::Format_RGB32);
+    blackarea_.fill(Qt::black);
+    Renderer::options& o = renderer_->opts;
+    o.log = false;
+    o.power_saver = false;
+    o.effects_off = [] { return editors().image_preview_refresh == 2; };
+    o.no_background_picture = blackarea_;
+    o.preview_caption_yields = true;
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(250);
+    connect(Timer1, &QTimer::timeout, this, &frmImagePreview::Timer1_Timer);
+
+    // Form_Load.
+    editor_state& e = editors();
+    e.image_preview_open = 1;
+    renderer_->adjust_color_render();
+    if (e.image_preview_left == -1) {
+        const QSize own = design_size();
+        QRect over;
+        if (editor) {
+            over = editor->frameGeometry();
+        } else if (QScreen* s = QGuiApplication::primaryScreen()) {
+            over = s->availableGeometry();
+        }
+        e.image_preview_left = over.x() + over.width() / 2 - own.width() / 2;
+        e.image_preview_top = over.y() + over.height() / 2 - own.height() / 2;
+        e.image_preview_width = own.width();
+        e.image_preview_height = own.height();
+    }
+    move(e.image_preview_left, e.image_preview_top);
+    // A rectangle that cannot be a window's (never saved by us) opens at the
+    // design size.
+    if (e.image_preview_width > 0 && e.image_preview_height > 0)
+        resize(e.image_preview_width, e.image_preview_height);
+    else
+        resize(design_size());
+    Timer1->start();
+}
+
+frmImagePreview::~frmImagePreview() {
+    // Deleted without being closed: the same closing work, without yielding
+    // inside the destructor.
+    if (!unloaded_) {
+        unloaded_ = true;
+        Timer1->stop();
+        stop_video_now(renderer_->image_video());
+        editor_state& e = editors();
+        e.image_preview_left = x();
+        e.image_preview_top = y();
+        e.image_preview_width = width();
+        e.image_preview_height = height();
+        e.image_preview_open = 0;
+    }
+}
+
+void frmImagePreview::set_current_image_source(std::function<int()> source) {
+    current_source_ = std::move(source);
+}
+
+int frmImagePreview::current_image() const { return current_source_ ? current_source_() : -1; }
+
+void frmImagePreview::Timer1_Timer() {
+    if (timer_busy) return;
+    timer_busy = 1;
+    if (editors().image_preview_refresh > 0) {
+        update_image();
+        // Requests posted during the redraw are carried out by it.
+        editors().image_preview_refresh = 0;
+    }
+    timer_busy = 0;
+    if (delete_when_idle_) deleteLater();
+}
+
+void frmImagePreview::update_image() {
+    Renderer& r = *renderer_;
+    // Each step reads the selection when it runs: an edit during a yield
+    // may change it, and a close during a yield ends the redraw.
+    auto still_drawing = [&] {
+        if (unloaded_) return false;
+        const int i = current_image();
+        if (!is_sequence(i)) return false;
+        r.image_index = i;
+        return true;
+    };
+    if (!still_drawing()) return;
+    r.video_off();
+    if (still_drawing()) {
+        r.display_background();
+        if (still_drawing()) {
+            const std::string kind = upper_suffix3(doc().sequences.image_file[static_cast<std::size_t>(r.image_index)]);
+            if (kind == "AVI" || kind == "MPG")
+                r.display_video();
+            else
+                r.display_picture();
+            if (still_drawing()) r.display_caption();
+        }
+    }
+    // A video started after the window was closed must not play on unseen.
+    if (unloaded_) stop_video_now(r.image_video());
+}
+
+void frmImagePreview::form_unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    Timer1->stop();
+    editor_state& e = editors();
+    // Saved before the video is stopped: stopping yields, and the editor
+    // may look at the flag meanwhile.
+    e.image_preview_left = x();
+    e.image_preview_top = y();
+    e.image_preview_width = width();
+    e.image_preview_height = height();
+    e.image_preview_open = 0;
+    renderer_->video_off();
+}
+
+void frmImagePreview::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (!unloaded_) editors().image_preview_refresh = 2;
+}
+
+void frmImagePreview::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!unloaded_) editors().image_preview_refresh = 2;
+}
+
+void frmImagePreview::closeEvent(QCloseEvent* e) {
+    e->accept();
+    if (unloaded_) return;
+    form_unload();
+    // A redraw under way still uses this window: it goes once that returns.
+    if (timer_busy)
+        delete_when_idle_ = true;
+    else
+        deleteLater();
+}
+
+void frmImagePreview::mousePressEvent(QMouseEvent* e) {
+    e->accept();   // a click on the preview does nothing
+}
+
+}  // namespace lv
