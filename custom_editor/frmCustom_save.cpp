@@ -1,0 +1,119 @@
+// Saving the custom slideshow, the full-screen preview from a chosen
+// sequence, and the print command.
+#include <QLineEdit>
+
+#include "core/document.h"
+#include "core/editor_state.h"
+#include "core/file_names.h"
+#include "core/slideshow_file.h"
+#include "core/state.h"
+#include "custom_editor/custom_printout.h"
+#include "custom_editor/frmCustom.h"
+#include "custom_editor/frmCustom_detail.h"
+#include "custom_editor/frmStartfrom.h"
+#include "platform/desktop_services.h"
+#include "player/frmSlideshow.h"
+
+namespace lv {
+
+using namespace custom_detail;
+
+namespace {
+
+// Whether a slideshow name can be a file name in the data folder: a
+// separator would put the file into another folder (or make it unreadable
+// by name), and control characters have no place in a name.
+bool usable_file_name(const std::string& name) {
+    for (char c : name)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
+    return true;
+}
+
+}  // namespace
+
+int frmCustom::save_custom(const std::string& path) {
+    hourglass_on();
+    // The writer replaces the file only once the whole text is on disk, so a
+    // failure leaves an existing slideshow of that name as it was.
+    const int result = write_custom_file(path) == 0 ? 0 : 1;
+    hourglass_off();
+    return result;
+}
+
+void frmCustom::save_and_exit() {
+    const auto& d = doc();
+    if (d.image_count <= 0) return;
+    bool missing = false;
+    for (int i = 1; i <= doc().image_count && valid_image(i); ++i) {
+        const std::string file = doc().sequences.image_file[at(i)];
+        if (!file_exists(file)) {
+            editor_box(this, "File Not Found! (Image " + std::to_string(i) + ")",
+                       file + "\n\nThis file is missing! Please select a new image.");
+            missing = true;
+        }
+    }
+    if (missing || unloaded_) return;
+    // The name box and the document agree after every change; read the box
+    // once more in case its last change has not been stored yet.
+    doc().custom_name = Text3->text().toStdString();
+    const std::string name = doc().custom_name;
+    if (name.empty()) {
+        editor_box(this, product_name, "Please enter a name for this slideshow!");
+        return;
+    }
+    const int result = usable_file_name(name) ? save_custom(program().data_folder + name + ".lmv") : 1;
+    if (result != 0) {
+        editor_box(this, product_name, "Error During File Save! Please check storage media.");
+        return;
+    }
+    settings().active_slideshow = name + ".lmv";
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// preview from a chosen sequence
+
+void frmCustom::preview_slideshow() {
+    auto& st = settings();
+    auto& rf = run();
+    const int kept_presentation_mode = st.presentation_mode;
+    st.presentation_mode = 0;
+    audio_off();
+    rf.start_image = 1;
+    rf.screensaver_slideshow_path.clear();
+    rf.show_origin = 2;
+    if (doc().image_count > 1) {
+        frmStartfrom dlg(this);
+        dlg.exec();
+    }
+    if (rf.start_image > 0 && doc().image_count > 0) {
+        const auto& play = player();
+        if (play)
+            play();
+        else
+            frmSlideshow::show_modal();
+    }
+    rf.start_image = 0;
+    rf.show_origin = 0;
+    st.presentation_mode = kept_presentation_mode;
+    editors().image_preview_refresh = 2;
+}
+
+// ---------------------------------------------------------------------------
+// printout
+
+std::function<void()>& frmCustom::printout() {
+    static std::function<void()> f;
+    return f;
+}
+
+void frmCustom::print_slideshow() {
+    if (doc().image_count <= 0) return;
+    const auto& print = printout();
+    if (print)
+        print();
+    else
+        print_custom_slideshow(this, Text3->text().toStdString());
+}
+
+}  // namespace lv
