@@ -15,6 +15,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/hooks.h"
+#include "main_screen/frmTitle.h"
 #include "platform/audio.h"
 #include "platform/ini_store.h"
 #include "platform/startup_services.h"
@@ -24,12 +25,6 @@
 #include "player/frmTitle2.h"
 
 namespace {
-
-// Placeholder for a role whose window does not exist yet in this build.
-int not_built_yet(const char* form) {
-    std::fprintf(stderr, "lumivane: %s is not built yet\n", form);
-    return 2;
-}
 
 // A slideshow file named on the command line: splash, then the show.
 int run_file_player(const std::string& command_line) {
@@ -46,7 +41,11 @@ int run_file_player(const std::string& command_line) {
 // "/C" or nothing: the main configuration screen, once per user.
 int run_main_screen() {
     if (!lv::no_window_titled(lv::program().version_caption)) return 0;
-    return not_built_yet("frmTitle");
+    lv::audio_load();
+    // The screen saves the settings and unloads the audio when it closes.
+    lv::frmTitle screen;
+    screen.show_modal();
+    return 0;
 }
 
 // "/S": the screen saver, once per user.

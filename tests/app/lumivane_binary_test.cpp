@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sys/stat.h>
 
@@ -144,17 +146,45 @@ TEST_F(ProgramTest, UnknownSwitchNeedsNoDisplay) {
     EXPECT_EQ(r.status, 0);
 }
 
-// Roles whose window is still missing end with status 2 and one line naming it.
-TEST_F(ProgramTest, RolesWithoutTheirWindowSayWhichOne) {
-    const std::vector<std::pair<QStringList, QByteArray>> cases = {
-        {{}, "lumivane: frmTitle is not built yet\n"},
-        {{"/c"}, "lumivane: frmTitle is not built yet\n"},
-        {{"/C:1234"}, "lumivane: frmTitle is not built yet\n"},
-    };
-    for (const auto& [args, line] : cases) {
-        result r = run(args);
-        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
-        EXPECT_EQ(r.err, line) << args.join(' ').toStdString();
+// "/C", an empty command line and their variants open the main screen, which
+// holds its title while open and, on a first start, chooses and stores the
+// colour rendering mode (the offscreen screen has true colour).
+TEST_F(ProgramTest, MainScreenOpensOnceAndChoosesTheColourModeAtFirstStart) {
+    const std::string caption = "Lumivane - v.6.0.11";
+    for (const QStringList& args : {QStringList{}, QStringList{"/c"}, QStringList{"/C:1234"}}) {
+        QFile::remove(ini());
+        QDir().mkpath(dir("config"));
+        {
+            QSettings s(ini(), QSettings::IniFormat);
+            s.setValue("Config/Message1", "1");   // the welcome pop-up would wait for a click
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir("home"));
+        env.insert("XDG_DATA_HOME", dir("data"));
+        env.insert("XDG_CONFIG_HOME", dir("config"));
+        env.insert("XDG_RUNTIME_DIR", dir("runtime"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess screen;
+        screen.setProcessEnvironment(env);
+        screen.start(QStringLiteral(LUMIVANE_BINARY), args);
+        ASSERT_TRUE(screen.waitForStarted(10000));
+
+        QElapsedTimer t;
+        t.start();
+        while (setting("display_mode") != "3" && t.elapsed() < 20000) QThread::msleep(50);
+        EXPECT_EQ(setting("display_mode"), "3") << args.join(' ').toStdString();
+        EXPECT_FALSE(lv::no_window_titled(caption)) << args.join(' ').toStdString();
+        EXPECT_EQ(screen.state(), QProcess::Running);
+
+        // A second main screen ends at once and silently.
+        result second = run({"/C"});
+        EXPECT_EQ(second.status, 0);
+        EXPECT_EQ(second.err, QByteArray());
+
+        screen.terminate();
+        screen.waitForFinished(10000);
+        EXPECT_FALSE(screen.readAllStandardError().contains("not built yet"));
+        EXPECT_TRUE(lv::no_window_titled(caption));
     }
 }
 
