@@ -39,6 +39,7 @@
 #include "core/state.h"
 #include "custom_editor/frmCustom_detail.h"
 #include "platform/frmPopmessage.h"
+#include "platform/launch.h"
 
 namespace lv {
 
@@ -129,14 +130,7 @@ std::function<void()>& frmCustom::player() {
 }
 
 std::function<bool(const std::string&, const std::string&, const std::string&)>& frmCustom::shell_open() {
-    static std::function<bool(const std::string&, const std::string&, const std::string&)> f =
-        [](const std::string& file, const std::string& parameters, const std::string& folder) {
-            const QFileInfo info(qs(file));
-            if (file.empty() || !info.exists()) return false;
-            if (info.isFile() && info.isExecutable())
-                return QProcess::startDetached(qs(file), QProcess::splitCommand(qs(parameters)), qs(folder));
-            return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
-        };
+    static std::function<bool(const std::string&, const std::string&, const std::string&)> f = desktop_open_file;
     return f;
 }
 

@@ -90,20 +90,6 @@ std::string launch_folder(const std::string& file) {
     return file.substr(0, file.size() - file_title(file).size());
 }
 
-bool desktop_open_file(const std::string& file, const std::string& parameters, const std::string& working_folder) {
-    const QString f = QString::fromStdString(file);
-    if (f.isEmpty()) return false;
-    if (f.contains(QStringLiteral("://"))) return QDesktopServices::openUrl(QUrl(f));   // a web address
-    const QFileInfo info(f);
-    if (!info.exists()) return false;
-    if (info.isFile() && info.isExecutable()) {
-        const QString folder = working_folder.empty() ? QString() : QString::fromStdString(working_folder);
-        return QProcess::startDetached(info.absoluteFilePath(), QProcess::splitCommand(QString::fromStdString(parameters)),
-                                       folder);
-    }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
-}
-
 bool is_slideshow_file_name(const std::string& name) {
     if (name.size() < 3) return false;
     std::string end = name.substr(name.size() - 3);

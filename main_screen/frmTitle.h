@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/launch.h"
 #include "platform/startup_services.h"
 
 class QComboBox;
@@ -145,9 +146,6 @@ std::string no_hot_key_text(int k);
 std::string launch_error_text(const std::string& file);
 // The folder part of a path (keeps its trailing separator; "" without one).
 std::string launch_folder(const std::string& file);
-// The desktop's open action: a program is started with the parameters in the
-// working folder; any other file or a web address opens in its application.
-bool desktop_open_file(const std::string& file, const std::string& parameters, const std::string& working_folder);
 
 // Whether a data-folder name is a slideshow file: its last three characters,
 // in any case, are "LMV".

@@ -39,6 +39,7 @@
 #include "core/simple_builder.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
+#include "platform/launch.h"
 #include "platform/desktop_services.h"
 #include "platform/frmPopmessage.h"
 #include "player/frmSlideshow.h"
@@ -133,18 +134,6 @@ std::string usable_folder(const std::string& remembered) {
     return home_folder();
 }
 
-bool default_launcher(const std::string& file, const std::string& parameters,
-                      const std::string& working_folder) {
-    if (file.empty()) return false;
-    const QString f = QString::fromStdString(file);
-    const QFileInfo fi(f);
-    if (!fi.exists()) return false;
-    if (fi.isFile() && fi.isExecutable())
-        return QProcess::startDetached(f, QProcess::splitCommand(QString::fromStdString(parameters)),
-                                       QString::fromStdString(working_folder));
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(fi.absoluteFilePath()));
-}
-
 // Holds a form's busy flag for the length of a command, across every yield.
 struct busy_hold {
     int& flag;
@@ -156,7 +145,7 @@ struct busy_hold {
 
 std::function<void()> frmRandom::play_preview = [] { frmSlideshow::show_modal(); };
 std::function<bool(const std::string&, const std::string&, const std::string&)> frmRandom::launcher =
-    default_launcher;
+    desktop_open_file;
 
 // ---------------------------------------------------------------------------
 // drives
