@@ -1,0 +1,225 @@
+#pragma once
+// Building blocks shared by the transition families. A frame is assembled
+// row by row from the two faces (plain copies for long runs, a branch-free
+// masked select where runs get short, byte shuffles for the scaled
+// families) and each row is written out whole, so that a frame costs about
+// as much as one full copy of the picture.
+#include "platform/transitions.h"
+
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace lv::tx {
+
+using px = std::uint32_t;
+
+// The three 32-bit pictures of one frame, all of the same size. Each output
+// row is put together in a small scratch row that stays in the first-level
+// cache and then written out whole (store_row): for pictures too large for
+// the caches with streaming stores, so that the output neither has to be
+// read in before it is overwritten nor pushes the faces out of the cache.
+struct Surface {
+    px* out = nullptr;
+    const px* old_face = nullptr;
+    const px* new_face = nullptr;
+    std::ptrdiff_t out_stride = 0, old_stride = 0, new_stride = 0;   // in pixels
+    int w = 0, h = 0;
+    qint64 old_key = 0, new_key = 0;   // change whenever a face's pixels change
+    px* scratch = nullptr;             // one row
+    bool stream = false;
+
+    px* out_row(int y) const { return out + y * out_stride; }
+    const px* old_row(int y) const { return old_face + y * old_stride; }
+    const px* new_row(int y) const { return new_face + y * new_stride; }
+    const px* row(bool use_new, int y) const { return use_new ? new_row(y) : old_row(y); }
+};
+
+// Half-open pixel run [x0, x1) of one row.
+struct Span {
+    int x0 = 0, x1 = 0;
+    bool operator==(const Span&) const = default;
+};
+using Spans = std::vector<Span>;
+
+// Appends [a, b) rounded to pixel boundaries and clipped to [0, w).
+void add_span(Spans& spans, double a, double b, int w);
+// Sorts and merges overlapping or touching runs.
+void normalize(Spans& spans);
+
+// Row helpers.
+// A plain vector loop rather than memcpy: for rows of a few kilobytes some
+// C libraries pick a string-move instruction that runs several times slower
+// on some processors when source and destination share their page offset,
+// which is the usual case for pictures of one size.
+inline void copy_row(px* d, const px* s, int n) {
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 8));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 4), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 12), e);
+    }
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+#endif
+    for (; i < n; ++i) d[i] = s[i];
+}
+
+// Asks for the cache lines of a run a few rows ahead of the one being
+// copied: frames read short runs from two pictures by turns, which the
+// hardware's own stream detection picks up late.
+constexpr int prefetch_distance = 3;   // rows
+inline void prefetch(const px* p, int n) {
+#if defined(__SSE2__)
+    for (int i = 0; i < n; i += 16) _mm_prefetch(reinterpret_cast<const char*>(p + i), _MM_HINT_T0);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+void select_row(px* d, const px* a, const px* b, const px* mask, int n);   // mask ? a : b
+// Writes a whole output row from row (the scratch row or a face's row).
+void store_row(const Surface& s, int y, const px* row);
+void gather_row(px* d, const px* s, const int* xmap, int n);               // d[i] = s[xmap[i]]
+// Darkens a run to three quarters, keeping alpha (the roll's curved edge).
+void shade_row(px* d, int n);
+
+// Writes rows of the output: the new face inside the spans, the old face
+// elsewhere. Long runs are plain copies; stretches of short runs are done
+// with one masked select, which beats many tiny copies. The plan is kept
+// while consecutive rows share the same runs.
+class RowComposer {
+public:
+    // stable: the caller keeps new_spans unchanged until the next frame, so
+    // an unchanged address means unchanged runs.
+    void rows(const Surface& s, int y0, int y1, const Spans& new_spans, bool stable = false);
+    void row(const Surface& s, int y, const Spans& new_spans, bool stable = false) {
+        rows(s, y, y + 1, new_spans, stable);
+    }
+    void full_rows(const Surface& s, int y0, int y1, bool use_new);
+    void new_frame() { stable_ptr_ = nullptr; }
+
+private:
+    enum class Op : std::uint8_t { old_face, new_face, mixed };
+    struct Step {
+        int x0, x1;
+        Op op;
+    };
+    void plan(const Spans& spans, int w);
+
+    Spans cached_;
+    int cached_w_ = -1;
+    const Spans* stable_ptr_ = nullptr;
+    std::vector<Step> steps_;
+    std::vector<px> mask_;
+};
+
+// A stretch [x0, x1) of some output rows taken from a face shifted by
+// (dx, dy): out(x, y) = face(x + dx, y + dy).
+struct Piece {
+    int x0, x1;
+    bool use_new;
+    int dx = 0, dy = 0;
+};
+// Paints rows [y0, y1) from pieces that together cover each row.
+void paint_pieces(const Surface& s, int y0, int y1, std::initializer_list<Piece> pieces);
+
+// Nearest-neighbour scaling of rows that all share one column map. Where
+// four neighbouring output pixels come from within eight source pixels (a
+// shrink by no more than about half), they are picked with byte shuffles,
+// which is several times quicker than fetching them one by one.
+class RowScaler {
+public:
+    // xmap: source column of each output pixel.
+    void prepare(std::vector<int> xmap, int src_width);
+    void run(px* d, const px* s) const;
+
+    // Four output pixels: byte-shuffle masks over the eight source pixels
+    // from base, or (shuffle false) fetched one by one.
+    struct Block {
+        int base = 0;
+        bool shuffle = false;
+        alignas(16) std::uint8_t lo[16] = {};
+        alignas(16) std::uint8_t hi[16] = {};
+    };
+    // Eight output pixels picked from the sixteen source pixels from base
+    // (on processors with 256-bit permutes), or fetched one by one.
+    struct Wide {
+        int base = 0;
+        bool permute = false;
+        alignas(32) std::int32_t index[8] = {};
+        alignas(32) std::int32_t upper[8] = {};   // -1: from the second eight
+    };
+
+private:
+    std::vector<int> xmap_;
+    int contiguous_from_ = -1;   // >= 0: the map is one run of source columns from here
+    std::vector<Block> blocks_;
+    std::vector<Wide> wide_;
+};
+
+// Floors v to a multiple of step, clamped to [0, limit].
+int quantize(double v, int step, int limit);
+
+// Small, fast generator for the random orders, seeded once per run.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next();
+    double uniform();   // [0, 1)
+private:
+    std::uint64_t state_;
+};
+
+// Common frame of every transition: checks the pictures, takes care of the
+// two ends of the run (exact old and new faces) and hands the inner frames
+// to the family.
+class TransitionImpl : public Transition {
+public:
+    TransitionImpl(int effect_number, int grain, QSize size, std::uint64_t seed);
+    void paint(QImage& out, const QImage& old_face, const QImage& new_face, double p) final;
+
+protected:
+    // Called once the size is known, and again should it change.
+    virtual void setup() {}
+    // 0 < p < 1: paint every pixel of the output.
+    virtual void frame(const Surface& s, double p) = 0;
+
+    int effect_;
+    int grain_;
+    QSize size_;
+    std::uint64_t seed_;
+    RowComposer comp_;
+
+private:
+    struct Prepared {
+        qint64 key = 0;
+        QImage::Format format = QImage::Format_Invalid;
+        QSize size;
+        QImage image;
+    };
+    QImage prepare(const QImage& face, QImage::Format fmt, QSize sz, Prepared& cache);
+    Prepared old_cache_, new_cache_;
+    std::vector<px> scratch_;
+    bool set_up_ = false;
+};
+
+// Family factories; each returns nullptr for numbers it does not own.
+std::unique_ptr<Transition> make_shape(int effect_number, int grain, QSize size, std::uint64_t seed);
+std::unique_ptr<Transition> make_motion(int effect_number, int grain, QSize size, std::uint64_t seed);
+std::unique_ptr<Transition> make_cells(int effect_number, int grain, QSize size, std::uint64_t seed);
+
+}  // namespace lv::tx

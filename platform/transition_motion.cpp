@@ -1,0 +1,319 @@
+// Transitions where a face moves or changes size: slides (the new face
+// travels in over the old one), pushes (it shoves the old face out),
+// diagonal and double slides, interlaced slides, zooms, squashes and pulls,
+// and rolls (the new face unrolls like a blind with its roll in view).
+#include "platform/transition_kit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace lv::tx {
+namespace {
+
+class MotionTransition final : public TransitionImpl {
+public:
+    using TransitionImpl::TransitionImpl;
+
+protected:
+    void setup() override;
+    void frame(const Surface& s, double p) override;
+
+private:
+    void zoom(const Surface& s, double scale, bool fg_new);
+    // The whole chosen face scaled into dst (nearest neighbour); the rest of
+    // the output shows the other face in place.
+    void scale_face(const Surface& s, QRect dst, bool use_new);
+
+    // Copies of a face keeping every other column, then every fourth, ...:
+    // a face shrunk to half its width or less is read from the copy nearest
+    // its size instead of touching every cache line of the full picture.
+    // Made once per run, when first needed.
+    struct Halvings {
+        qint64 key = 0;
+        bool valid = false;
+        std::vector<std::vector<px>> levels;   // levels[k - 1]: 1/2^k of the width
+    };
+    const px* halved_row(const Surface& s, bool use_new, int k, int y);
+    Halvings old_halves_, new_halves_;
+    void roll(const Surface& s, double p);
+
+    int W_ = 1, H_ = 1, sx_ = 1, sy_ = 1, strip_ = 1;
+    std::vector<px> strip_mask_;   // every other column strip
+    RowScaler scaler_;
+};
+
+void MotionTransition::setup() {
+    W_ = size_.width();
+    H_ = size_.height();
+    sx_ = std::clamp(grain_, 1, std::max(1, W_ / 8));
+    sy_ = std::clamp(grain_, 1, std::max(1, H_ / 8));
+    strip_ = std::clamp(grain_, 1, std::max(1, std::min(W_, H_) / 4));
+    strip_mask_.assign(std::size_t(W_), 0u);
+    for (int x = 0; x < W_; ++x)
+        if (((x / strip_) & 1) == 0) strip_mask_[std::size_t(x)] = ~px(0);
+}
+
+static int halved_width(int w, int k) { return (w + (1 << k) - 1) >> k; }
+
+const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, int y) {
+    Halvings& hv = use_new ? new_halves_ : old_halves_;
+    const qint64 key = use_new ? s.new_key : s.old_key;
+    if (!hv.valid || hv.key != key) {
+        hv.levels.clear();
+        hv.key = key;
+        hv.valid = true;
+    }
+    while (int(hv.levels.size()) < k) {
+        const int level = int(hv.levels.size()) + 1;
+        const int w = halved_width(W_, level), pw = halved_width(W_, level - 1);
+        std::vector<px> next(std::size_t(w) * H_);
+        for (int r = 0; r < H_; ++r) {
+            const px* from = level == 1 ? s.row(use_new, r) : hv.levels.back().data() + std::size_t(r) * pw;
+            px* to = next.data() + std::size_t(r) * w;
+            for (int x = 0; x < w; ++x) to[x] = from[2 * x];
+        }
+        hv.levels.push_back(std::move(next));
+    }
+    if (k == 0) return s.row(use_new, y);
+    return hv.levels[std::size_t(k - 1)].data() + std::size_t(y) * halved_width(W_, k);
+}
+
+void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
+    const bool back = !use_new;
+    const QRect vis = dst.intersected(QRect(0, 0, W_, H_));
+    if (vis.isEmpty()) return comp_.full_rows(s, 0, H_, back);
+    const double fx = double(W_) / dst.width(), fy = double(H_) / dst.height();
+    const auto source_row = [&](int y) { return std::clamp(int((y - dst.top() + 0.5) * fy), 0, H_ - 1); };
+    comp_.full_rows(s, 0, vis.top(), back);
+    if (dst.width() == W_) {
+        // Rows only: whole rows of the face, skipped or repeated.
+        for (int y = vis.top(); y <= vis.bottom(); ++y) store_row(s, y, s.row(use_new, source_row(y)));
+    } else {
+        // The smallest copy still about as wide as the target (a fifth of
+        // stretching goes unnoticed while a face is moving).
+        int k = 0;
+        while (k < 4 && halved_width(W_, k + 1) * 5 >= dst.width() * 4) ++k;
+        const int wk = halved_width(W_, k);
+        std::vector<int> xmap(static_cast<std::size_t>(vis.width()));
+        for (int i = 0; i < vis.width(); ++i) {
+            const int c = std::clamp(int((vis.left() + i - dst.left() + 0.5) * fx), 0, W_ - 1);
+            xmap[std::size_t(i)] = std::min(c >> k, wk - 1);
+        }
+        scaler_.prepare(std::move(xmap), wk);
+        const int right = vis.right() + 1;
+        for (int y = vis.top(); y <= vis.bottom(); ++y) {
+            if (y + prefetch_distance <= vis.bottom())
+                prefetch(halved_row(s, use_new, k, source_row(y + prefetch_distance)), wk);
+            const px* b = s.row(back, y);
+            copy_row(s.scratch, b, vis.left());
+            scaler_.run(s.scratch + vis.left(), halved_row(s, use_new, k, source_row(y)));
+            copy_row(s.scratch + right, b + right, W_ - right);
+            store_row(s, y, s.scratch);
+        }
+    }
+    comp_.full_rows(s, vis.bottom() + 1, H_, back);
+}
+
+// One face at the given scale, centred over the other at full size.
+void MotionTransition::zoom(const Surface& s, double scale, bool fg_new) {
+    const int w = quantize(scale * W_, sx_, W_);
+    const int h = int(std::lround(double(w) * H_ / W_));
+    if (w <= 0 || h <= 0) return comp_.full_rows(s, 0, H_, !fg_new);
+    scale_face(s, QRect((W_ - w) / 2, (H_ - h) / 2, w, h), fg_new);
+}
+
+void MotionTransition::roll(const Surface& s, double p) {
+    const bool vertical = effect_ == 98 || effect_ == 99;
+    const int len = vertical ? H_ : W_;
+    const int step = vertical ? sy_ : sx_;
+    const int b = std::max(2, len / 8);   // diameter of the roll
+    // Position of the roll's inner edge, measured from the start side; the
+    // roll comes in from outside the picture and leaves past the far side.
+    const int e = quantize(p * (len + b), step, len + b) - b;
+    // Picture line shown on band line j: the front half of a cylinder of
+    // radius r holds pi*r lines of the picture past the edge, pressed evenly
+    // into its diameter (the shading gives the curve; an even press keeps
+    // the band cheap to draw).
+    const auto wrapped = [&](int j) { return std::clamp(e + int((j + 0.5) * std::numbers::pi / 2), 0, len - 1); };
+    // The far side of the roll turns away from the light: darker in two steps.
+    const auto shade = [&](int j) { return j >= b * 7 / 8 ? 2 : j >= b * 3 / 4 ? 1 : 0; };
+    if (vertical) {
+        const bool down = effect_ == 98;
+        for (int y = 0; y < H_; ++y) {
+            const int d = down ? y : H_ - 1 - y;   // distance from the start side
+            if (d < e) {
+                store_row(s, y, s.new_row(y));
+            } else if (d < e + b) {
+                const int src = wrapped(d - e);
+                const px* row = s.new_row(down ? src : H_ - 1 - src);
+                if (const int level = shade(d - e)) {
+                    copy_row(s.scratch, row, W_);
+                    for (int i = 0; i < level; ++i) shade_row(s.scratch, W_);
+                    row = s.scratch;
+                }
+                store_row(s, y, row);
+            } else {
+                store_row(s, y, s.old_row(y));
+            }
+        }
+        return;
+    }
+    const bool right = effect_ == 100;
+    const int flat = std::clamp(e, 0, W_);
+    const int band_end = std::clamp(e + b, 0, W_);
+    // Columns [flat, band_end) counted from the start side hold the roll.
+    const int band_w = band_end - flat;
+    std::vector<int> xmap(static_cast<std::size_t>(std::max(band_w, 0)));
+    int shade_from = band_w, dark_from = band_w;   // first band column of each shade
+    for (int i = 0; i < band_w; ++i) {
+        const int j = flat + i - e;
+        const int src = wrapped(j);
+        // Stored left to right on screen.
+        if (right)
+            xmap[std::size_t(i)] = src;
+        else
+            xmap[std::size_t(band_w - 1 - i)] = W_ - 1 - src;
+        if (shade(j) >= 1 && shade_from == band_w) shade_from = i;
+        if (shade(j) >= 2 && dark_from == band_w) dark_from = i;
+    }
+    scaler_.prepare(std::move(xmap), W_);
+    // Columns of the new face read by a row: the flat part and the roll.
+    const int new_cols = std::clamp(wrapped(std::max(band_w, 1) - 1 + flat - e) + 1, flat, W_);
+    for (int y = 0; y < H_; ++y) {
+        px* out = s.scratch;
+        const px* n = s.new_row(y);
+        const px* o = s.old_row(y);
+        if (y + prefetch_distance < H_) {
+            const px* pn = s.new_row(y + prefetch_distance);
+            const px* po = s.old_row(y + prefetch_distance);
+            if (right) {
+                prefetch(pn, new_cols);
+                prefetch(po + band_end, W_ - band_end);
+            } else {
+                prefetch(pn + W_ - new_cols, new_cols);
+                prefetch(po, W_ - band_end);
+            }
+        }
+        if (right) {
+            copy_row(out, n, flat);
+            scaler_.run(out + flat, n);
+            shade_row(out + flat + shade_from, band_w - shade_from);
+            shade_row(out + flat + dark_from, band_w - dark_from);
+            copy_row(out + band_end, o + band_end, W_ - band_end);
+        } else {
+            copy_row(out + W_ - flat, n + W_ - flat, flat);
+            scaler_.run(out + W_ - band_end, n);
+            shade_row(out + W_ - band_end, band_w - shade_from);
+            shade_row(out + W_ - band_end, band_w - dark_from);
+            copy_row(out, o, W_ - band_end);
+        }
+        store_row(s, y, out);
+    }
+}
+
+void MotionTransition::frame(const Surface& s, double p) {
+    const int X = quantize(p * W_, sx_, W_);
+    const int Y = quantize(p * H_, sy_, H_);
+    switch (effect_) {
+    // Slides: the new face travels in, the old one stays.
+    case 9:
+        paint_pieces(s, 0, H_ - Y, {{0, W_, false}});
+        paint_pieces(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
+        break;
+    case 10:
+        paint_pieces(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
+        paint_pieces(s, Y, H_, {{0, W_, false}});
+        break;
+    case 52: paint_pieces(s, 0, H_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
+    case 53: paint_pieces(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false}}); break;
+
+    // Pushes: both faces travel together.
+    case 11:
+        paint_pieces(s, 0, H_ - Y, {{0, W_, false, 0, Y}});
+        paint_pieces(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
+        break;
+    case 12:
+        paint_pieces(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
+        paint_pieces(s, Y, H_, {{0, W_, false, 0, -Y}});
+        break;
+    case 54: paint_pieces(s, 0, H_, {{0, W_ - X, false, X, 0}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
+    case 55: paint_pieces(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false, -X, 0}}); break;
+
+    // Diagonal slides: the new face comes in from a corner.
+    case 76: case 77: case 78: case 79: {
+        const bool from_left = effect_ == 76 || effect_ == 78;
+        const bool from_top = effect_ == 76 || effect_ == 77;
+        const int left = from_left ? 0 : W_ - X, top = from_top ? 0 : H_ - Y;
+        const int dx = (from_left ? W_ - X : 0) - left, dy = (from_top ? H_ - Y : 0) - top;
+        paint_pieces(s, 0, top, {{0, W_, false}});
+        paint_pieces(s, top, top + Y, {{0, left, false}, {left, left + X, true, dx, dy}, {left + X, W_, false}});
+        paint_pieces(s, top + Y, H_, {{0, W_, false}});
+        break;
+    }
+
+    // Double slides: each half of the new face comes in from its own side.
+    case 80: {
+        const int c = W_ / 2;
+        const int xl = quantize(p * c, sx_, c), xr = quantize(p * (W_ - c), sx_, W_ - c);
+        paint_pieces(s, 0, H_, {{0, xl, true, c - xl, 0}, {xl, W_ - xr, false}, {W_ - xr, W_, true, c - (W_ - xr), 0}});
+        break;
+    }
+    case 81: {
+        const int c = H_ / 2;
+        const int yt = quantize(p * c, sy_, c), yb = quantize(p * (H_ - c), sy_, H_ - c);
+        paint_pieces(s, 0, yt, {{0, W_, true, 0, c - yt}});
+        paint_pieces(s, yt, H_ - yb, {{0, W_, false}});
+        paint_pieces(s, H_ - yb, H_, {{0, W_, true, 0, c - (H_ - yb)}});
+        break;
+    }
+
+    // Interlaced slides: neighbouring strips come in from opposite sides.
+    case 112:
+        for (int y0 = 0, k = 0; y0 < H_; y0 += strip_, ++k) {
+            if ((k & 1) == 0)
+                paint_pieces(s, y0, y0 + strip_, {{0, X, true, W_ - X, 0}, {X, W_, false}});
+            else
+                paint_pieces(s, y0, y0 + strip_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}});
+        }
+        break;
+    case 113:
+        for (int y = 0; y < H_; ++y) {
+            const px* a = y < Y ? s.new_row(y + H_ - Y) : s.old_row(y);          // strips from the top
+            const px* b = y >= H_ - Y ? s.new_row(y - (H_ - Y)) : s.old_row(y);  // strips from the bottom
+            if (a == b) {
+                store_row(s, y, a);
+            } else {
+                select_row(s.scratch, a, b, strip_mask_.data(), W_);
+                store_row(s, y, s.scratch);
+            }
+        }
+        break;
+
+    // Zooms.
+    case 24: zoom(s, 1 - p, false); break;   // the old face shrinks away
+    case 25: zoom(s, p, true); break;        // the new face grows from the middle
+
+    // Squashes (the old face is pressed together) and pulls (the new face
+    // is drawn out over the old one).
+    case 46: scale_face(s, QRect(0, Y, W_, H_ - Y), false); break;
+    case 47: scale_face(s, QRect(0, 0, W_, Y), true); break;
+    case 48: scale_face(s, QRect(X, 0, W_ - X, H_), false); break;
+    case 49: scale_face(s, QRect(0, 0, X, H_), true); break;
+
+    case 98: case 99: case 100: case 101: roll(s, p); break;
+    default: comp_.full_rows(s, 0, H_, false); break;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Transition> make_motion(int n, int grain, QSize size, std::uint64_t seed) {
+    static constexpr std::array owned{9,  10, 11, 12, 24, 25, 46, 47, 48, 49, 52, 53, 54,  55,  76,
+                                      77, 78, 79, 80, 81, 98, 99, 100, 101, 112, 113};
+    if (std::find(owned.begin(), owned.end(), n) == owned.end()) return nullptr;
+    return std::make_unique<MotionTransition>(n, grain, size, seed);
+}
+
+}  // namespace lv::tx

@@ -1,0 +1,565 @@
+#include "platform/transitions.h"
+
+#include "platform/transition_kit.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <random>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace lv {
+
+bool has_transition(int effect_number) {
+    return (effect_number >= 1 && effect_number <= 50) || (effect_number >= 52 && effect_number <= 81) ||
+           (effect_number >= 90 && effect_number <= 113);
+}
+
+// Speed 0 is the quickest run (0.3 s); the time grows with the square root of
+// the speed, so the defaults (0..100) stay between 0.3 and 3 s while the
+// slowest setting (255) still ends after about 4.6 s.
+int transition_duration_ms(int effect_number, double speed, int /*grain*/) {
+    if (!has_transition(effect_number)) return 0;
+    if (!(speed > 0)) speed = 0;   // also catches NaN
+    speed = std::min(speed, 255.0);
+    return static_cast<int>(std::lround(300.0 + 270.0 * std::sqrt(speed)));
+}
+
+Transition::~Transition() = default;
+
+namespace {
+
+std::uint64_t splitmix(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// Each run draws its own seed: its random pattern is fixed from creation on,
+// whatever progress values the caller asks for. The process's shared random
+// source is left alone, so transitions never disturb the effect choice.
+std::uint64_t next_seed() {
+    static std::atomic<std::uint64_t> counter{0};
+    static const std::uint64_t base = [] {
+        std::random_device rd;
+        return (std::uint64_t(rd()) << 32) ^ rd();
+    }();
+    return splitmix(base ^ splitmix(counter.fetch_add(1)));
+}
+
+}  // namespace
+
+std::unique_ptr<Transition> Transition::create(int effect_number, int grain, QSize size) {
+    if (!has_transition(effect_number)) return nullptr;
+    grain = std::clamp(grain, 1, 255);
+    size = size.expandedTo(QSize(1, 1));
+    const std::uint64_t seed = next_seed();
+    if (auto t = tx::make_shape(effect_number, grain, size, seed)) return t;
+    if (auto t = tx::make_motion(effect_number, grain, size, seed)) return t;
+    if (auto t = tx::make_cells(effect_number, grain, size, seed)) return t;
+    return nullptr;
+}
+
+namespace tx {
+
+void add_span(Spans& spans, double a, double b, int w) {
+    if (!(b > a)) return;
+    const double lo = std::max(a, 0.0), hi = std::min(b, double(w));
+    if (!(hi > lo)) return;
+    const int x0 = int(std::lround(lo)), x1 = int(std::lround(hi));
+    if (x1 > x0) spans.push_back({x0, x1});
+}
+
+void normalize(Spans& spans) {
+    if (spans.size() < 2) return;
+    bool sorted = true;
+    for (std::size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].x0 < spans[i - 1].x1) {
+            sorted = false;
+            break;
+        }
+    }
+    if (sorted) {
+        // Already ordered; only touching runs need joining.
+        std::size_t k = 0;
+        for (std::size_t i = 1; i < spans.size(); ++i) {
+            if (spans[i].x0 <= spans[k].x1)
+                spans[k].x1 = std::max(spans[k].x1, spans[i].x1);
+            else
+                spans[++k] = spans[i];
+        }
+        spans.resize(k + 1);
+        return;
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.x0 < b.x0; });
+    std::size_t k = 0;
+    for (std::size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].x0 <= spans[k].x1)
+            spans[k].x1 = std::max(spans[k].x1, spans[i].x1);
+        else
+            spans[++k] = spans[i];
+    }
+    spans.resize(k + 1);
+}
+
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+bool cpu_has_ssse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+bool cpu_has_avx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+bool cpu_has_ssse3() { return false; }
+bool cpu_has_avx2() { return false; }
+#endif
+
+}  // namespace
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) static void select_row_avx2(px* d, const px* a, const px* b, const px* m, int n,
+                                                            bool stream) {
+    int i = 0;
+    if (stream)
+        for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 31); ++i)
+            _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
+    for (; i + 8 <= n; i += 8) {
+        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+        const __m256i vm = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + i));
+        const __m256i r = _mm256_blendv_epi8(vb, va, vm);
+        if (stream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(d + i), r);
+        else
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), r);
+    }
+    for (; i < n; ++i) {
+        const px v = (a[i] & m[i]) | (b[i] & ~m[i]);
+        if (stream)
+            _mm_stream_si32(reinterpret_cast<int*>(d + i), int(v));
+        else
+            d[i] = v;
+    }
+}
+#endif
+
+void select_row(px* d, const px* a, const px* b, const px* m, int n) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return select_row_avx2(d, a, b, m, n, false);
+#endif
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i vm = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                         _mm_or_si128(_mm_and_si128(vm, va), _mm_andnot_si128(vm, vb)));
+    }
+#endif
+    for (; i < n; ++i) d[i] = (a[i] & m[i]) | (b[i] & ~m[i]);
+}
+
+// select_row writing with streaming stores (the output row is not read).
+static void select_row_stream(px* d, const px* a, const px* b, const px* m, int n) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return select_row_avx2(d, a, b, m, n, true);
+#endif
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 15); ++i)
+        _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i vm = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), _mm_or_si128(_mm_and_si128(vm, va), _mm_andnot_si128(vm, vb)));
+    }
+    for (; i < n; ++i) _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
+#else
+    select_row(d, a, b, m, n);
+#endif
+}
+
+void gather_row(px* __restrict d, const px* __restrict s, const int* __restrict xmap, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const px a = s[xmap[i]], b = s[xmap[i + 1]], c = s[xmap[i + 2]], e = s[xmap[i + 3]];
+        d[i] = a;
+        d[i + 1] = b;
+        d[i + 2] = c;
+        d[i + 3] = e;
+    }
+    for (; i < n; ++i) d[i] = s[xmap[i]];
+}
+
+void shade_row(px* d, int n) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i half = _mm_set1_epi32(0x007F7F7F), quarter = _mm_set1_epi32(0x003F3F3F);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i r = _mm_or_si128(_mm_and_si128(c, alpha),
+                                       _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(c, 1), half),
+                                                     _mm_and_si128(_mm_srli_epi32(c, 2), quarter)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), r);
+    }
+#endif
+    for (; i < n; ++i) {
+        const px c = d[i];
+        d[i] = (c & 0xFF000000u) | (((c >> 1) & 0x007F7F7Fu) + ((c >> 2) & 0x003F3F3Fu));
+    }
+}
+
+void store_row(const Surface& s, int y, const px* row) {
+    px* d = s.out_row(y);
+    const int n = s.w;
+    if (!s.stream) return copy_row(d, row, n);
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 15); ++i)
+        _mm_stream_si32(reinterpret_cast<int*>(d + i), int(row[i]));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 8));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 12));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 4), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 8), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 12), e);
+    }
+    for (; i + 4 <= n; i += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
+    for (; i < n; ++i) _mm_stream_si32(reinterpret_cast<int*>(d + i), int(row[i]));
+#else
+    copy_row(d + i, row + i, n - i);
+#endif
+}
+
+void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, s.h);
+    for (int y = y0; y < y1; ++y) store_row(s, y, s.row(use_new, y));
+}
+
+// Runs shorter than this many pixels are not worth a copy of their own.
+constexpr int short_run = 24;
+
+void RowComposer::plan(const Spans& spans, int w) {
+    steps_.clear();
+    bool any_mixed = false;
+    const auto add_step = [&](int x0, int x1, Op op) {
+        if (x1 <= x0) return;
+        if (x1 - x0 < short_run) op = Op::mixed;
+        if (!steps_.empty() && steps_.back().op == Op::mixed && op == Op::mixed) {
+            steps_.back().x1 = x1;
+            return;
+        }
+        steps_.push_back({x0, x1, op});
+        any_mixed = any_mixed || op == Op::mixed;
+    };
+    int x = 0;
+    for (const Span& sp : spans) {
+        const int a = std::clamp(sp.x0, x, w), b = std::clamp(sp.x1, a, w);
+        add_step(x, a, Op::old_face);
+        add_step(a, b, Op::new_face);
+        x = b;
+    }
+    add_step(x, w, Op::old_face);
+    if (!any_mixed) return;
+    mask_.assign(std::size_t(w), 0u);
+    for (const Span& sp : spans) {
+        const int a = std::clamp(sp.x0, 0, w), b = std::clamp(sp.x1, a, w);
+        std::fill(mask_.begin() + a, mask_.begin() + b, ~px(0));
+    }
+}
+
+void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, bool stable) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, s.h);
+    if (y0 >= y1) return;
+    if (spans.empty()) return full_rows(s, y0, y1, false);
+    if (spans.size() == 1 && spans[0].x0 <= 0 && spans[0].x1 >= s.w) return full_rows(s, y0, y1, true);
+
+    const bool same = cached_w_ == s.w && ((stable && &spans == stable_ptr_) || cached_ == spans);
+    if (!same) {
+        plan(spans, s.w);
+        cached_ = spans;
+        cached_w_ = s.w;
+    }
+    stable_ptr_ = stable ? &spans : nullptr;
+
+    // One select across the whole row: straight into the output.
+    const bool whole_select = steps_.size() == 1 && steps_[0].op == Op::mixed;
+    for (int y = y0; y < y1; ++y) {
+        px* d = whole_select ? s.out_row(y) : s.scratch;
+        const px* o = s.old_row(y);
+        const px* n = s.new_row(y);
+        const bool ahead = y + prefetch_distance < s.h;
+        const px* po = ahead ? s.old_row(y + prefetch_distance) : nullptr;
+        const px* pn = ahead ? s.new_row(y + prefetch_distance) : nullptr;
+        for (const Step& st : steps_) {
+            const int len = st.x1 - st.x0;
+            switch (st.op) {
+            case Op::old_face:
+                if (ahead) prefetch(po + st.x0, len);
+                copy_row(d + st.x0, o + st.x0, len);
+                break;
+            case Op::new_face:
+                if (ahead) prefetch(pn + st.x0, len);
+                copy_row(d + st.x0, n + st.x0, len);
+                break;
+            case Op::mixed:
+                if (ahead) {
+                    prefetch(po + st.x0, len);
+                    prefetch(pn + st.x0, len);
+                }
+                if (whole_select && s.stream)
+                    select_row_stream(d, n, o, mask_.data(), len);
+                else
+                    select_row(d + st.x0, n + st.x0, o + st.x0, mask_.data() + st.x0, len);
+                break;
+            }
+        }
+        if (!whole_select) store_row(s, y, d);
+    }
+}
+
+void paint_pieces(const Surface& s, int y0, int y1, std::initializer_list<Piece> pieces) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, s.h);
+    for (int y = y0; y < y1; ++y) {
+        const bool ahead = y + prefetch_distance < y1;
+        if (pieces.size() == 1 && pieces.begin()->x0 <= 0 && pieces.begin()->x1 >= s.w && pieces.begin()->dx == 0) {
+            const Piece& pc = *pieces.begin();
+            store_row(s, y, s.row(pc.use_new, y + pc.dy));
+            continue;
+        }
+        for (const Piece& pc : pieces) {
+            const int x0 = std::clamp(pc.x0, 0, s.w), x1 = std::clamp(pc.x1, x0, s.w);
+            if (ahead) prefetch(s.row(pc.use_new, y + prefetch_distance + pc.dy) + x0 + pc.dx, x1 - x0);
+            copy_row(s.scratch + x0, s.row(pc.use_new, y + pc.dy) + x0 + pc.dx, x1 - x0);
+        }
+        store_row(s, y, s.scratch);
+    }
+}
+
+
+void RowScaler::prepare(std::vector<int> xmap, int src_width) {
+    xmap_ = std::move(xmap);
+    blocks_.clear();
+    wide_.clear();
+    contiguous_from_ = -1;
+    const std::size_t count = xmap_.size();
+    bool contiguous = count > 0;
+    for (std::size_t i = 1; i < count && contiguous; ++i) contiguous = xmap_[i] == xmap_[i - 1] + 1;
+    if (contiguous) {
+        contiguous_from_ = xmap_[0];
+        return;
+    }
+    if (cpu_has_avx2() && src_width >= 16) {
+        wide_.resize(count / 8);
+        for (std::size_t k = 0; k < wide_.size(); ++k) {
+            Wide& b = wide_[k];
+            const int* m = xmap_.data() + 8 * k;
+            b.base = std::clamp(*std::min_element(m, m + 8), 0, src_width - 16);
+            b.permute = true;
+            for (int j = 0; j < 8; ++j) {
+                const int off = m[j] - b.base;
+                if (off < 0 || off > 15) b.permute = false;
+                b.index[j] = off & 7;
+                b.upper[j] = off >= 8 ? -1 : 0;
+            }
+        }
+        return;
+    }
+    if (!cpu_has_ssse3() || src_width < 8) return;
+    const std::size_t n = count / 4;
+    blocks_.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        Block& b = blocks_[k];
+        const int low = std::min({xmap_[4 * k], xmap_[4 * k + 1], xmap_[4 * k + 2], xmap_[4 * k + 3]});
+        b.base = std::clamp(low, 0, src_width - 8);
+        b.shuffle = true;
+        for (int j = 0; j < 4; ++j) {
+            const int off = xmap_[4 * k + std::size_t(j)] - b.base;
+            if (off < 0 || off > 7) b.shuffle = false;
+            for (int c = 0; c < 4; ++c) {
+                b.lo[4 * j + c] = off >= 0 && off < 4 ? std::uint8_t(off * 4 + c) : 0x80;
+                b.hi[4 * j + c] = off >= 4 && off < 8 ? std::uint8_t((off - 4) * 4 + c) : 0x80;
+            }
+        }
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("ssse3"))) static void shuffle_blocks(px* d, const px* s, const int* xmap,
+                                                            const RowScaler::Block* blocks, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const RowScaler::Block& b = blocks[k];
+        px* out = d + 4 * k;
+        if (!b.shuffle) {
+            const int* m = xmap + 4 * k;
+            out[0] = s[m[0]];
+            out[1] = s[m[1]];
+            out[2] = s[m[2]];
+            out[3] = s[m[3]];
+            continue;
+        }
+        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b.base));
+        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b.base + 4));
+        const __m128i r = _mm_or_si128(_mm_shuffle_epi8(v0, _mm_load_si128(reinterpret_cast<const __m128i*>(b.lo))),
+                                       _mm_shuffle_epi8(v1, _mm_load_si128(reinterpret_cast<const __m128i*>(b.hi))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), r);
+    }
+}
+
+__attribute__((target("avx2"))) static void permute_blocks(px* d, const px* s, const int* xmap,
+                                                           const RowScaler::Wide* blocks, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const RowScaler::Wide& b = blocks[k];
+        px* out = d + 8 * k;
+        if (!b.permute) {
+            const int* m = xmap + 8 * k;
+            for (int j = 0; j < 8; ++j) out[j] = s[m[j]];
+            continue;
+        }
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + b.base));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + b.base + 8));
+        const __m256i index = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.index));
+        const __m256i r = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(v0, index), _mm256_permutevar8x32_epi32(v1, index),
+                                             _mm256_load_si256(reinterpret_cast<const __m256i*>(b.upper)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r);
+    }
+}
+#endif
+
+void RowScaler::run(px* d, const px* s) const {
+    const int n = int(xmap_.size());
+    if (contiguous_from_ >= 0) return copy_row(d, s + contiguous_from_, n);
+    int done = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (!wide_.empty()) {
+        permute_blocks(d, s, xmap_.data(), wide_.data(), wide_.size());
+        done = int(wide_.size()) * 8;
+    } else if (!blocks_.empty()) {
+        shuffle_blocks(d, s, xmap_.data(), blocks_.data(), blocks_.size());
+        done = int(blocks_.size()) * 4;
+    }
+#endif
+    gather_row(d + done, s, xmap_.data() + done, n - done);
+}
+
+int quantize(double v, int step, int limit) {
+    if (!(v > 0)) return 0;
+    step = std::max(step, 1);
+    const double q = std::floor(v / step) * step;
+    return int(std::clamp(q, 0.0, double(limit)));
+}
+
+std::uint64_t Random::next() {
+    state_ += 0x9E3779B97F4A7C15ull;
+    return splitmix(state_);
+}
+
+double Random::uniform() {
+    return double(next() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+TransitionImpl::TransitionImpl(int effect_number, int grain, QSize size, std::uint64_t seed)
+    : effect_(effect_number), grain_(grain), size_(size), seed_(seed) {}
+
+namespace {
+
+bool is_32bit(QImage::Format f) {
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied;
+}
+
+}  // namespace
+
+QImage TransitionImpl::prepare(const QImage& face, QImage::Format fmt, QSize sz, Prepared& cache) {
+    if (!face.isNull() && face.format() == fmt && face.size() == sz) return face;
+    const qint64 key = face.cacheKey();
+    if (!cache.image.isNull() && cache.key == key && cache.format == fmt && cache.size == sz) return cache.image;
+    // A face of another format or size (should a caller hand one in) is
+    // converted once per run and placed at the top left, like a picture
+    // drawn into the control.
+    QImage img(sz, fmt);
+    img.fill(fmt == QImage::Format_RGB32 ? Qt::black : Qt::transparent);
+    if (!face.isNull()) {
+        QPainter painter(&img);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, face);
+    }
+    cache = Prepared{key, fmt, sz, img};
+    return img;
+}
+
+void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& new_face, double p) {
+    if (out.isNull()) {
+        const QImage::Format f = is_32bit(new_face.format()) ? new_face.format() : QImage::Format_ARGB32_Premultiplied;
+        out = QImage(size_, f);
+    }
+    const QSize sz = out.size();
+    if (sz != size_ || !set_up_) {
+        size_ = sz;
+        setup();
+        set_up_ = true;
+    }
+    const bool direct = is_32bit(out.format());
+    const QImage::Format fmt = direct ? out.format() : QImage::Format_ARGB32_Premultiplied;
+    // Shallow copies: should out share its data with a face, writing to it
+    // detaches it instead of changing the face under our feet.
+    const QImage o = prepare(old_face, fmt, sz, old_cache_);
+    const QImage n = prepare(new_face, fmt, sz, new_cache_);
+    QImage work = direct ? QImage() : QImage(sz, fmt);
+    QImage& target = direct ? out : work;
+
+    Surface s;
+    s.out = reinterpret_cast<px*>(target.bits());
+    s.old_face = reinterpret_cast<const px*>(o.constBits());
+    s.new_face = reinterpret_cast<const px*>(n.constBits());
+    s.out_stride = target.bytesPerLine() / 4;
+    s.old_stride = o.bytesPerLine() / 4;
+    s.new_stride = n.bytesPerLine() / 4;
+    s.w = sz.width();
+    s.h = sz.height();
+    s.old_key = o.cacheKey();
+    s.new_key = n.cacheKey();
+    // Streaming pays once the three pictures no longer fit the caches.
+    s.stream = std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
+    scratch_.resize(std::size_t(s.w) + 16);
+    s.scratch = scratch_.data();
+
+    if (!(p > 0))
+        comp_.full_rows(s, 0, s.h, false);
+    else if (p >= 1)
+        comp_.full_rows(s, 0, s.h, true);
+    else {
+        comp_.new_frame();
+        frame(s, p);
+    }
+#if defined(__SSE2__)
+    if (s.stream) _mm_sfence();   // streamed rows are in memory before anyone reads them
+#endif
+
+    if (!direct) {
+        QPainter painter(&out);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, work);
+    }
+}
+
+}  // namespace tx
+}  // namespace lv

@@ -1,0 +1,460 @@
+// The numbered transitions: which numbers have one, their two ends and
+// their middle, how they progress, their durations, and how they cope with
+// pictures that are not in the expected shape.
+#include "core/effects.h"
+#include "platform/transition_kit.h"
+#include "platform/transitions.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<int> all_effect_numbers() {
+    std::vector<int> numbers;
+    for (int row = 2; row < lv::effect_rows; ++row) numbers.push_back(lv::effect_number_for_row(row));
+    return numbers;
+}
+
+std::string label(int number) {
+    for (int row = 2; row < lv::effect_rows; ++row)
+        if (lv::effect_number_for_row(row) == number)
+            return "effect " + std::to_string(number) + " \"" + lv::effect_names[std::size_t(row)] + "\"";
+    return "effect " + std::to_string(number);
+}
+
+QImage solid(QSize size, QColor c, QImage::Format f = QImage::Format_ARGB32_Premultiplied) {
+    QImage img(size, f);
+    img.fill(c);
+    return img;
+}
+
+// A face with structure everywhere, so that moved or scaled content differs
+// from content left in place.
+QImage pattern(QSize size, int seed) {
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = qRgb((x * 7 + seed * 40) & 255, (y * 5 + seed * 90) & 255, ((x ^ y) * 3 + seed * 17) & 255);
+    }
+    return img;
+}
+
+QImage frame(lv::Transition& t, const QImage& a, const QImage& b, double p) {
+    QImage out(a.size(), a.format());
+    out.fill(Qt::magenta);
+    t.paint(out, a, b, p);
+    return out;
+}
+
+int count_pixels(const QImage& img, QRgb value) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) n += line[x] == value;
+    }
+    return n;
+}
+
+TEST(Transitions, NumbersWithoutARowHaveNone) {
+    for (int n : {0, 51, 82, 83, 84, 85, 86, 87, 88, 89, 114, 115, 255, 1000, -1, -50, -113, INT_MIN, INT_MAX}) {
+        EXPECT_FALSE(lv::has_transition(n)) << n;
+        EXPECT_EQ(lv::Transition::create(n, 4, QSize(64, 48)), nullptr) << n;
+        EXPECT_EQ(lv::transition_duration_ms(n, 15, 4), 0) << n;
+    }
+}
+
+TEST(Transitions, EveryTransitionRowHasOne) {
+    const auto numbers = all_effect_numbers();
+    ASSERT_EQ(numbers.size(), 104u);
+    for (int n : numbers) {
+        EXPECT_TRUE(lv::has_transition(n)) << label(n);
+        EXPECT_NE(lv::Transition::create(n, 4, QSize(64, 48)), nullptr) << label(n);
+    }
+}
+
+// p = 0 is the old face, p = 1 the new face, exactly; halfway shows some of
+// each. Checked for the default grains and for the extremes, with solid
+// faces and with patterned ones, on even and odd sizes.
+TEST(Transitions, EndsAreExactAndTheMiddleShowsBoth) {
+    lv::reset_effect_table();
+    struct Case {
+        QSize size;
+        int grain;   // 0: the row's default
+    };
+    // The last size is large enough for the output to be written with
+    // streaming stores.
+    const Case cases[] = {{QSize(160, 90), 0}, {QSize(97, 61), 1}, {QSize(97, 61), 255}, {QSize(200, 40), 0},
+                          {QSize(1030, 520), 0}};
+    for (const Case& c : cases) {
+        const QImage solids[2] = {solid(c.size, QColor(20, 40, 200)), solid(c.size, QColor(250, 200, 10))};
+        const QImage patterns[2] = {pattern(c.size, 1), pattern(c.size, 2)};
+        for (int row = 2; row < lv::effect_rows; ++row) {
+            const int n = lv::effect_number_for_row(row);
+            const int grain = c.grain ? c.grain : lv::effect_table()[std::size_t(row)].grain;
+            auto t = lv::Transition::create(n, grain, c.size);
+            ASSERT_NE(t, nullptr);
+            for (const QImage* faces : {solids, patterns}) {
+                SCOPED_TRACE(label(n) + " grain " + std::to_string(grain) + " size " + std::to_string(c.size.width()) +
+                             "x" + std::to_string(c.size.height()) + (faces == solids ? " solid" : " pattern"));
+                const QImage& a = faces[0];
+                const QImage& b = faces[1];
+                EXPECT_EQ(frame(*t, a, b, 0.0), a);
+                EXPECT_EQ(frame(*t, a, b, 1.0), b);
+                const QImage mid = frame(*t, a, b, 0.5);
+                EXPECT_NE(mid, a);
+                EXPECT_NE(mid, b);
+                // Progress outside the run, or no number at all, shows an end.
+                EXPECT_EQ(frame(*t, a, b, -0.5), a);
+                EXPECT_EQ(frame(*t, a, b, 7.0), b);
+                EXPECT_EQ(frame(*t, a, b, std::numeric_limits<double>::quiet_NaN()), a);
+            }
+        }
+    }
+}
+
+// With two solid faces, every frame is made only of the two colours (the
+// roll's shaded edge aside), and the new colour never loses ground as the
+// run goes on: nothing flickers back.
+TEST(Transitions, NewFaceGainsGroundSteadily) {
+    // The large size is written with streaming stores.
+    for (const auto& [size, steps] : {std::pair{QSize(120, 80), 40}, std::pair{QSize(1030, 520), 10}}) {
+        const QImage a = solid(size, QColor(20, 40, 200)), b = solid(size, QColor(250, 200, 10));
+        const QRgb old_px = a.pixel(0, 0), new_px = b.pixel(0, 0);
+        for (int n : all_effect_numbers()) {
+            SCOPED_TRACE(label(n) + " size " + std::to_string(size.width()));
+            auto t = lv::Transition::create(n, 4, size);
+            const bool rolls = n >= 98 && n <= 101;
+            int last = 0;
+            for (int i = 1; i < steps; ++i) {
+                const double p = double(i) / steps;
+                const QImage f = frame(*t, a, b, p);
+                const int now = count_pixels(f, new_px);
+                EXPECT_GE(now, last) << "at " << p;
+                if (!rolls) {
+                    EXPECT_EQ(now + count_pixels(f, old_px), size.width() * size.height()) << "at " << p;
+                }
+                last = now;
+            }
+        }
+    }
+}
+
+// Where the new face shows first is what the names promise: early in the
+// run, region "first" shows more of the new face than region "later".
+// Regions are fractions of the picture.
+TEST(Transitions, NewFaceStartsWhereTheNameSays) {
+    lv::reset_effect_table();
+    const QSize size(320, 200);
+    const QImage a = solid(size, Qt::black), b = solid(size, Qt::white);
+    const QRgb white = b.pixel(0, 0);
+    const auto share_new = [&](const QImage& f, QRectF unit) {
+        const QRect r(int(unit.x() * size.width()), int(unit.y() * size.height()), int(unit.width() * size.width()),
+                      int(unit.height() * size.height()));
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) n += f.pixel(x, y) == white;
+        return double(n) / (r.width() * r.height());
+    };
+    const QRectF left(0, 0.3, 0.15, 0.4), right(0.85, 0.3, 0.15, 0.4), top(0.3, 0, 0.4, 0.15),
+        bottom(0.3, 0.85, 0.4, 0.15), centre(0.4, 0.4, 0.2, 0.2), top_left(0, 0, 0.12, 0.12),
+        top_right(0.88, 0, 0.12, 0.12), bottom_left(0, 0.88, 0.12, 0.12), bottom_right(0.88, 0.88, 0.12, 0.12),
+        top_band(0, 0, 1, 0.25), bottom_band(0, 0.75, 1, 0.25), left_band(0, 0, 0.25, 1), right_band(0.75, 0, 0.25, 1),
+        just_right_of_noon(0.52, 0, 0.1, 0.2), just_left_of_noon(0.38, 0, 0.1, 0.2);
+    struct Case {
+        int number;
+        QRectF first, later;
+    };
+    const Case cases[] = {
+        {1, left, right}, {2, right, left}, {3, top, bottom}, {4, bottom, top},
+        {5, left, centre}, {5, right, centre}, {6, centre, left}, {7, top, centre}, {7, bottom, centre},
+        {8, centre, top}, {9, bottom, top}, {10, top, bottom}, {11, bottom, top}, {12, top, bottom},
+        {13, top_left, bottom_right}, {14, bottom_left, top_right}, {15, top_right, bottom_left},
+        {16, bottom_right, top_left}, {17, top_left, centre}, {17, bottom_right, centre},
+        {18, top_right, centre}, {18, bottom_left, centre}, {21, top_left, centre}, {21, bottom_right, centre},
+        {22, centre, top_left}, {23, top_left, centre}, {24, top_left, centre}, {25, centre, top_left},
+        {26, top_left, centre}, {26, bottom_right, centre}, {37, top_left, centre}, {38, centre, top_left},
+        {44, centre, top_left}, {45, top_left, centre}, {46, top, bottom}, {47, top, bottom},
+        {48, left, right}, {49, left, right}, {52, right, left}, {53, left, right},
+        {54, right, left}, {55, left, right}, {56, bottom, top}, {57, top, bottom}, {58, right, left},
+        {59, left, right}, {60, bottom_band, top_band}, {61, top_band, bottom_band}, {62, right_band, left_band},
+        {63, left_band, right_band}, {64, bottom_band, top_band}, {65, top_band, bottom_band},
+        {66, right_band, left_band}, {67, left_band, right_band}, {68, just_right_of_noon, just_left_of_noon},
+        {69, just_left_of_noon, just_right_of_noon}, {70, right, left}, {71, left, right}, {72, left, centre},
+        {72, right, centre}, {73, centre, left}, {76, top_left, bottom_right}, {77, top_right, bottom_left},
+        {78, bottom_left, top_right}, {79, bottom_right, top_left}, {80, left, centre}, {80, right, centre},
+        {81, top, centre}, {81, bottom, centre}, {90, top_band, bottom_band}, {91, bottom_band, top_band},
+        {92, left_band, right_band}, {93, right_band, left_band}, {94, top_band, bottom_band},
+        {95, bottom_band, top_band}, {96, left_band, right_band}, {97, right_band, left_band}, {98, top, bottom},
+        {99, bottom, top}, {100, left, right}, {101, right, left}, {102, left, right}, {103, right, left},
+        {104, top, bottom}, {105, bottom, top}, {106, left, centre}, {107, centre, left}, {108, top, centre},
+        {109, centre, top}, {110, top_left, centre}, {111, centre, top_left},
+    };
+    for (const Case& c : cases) {
+        int row = 2;
+        while (lv::effect_number_for_row(row) != c.number) ++row;
+        auto t = lv::Transition::create(c.number, lv::effect_table()[std::size_t(row)].grain, size);
+        const QImage f = frame(*t, a, b, 0.3);
+        EXPECT_GT(share_new(f, c.first), share_new(f, c.later) + 0.2) << label(c.number);
+    }
+    // The drips run down from the top edge: down each column the new face
+    // comes first and the old one after, and some columns are further on.
+    auto drip = lv::Transition::create(50, 8, size);
+    for (double p : {0.2, 0.5, 0.8}) {
+        const QImage f = frame(*drip, a, b, p);
+        int shortest = size.height(), longest = 0;
+        for (int x = 0; x < size.width(); ++x) {
+            int y = 0;
+            while (y < size.height() && f.pixel(x, y) == white) ++y;
+            const int length = y;
+            while (y < size.height() && f.pixel(x, y) != white) ++y;
+            EXPECT_EQ(y, size.height()) << "column " << x << " at " << p;
+            shortest = std::min(shortest, length);
+            longest = std::max(longest, length);
+        }
+        EXPECT_LT(shortest, longest) << p;
+    }
+}
+
+// A slide moves only the new face in over the old one; a push moves both.
+// Halfway: which picture point shows at a point of each half.
+TEST(Transitions, SlidesMoveTheNewFacePushesMoveBoth) {
+    const QSize size(320, 200);
+    const QImage a = pattern(size, 1), b = pattern(size, 2);
+    struct Case {
+        int number;
+        QPoint at;        // a point of the output
+        bool from_new;    // the face it shows
+        QPoint source;    // and where in that face
+    };
+    const Case cases[] = {
+        {52, {10, 50}, false, {10, 50}},   {52, {160, 50}, true, {0, 50}},    // slide left
+        {54, {10, 50}, false, {170, 50}},  {54, {160, 50}, true, {0, 50}},    // push left
+        {53, {300, 50}, false, {300, 50}}, {53, {159, 50}, true, {319, 50}},  // slide right
+        {55, {300, 50}, false, {140, 50}}, {55, {159, 50}, true, {319, 50}},  // push right
+        {9, {50, 10}, false, {50, 10}},    {9, {50, 100}, true, {50, 0}},     // slide up
+        {11, {50, 10}, false, {50, 110}},  {11, {50, 100}, true, {50, 0}},    // push up
+        {10, {50, 190}, false, {50, 190}}, {10, {50, 99}, true, {50, 199}},   // slide down
+        {12, {50, 190}, false, {50, 90}},  {12, {50, 99}, true, {50, 199}},   // push down
+    };
+    for (const Case& c : cases) {
+        auto t = lv::Transition::create(c.number, 4, size);
+        const QImage f = frame(*t, a, b, 0.5);
+        EXPECT_EQ(f.pixel(c.at), (c.from_new ? b : a).pixel(c.source))
+            << label(c.number) << " at " << c.at.x() << "," << c.at.y();
+    }
+}
+
+// Each row is its own transition: no two rows paint the same frames.
+TEST(Transitions, EveryRowLooksDifferent) {
+    lv::reset_effect_table();
+    const QSize size(96, 64);
+    const QImage a = pattern(size, 3), b = pattern(size, 4);
+    const auto numbers = all_effect_numbers();
+    std::vector<std::vector<QImage>> frames;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        auto t = lv::Transition::create(numbers[i], lv::effect_table()[i + 2].grain, size);
+        frames.push_back({frame(*t, a, b, 0.2), frame(*t, a, b, 0.5), frame(*t, a, b, 0.8)});
+    }
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        for (std::size_t j = i + 1; j < numbers.size(); ++j)
+            EXPECT_NE(frames[i], frames[j]) << label(numbers[i]) << " and " << label(numbers[j]);
+}
+
+// A run's random pattern is fixed when it is created: the same progress
+// gives the same frame, in whatever order the frames are asked for.
+TEST(Transitions, FramesDependOnlyOnProgress) {
+    const QSize size(80, 60);
+    const QImage a = pattern(size, 5), b = pattern(size, 6);
+    for (int n : all_effect_numbers()) {
+        SCOPED_TRACE(label(n));
+        auto t = lv::Transition::create(n, 3, size);
+        const QImage first = frame(*t, a, b, 0.3);
+        frame(*t, a, b, 0.9);
+        frame(*t, a, b, 0.1);
+        EXPECT_EQ(frame(*t, a, b, 0.3), first);
+    }
+}
+
+// The grain is the number of slats of the blinds: count the runs of the new
+// colour down a column (across a row for the vertical blinds).
+TEST(Transitions, GrainSetsTheNumberOfBlinds) {
+    const QSize size(300, 300);
+    const QImage a = solid(size, Qt::black), b = solid(size, Qt::white);
+    const QRgb white = b.pixel(0, 0);
+    const auto runs_down = [&](const QImage& f, int x) {
+        int runs = 0;
+        bool in = false;
+        for (int y = 0; y < f.height(); ++y) {
+            const bool now = f.pixel(x, y) == white;
+            runs += now && !in;
+            in = now;
+        }
+        return runs;
+    };
+    for (int grain : {1, 5, 12}) {
+        auto horizontal = lv::Transition::create(34, grain, size);
+        EXPECT_EQ(runs_down(frame(*horizontal, a, b, 0.5), 150), grain);
+        auto vertical = lv::Transition::create(35, grain, size);
+        EXPECT_EQ(runs_down(frame(*vertical, a, b, 0.5).transformed(QTransform().rotate(90)), 150), grain);
+    }
+    // Finer grain, more cells: the random blocks come in more pieces.
+    auto coarse = lv::Transition::create(39, 8, size), fine = lv::Transition::create(39, 1, size);
+    EXPECT_LT(runs_down(frame(*coarse, a, b, 0.5), 150), runs_down(frame(*fine, a, b, 0.5), 150));
+}
+
+// The shuffle path of the row scaler gives the same pixels as fetching them
+// one by one, for every shrink factor (some too strong for the shuffles),
+// map offsets and widths that leave a tail.
+TEST(Transitions, RowScalerMatchesPlainFetching) {
+    std::mt19937 gen(7);
+    for (int src_w : {8, 9, 31, 640, 1921}) {
+        std::vector<lv::tx::px> src(static_cast<std::size_t>(src_w));
+        for (int i = 0; i < src_w; ++i) src[std::size_t(i)] = 0x01000000u * std::uint32_t(i & 255) + std::uint32_t(i) * 2654435761u;
+        for (double scale : {0.1, 0.3, 0.45, 0.5, 0.51, 0.77, 0.999, 1.0}) {
+            for (int start : {0, 3}) {
+                const int n = std::max(1, int((src_w - start) * scale) - int(gen() % 3));
+                std::vector<int> xmap(static_cast<std::size_t>(n));
+                for (int i = 0; i < n; ++i)
+                    xmap[std::size_t(i)] = std::min(src_w - 1, start + int((i + 0.5) * (src_w - start) / n));
+                for (bool mirrored : {false, true}) {   // the roll reads its band right to left
+                    if (mirrored) std::reverse(xmap.begin(), xmap.end());
+                    lv::tx::RowScaler scaler;
+                    scaler.prepare(xmap, src_w);
+                    std::vector<lv::tx::px> out(std::size_t(n) + 1, 0xDEADBEEFu);
+                    scaler.run(out.data(), src.data());
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
+                            << "width " << src_w << " scale " << scale << " start " << start << " pixel " << i
+                            << (mirrored ? " mirrored" : "");
+                    EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
+                }
+            }
+        }
+    }
+}
+
+// Squashed, pulled and zoomed faces keep their columns in order and reach
+// from one side of the face to the other.
+TEST(Transitions, ScaledFacesKeepTheirOrder) {
+    const QSize size(640, 120);
+    QImage a(size, QImage::Format_RGB32), b(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            a.setPixel(x, y, qRgb(x & 255, x >> 8, 10));    // old: column in red and green
+            b.setPixel(x, y, qRgb(x & 255, x >> 8, 200));   // new: the same, blue tells them apart
+        }
+    const auto column = [](QRgb c) { return qRed(c) + 256 * qGreen(c); };
+    struct Case {
+        int number;
+        bool scaled_new;   // which face is shown scaled
+    };
+    for (const Case c : {Case{48, false}, Case{49, true}, Case{24, false}, Case{25, true}}) {
+        auto t = lv::Transition::create(c.number, 1, size);
+        for (double p : {0.1, 0.3, 0.5, 0.7, 0.9}) {
+            SCOPED_TRACE(label(c.number) + " at " + std::to_string(p));
+            const QImage f = frame(*t, a, b, p);
+            const int y = size.height() / 2;
+            int first = -1, last = -1, count = 0;
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb px = f.pixel(x, y);
+                if ((qBlue(px) == 200) != c.scaled_new) continue;   // the other face
+                const int col = column(px);
+                if (first < 0) first = col;
+                EXPECT_GE(col, last) << "x " << x;
+                last = col;
+                ++count;
+            }
+            ASSERT_GT(count, 1);
+            EXPECT_LT(first, 640 / count + 2);
+            EXPECT_GT(last, 640 - 640 / count - 2);
+        }
+    }
+}
+
+TEST(Transitions, DurationsGrowWithSpeed) {
+    const double speeds[] = {0, 0.5, 1, 2, 7.5, 15, 45, 100, 200, 255};
+    for (int n : all_effect_numbers()) {
+        int last = 0;
+        for (double s : speeds) {
+            const int d = lv::transition_duration_ms(n, s, 4);
+            EXPECT_GT(d, last) << label(n) << " speed " << s;
+            last = d;
+        }
+    }
+    // The table's default speeds (0 to 100) run between 0.3 and 3 seconds.
+    lv::reset_effect_table();
+    for (int row = 2; row < lv::effect_rows; ++row) {
+        const auto& r = lv::effect_table()[std::size_t(row)];
+        const int d = lv::transition_duration_ms(r.effect_number, r.speed, r.grain);
+        EXPECT_GE(d, 300) << label(r.effect_number);
+        EXPECT_LE(d, 3000) << label(r.effect_number);
+    }
+    // Out-of-range speeds are taken as the nearest sensible one.
+    EXPECT_EQ(lv::transition_duration_ms(1, -5, 4), lv::transition_duration_ms(1, 0, 4));
+    EXPECT_EQ(lv::transition_duration_ms(1, std::nan(""), 4), lv::transition_duration_ms(1, 0, 4));
+    EXPECT_EQ(lv::transition_duration_ms(1, 1e9, 4), lv::transition_duration_ms(1, 255, 4));
+}
+
+// Faces of another format or size, an empty output, an output sharing its
+// data with a face, a control that changed size: the frame is still right
+// and the faces are left untouched.
+TEST(Transitions, CopesWithPicturesOfAnotherShape) {
+    const QSize size(64, 48);
+    for (int n : {1, 24, 39, 50, 68, 98, 113}) {
+        SCOPED_TRACE(label(n));
+        auto t = lv::Transition::create(n, 4, size);
+
+        const QImage a = solid(size, QColor(10, 20, 30), QImage::Format_RGB32);
+        const QImage b = solid(size, QColor(200, 100, 50), QImage::Format_RGB888);
+        QImage out(size, QImage::Format_RGB32);
+        t->paint(out, a, b, 1.0);
+        EXPECT_EQ(out.pixel(5, 5), b.pixel(5, 5));
+        EXPECT_EQ(out.format(), QImage::Format_RGB32);
+
+        QImage empty;
+        t->paint(empty, a, b, 0.0);
+        ASSERT_EQ(empty.size(), size);
+        EXPECT_EQ(empty.pixel(5, 5), a.pixel(5, 5));
+
+        QImage shared = a;   // shares a's pixels until written
+        t->paint(shared, a, b, 0.6);
+        EXPECT_EQ(a, solid(size, QColor(10, 20, 30), QImage::Format_RGB32));
+        EXPECT_NE(shared, a);
+
+        // Output in a format the transitions do not work in.
+        QImage narrow(size, QImage::Format_RGB16);
+        t->paint(narrow, a, b, 1.0);
+        EXPECT_EQ(narrow.format(), QImage::Format_RGB16);
+        EXPECT_EQ(narrow.pixel(5, 5), b.convertToFormat(QImage::Format_RGB16).pixel(5, 5));
+
+        // A smaller face is placed at the top left.
+        const QImage small = solid(QSize(10, 10), Qt::white, QImage::Format_RGB32);
+        t->paint(out, a, small, 1.0);
+        EXPECT_EQ(out.pixel(2, 2), qRgb(255, 255, 255));
+
+        // The control grew: the run follows the output's size.
+        const QSize bigger(90, 70);
+        const QImage a2 = solid(bigger, Qt::black, QImage::Format_RGB32), b2 = solid(bigger, Qt::white, QImage::Format_RGB32);
+        QImage out2(bigger, QImage::Format_RGB32);
+        t->paint(out2, a2, b2, 0.5);
+        EXPECT_NE(out2, a2);
+        EXPECT_NE(out2, b2);
+        t->paint(out2, a2, b2, 1.0);
+        EXPECT_EQ(out2, b2);
+    }
+}
+
+}  // namespace
