@@ -189,7 +189,9 @@ bool hold_screensaver_off() {
         XScreenSaverSuspend(d, True);
         s.suspended = true;
     }
-    XFlush(d);
+    // Wait until the server has applied it: other clients (the desktop, a
+    // test) must see the new state as soon as we return.
+    XSync(d, False);
     s.held = true;
     return true;
 }
@@ -201,7 +203,7 @@ void release_screensaver() {
     if (!d) return;
     if (s.suspended) XScreenSaverSuspend(d, False);
     XSetScreenSaver(d, s.timeout, s.interval, s.prefer_blanking, s.allow_exposures);
-    XFlush(d);
+    XSync(d, False);
     s = saved_saver{};
 }
 
