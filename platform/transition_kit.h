@@ -129,13 +129,13 @@ private:
 
 // A stretch [x0, x1) of some output rows taken from a face shifted by
 // (dx, dy): out(x, y) = face(x + dx, y + dy).
-struct Piece {
+struct Stretch {
     int x0, x1;
     bool use_new;
     int dx = 0, dy = 0;
 };
-// Paints rows [y0, y1) from pieces that together cover each row.
-void paint_pieces(const Surface& s, int y0, int y1, std::initializer_list<Piece> pieces);
+// Paints rows [y0, y1) from stretches that together cover each row.
+void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Stretch> stretches);
 
 // Nearest-neighbour scaling of rows that all share one column map. Where
 // four neighbouring output pixels come from within eight source pixels (a
@@ -170,6 +170,11 @@ private:
     std::vector<Block> blocks_;
     std::vector<Wide> wide_;
 };
+
+// The widest processor extension the row helpers may use, in bits: 256
+// (default, whatever the processor has), 128 or 0; lets tests check every
+// path on one machine.
+void limit_vector_bits(int bits);
 
 // Floors v to a multiple of step, clamped to [0, limit].
 int quantize(double v, int step, int limit);

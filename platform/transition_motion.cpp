@@ -219,27 +219,27 @@ void MotionTransition::frame(const Surface& s, double p) {
     switch (effect_) {
     // Slides: the new face travels in, the old one stays.
     case 9:
-        paint_pieces(s, 0, H_ - Y, {{0, W_, false}});
-        paint_pieces(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
+        paint_stretches(s, 0, H_ - Y, {{0, W_, false}});
+        paint_stretches(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
         break;
     case 10:
-        paint_pieces(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
-        paint_pieces(s, Y, H_, {{0, W_, false}});
+        paint_stretches(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
+        paint_stretches(s, Y, H_, {{0, W_, false}});
         break;
-    case 52: paint_pieces(s, 0, H_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
-    case 53: paint_pieces(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false}}); break;
+    case 52: paint_stretches(s, 0, H_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
+    case 53: paint_stretches(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false}}); break;
 
     // Pushes: both faces travel together.
     case 11:
-        paint_pieces(s, 0, H_ - Y, {{0, W_, false, 0, Y}});
-        paint_pieces(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
+        paint_stretches(s, 0, H_ - Y, {{0, W_, false, 0, Y}});
+        paint_stretches(s, H_ - Y, H_, {{0, W_, true, 0, -(H_ - Y)}});
         break;
     case 12:
-        paint_pieces(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
-        paint_pieces(s, Y, H_, {{0, W_, false, 0, -Y}});
+        paint_stretches(s, 0, Y, {{0, W_, true, 0, H_ - Y}});
+        paint_stretches(s, Y, H_, {{0, W_, false, 0, -Y}});
         break;
-    case 54: paint_pieces(s, 0, H_, {{0, W_ - X, false, X, 0}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
-    case 55: paint_pieces(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false, -X, 0}}); break;
+    case 54: paint_stretches(s, 0, H_, {{0, W_ - X, false, X, 0}, {W_ - X, W_, true, -(W_ - X), 0}}); break;
+    case 55: paint_stretches(s, 0, H_, {{0, X, true, W_ - X, 0}, {X, W_, false, -X, 0}}); break;
 
     // Diagonal slides: the new face comes in from a corner.
     case 76: case 77: case 78: case 79: {
@@ -247,9 +247,9 @@ void MotionTransition::frame(const Surface& s, double p) {
         const bool from_top = effect_ == 76 || effect_ == 77;
         const int left = from_left ? 0 : W_ - X, top = from_top ? 0 : H_ - Y;
         const int dx = (from_left ? W_ - X : 0) - left, dy = (from_top ? H_ - Y : 0) - top;
-        paint_pieces(s, 0, top, {{0, W_, false}});
-        paint_pieces(s, top, top + Y, {{0, left, false}, {left, left + X, true, dx, dy}, {left + X, W_, false}});
-        paint_pieces(s, top + Y, H_, {{0, W_, false}});
+        paint_stretches(s, 0, top, {{0, W_, false}});
+        paint_stretches(s, top, top + Y, {{0, left, false}, {left, left + X, true, dx, dy}, {left + X, W_, false}});
+        paint_stretches(s, top + Y, H_, {{0, W_, false}});
         break;
     }
 
@@ -257,15 +257,15 @@ void MotionTransition::frame(const Surface& s, double p) {
     case 80: {
         const int c = W_ / 2;
         const int xl = quantize(p * c, sx_, c), xr = quantize(p * (W_ - c), sx_, W_ - c);
-        paint_pieces(s, 0, H_, {{0, xl, true, c - xl, 0}, {xl, W_ - xr, false}, {W_ - xr, W_, true, c - (W_ - xr), 0}});
+        paint_stretches(s, 0, H_, {{0, xl, true, c - xl, 0}, {xl, W_ - xr, false}, {W_ - xr, W_, true, c - (W_ - xr), 0}});
         break;
     }
     case 81: {
         const int c = H_ / 2;
         const int yt = quantize(p * c, sy_, c), yb = quantize(p * (H_ - c), sy_, H_ - c);
-        paint_pieces(s, 0, yt, {{0, W_, true, 0, c - yt}});
-        paint_pieces(s, yt, H_ - yb, {{0, W_, false}});
-        paint_pieces(s, H_ - yb, H_, {{0, W_, true, 0, c - (H_ - yb)}});
+        paint_stretches(s, 0, yt, {{0, W_, true, 0, c - yt}});
+        paint_stretches(s, yt, H_ - yb, {{0, W_, false}});
+        paint_stretches(s, H_ - yb, H_, {{0, W_, true, 0, c - (H_ - yb)}});
         break;
     }
 
@@ -273,9 +273,9 @@ void MotionTransition::frame(const Surface& s, double p) {
     case 112:
         for (int y0 = 0, k = 0; y0 < H_; y0 += strip_, ++k) {
             if ((k & 1) == 0)
-                paint_pieces(s, y0, y0 + strip_, {{0, X, true, W_ - X, 0}, {X, W_, false}});
+                paint_stretches(s, y0, y0 + strip_, {{0, X, true, W_ - X, 0}, {X, W_, false}});
             else
-                paint_pieces(s, y0, y0 + strip_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}});
+                paint_stretches(s, y0, y0 + strip_, {{0, W_ - X, false}, {W_ - X, W_, true, -(W_ - X), 0}});
         }
         break;
     case 113:

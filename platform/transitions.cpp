@@ -77,26 +77,8 @@ void add_span(Spans& spans, double a, double b, int w) {
 
 void normalize(Spans& spans) {
     if (spans.size() < 2) return;
-    bool sorted = true;
-    for (std::size_t i = 1; i < spans.size(); ++i) {
-        if (spans[i].x0 < spans[i - 1].x1) {
-            sorted = false;
-            break;
-        }
-    }
-    if (sorted) {
-        // Already ordered; only touching runs need joining.
-        std::size_t k = 0;
-        for (std::size_t i = 1; i < spans.size(); ++i) {
-            if (spans[i].x0 <= spans[k].x1)
-                spans[k].x1 = std::max(spans[k].x1, spans[i].x1);
-            else
-                spans[++k] = spans[i];
-        }
-        spans.resize(k + 1);
-        return;
-    }
-    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.x0 < b.x0; });
+    const auto by_start = [](const Span& a, const Span& b) { return a.x0 < b.x0; };
+    if (!std::is_sorted(spans.begin(), spans.end(), by_start)) std::sort(spans.begin(), spans.end(), by_start);
     std::size_t k = 0;
     for (std::size_t i = 1; i < spans.size(); ++i) {
         if (spans[i].x0 <= spans[k].x1)
@@ -109,14 +91,16 @@ void normalize(Spans& spans) {
 
 namespace {
 
+int vector_bits_limit = 256;
+
 #if defined(__x86_64__) || defined(__i386__)
 bool cpu_has_ssse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    return has && vector_bits_limit >= 128;
 }
 bool cpu_has_avx2() {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return has && vector_bits_limit >= 256;
 }
 #else
 bool cpu_has_ssse3() { return false; }
@@ -124,6 +108,8 @@ bool cpu_has_avx2() { return false; }
 #endif
 
 }  // namespace
+
+void limit_vector_bits(int bits) { vector_bits_limit = bits; }
 
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) static void select_row_avx2(px* d, const px* a, const px* b, const px* m, int n,
@@ -336,20 +322,23 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
     }
 }
 
-void paint_pieces(const Surface& s, int y0, int y1, std::initializer_list<Piece> pieces) {
+void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Stretch> stretches) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, s.h);
     for (int y = y0; y < y1; ++y) {
         const bool ahead = y + prefetch_distance < y1;
-        if (pieces.size() == 1 && pieces.begin()->x0 <= 0 && pieces.begin()->x1 >= s.w && pieces.begin()->dx == 0) {
-            const Piece& pc = *pieces.begin();
-            store_row(s, y, s.row(pc.use_new, y + pc.dy));
-            continue;
+        if (stretches.size() == 1) {
+            // A whole row of a face: written out straight from the face.
+            const Stretch& st = *stretches.begin();
+            if (st.x0 <= 0 && st.x1 >= s.w && st.dx == 0) {
+                store_row(s, y, s.row(st.use_new, y + st.dy));
+                continue;
+            }
         }
-        for (const Piece& pc : pieces) {
-            const int x0 = std::clamp(pc.x0, 0, s.w), x1 = std::clamp(pc.x1, x0, s.w);
-            if (ahead) prefetch(s.row(pc.use_new, y + prefetch_distance + pc.dy) + x0 + pc.dx, x1 - x0);
-            copy_row(s.scratch + x0, s.row(pc.use_new, y + pc.dy) + x0 + pc.dx, x1 - x0);
+        for (const Stretch& st : stretches) {
+            const int x0 = std::clamp(st.x0, 0, s.w), x1 = std::clamp(st.x1, x0, s.w);
+            if (ahead) prefetch(s.row(st.use_new, y + prefetch_distance + st.dy) + x0 + st.dx, x1 - x0);
+            copy_row(s.scratch + x0, s.row(st.use_new, y + st.dy) + x0 + st.dx, x1 - x0);
         }
         store_row(s, y, s.scratch);
     }

@@ -310,38 +310,64 @@ TEST(Transitions, GrainSetsTheNumberOfBlinds) {
         auto vertical = lv::Transition::create(35, grain, size);
         EXPECT_EQ(runs_down(frame(*vertical, a, b, 0.5).transformed(QTransform().rotate(90)), 150), grain);
     }
-    // Finer grain, more cells: the random blocks come in more pieces.
+    // Finer grain, more cells: the random blocks come in more fragments.
     auto coarse = lv::Transition::create(39, 8, size), fine = lv::Transition::create(39, 1, size);
     EXPECT_LT(runs_down(frame(*coarse, a, b, 0.5), 150), runs_down(frame(*fine, a, b, 0.5), 150));
 }
 
-// The shuffle path of the row scaler gives the same pixels as fetching them
-// one by one, for every shrink factor (some too strong for the shuffles),
-// map offsets and widths that leave a tail.
+// Every vector path of the row scaler (256-bit permutes, byte shuffles,
+// plain fetching) gives the same pixels as fetching them one by one, for
+// every shrink factor (some too strong for the vector paths), offsets,
+// widths that leave a tail, and maps read backwards.
 TEST(Transitions, RowScalerMatchesPlainFetching) {
     std::mt19937 gen(7);
-    for (int src_w : {8, 9, 31, 640, 1921}) {
-        std::vector<lv::tx::px> src(static_cast<std::size_t>(src_w));
-        for (int i = 0; i < src_w; ++i) src[std::size_t(i)] = 0x01000000u * std::uint32_t(i & 255) + std::uint32_t(i) * 2654435761u;
-        for (double scale : {0.1, 0.3, 0.45, 0.5, 0.51, 0.77, 0.999, 1.0}) {
-            for (int start : {0, 3}) {
-                const int n = std::max(1, int((src_w - start) * scale) - int(gen() % 3));
-                std::vector<int> xmap(static_cast<std::size_t>(n));
-                for (int i = 0; i < n; ++i)
-                    xmap[std::size_t(i)] = std::min(src_w - 1, start + int((i + 0.5) * (src_w - start) / n));
-                for (bool mirrored : {false, true}) {   // the roll reads its band right to left
-                    if (mirrored) std::reverse(xmap.begin(), xmap.end());
-                    lv::tx::RowScaler scaler;
-                    scaler.prepare(xmap, src_w);
-                    std::vector<lv::tx::px> out(std::size_t(n) + 1, 0xDEADBEEFu);
-                    scaler.run(out.data(), src.data());
+    for (int bits : {256, 128, 0}) {
+        lv::tx::limit_vector_bits(bits);
+        for (int src_w : {8, 9, 16, 31, 640, 1921}) {
+            std::vector<lv::tx::px> src(static_cast<std::size_t>(src_w));
+            for (int i = 0; i < src_w; ++i) src[std::size_t(i)] = std::uint32_t(i) * 2654435761u;
+            for (double scale : {0.1, 0.3, 0.45, 0.5, 0.51, 0.77, 0.999, 1.0, 1.3}) {
+                for (int start : {0, 3}) {
+                    const int n = std::max(1, int((src_w - start) * scale) - int(gen() % 3));
+                    std::vector<int> xmap(static_cast<std::size_t>(n));
                     for (int i = 0; i < n; ++i)
-                        ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
-                            << "width " << src_w << " scale " << scale << " start " << start << " pixel " << i
-                            << (mirrored ? " mirrored" : "");
-                    EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
+                        xmap[std::size_t(i)] = std::min(src_w - 1, start + int((i + 0.5) * (src_w - start) / n));
+                    for (bool mirrored : {false, true}) {   // the roll reads its band right to left
+                        if (mirrored) std::reverse(xmap.begin(), xmap.end());
+                        lv::tx::RowScaler scaler;
+                        scaler.prepare(xmap, src_w);
+                        std::vector<lv::tx::px> out(std::size_t(n) + 1, 0xDEADBEEFu);
+                        scaler.run(out.data(), src.data());
+                        for (int i = 0; i < n; ++i)
+                            ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
+                                << "bits " << bits << " width " << src_w << " scale " << scale << " start " << start
+                                << " pixel " << i << (mirrored ? " mirrored" : "");
+                        EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
+                    }
                 }
             }
+        }
+    }
+    lv::tx::limit_vector_bits(256);
+}
+
+// Whatever vector extensions the processor offers, a run paints the same
+// frames: every transition, on a small picture and on one large enough to
+// be written with streaming stores.
+TEST(Transitions, FramesDoNotDependOnTheProcessor) {
+    for (const QSize size : {QSize(97, 61), QSize(1030, 520)}) {
+        const QImage a = pattern(size, 7), b = pattern(size, 8);
+        for (int n : all_effect_numbers()) {
+            auto t = lv::Transition::create(n, 3, size);
+            lv::tx::limit_vector_bits(256);
+            const QImage wide = frame(*t, a, b, 0.37);
+            lv::tx::limit_vector_bits(128);
+            const QImage narrow = frame(*t, a, b, 0.37);
+            lv::tx::limit_vector_bits(0);
+            const QImage plain = frame(*t, a, b, 0.37);
+            lv::tx::limit_vector_bits(256);
+            EXPECT_EQ(wide, narrow) << label(n) << " size " << size.width();
+            EXPECT_EQ(wide, plain) << label(n) << " size " << size.width();
         }
     }
 }
