@@ -138,6 +138,17 @@ void new_random_defaults() {
     d.random_name.clear();
 }
 
+void apply_caption_settings(sequence_columns& s, std::size_t i, const caption_settings_record& cs) {
+    s.caption_font_name[i] = cs.caption_settings_font_name;
+    s.caption_font_size[i] = cs.caption_settings_font_size;
+    s.caption_bold[i] = cs.caption_settings_bold;
+    s.caption_italic[i] = cs.caption_settings_italic;
+    s.caption_style[i] = cs.caption_settings_style;
+    s.caption_shadow_size[i] = cs.caption_settings_shadow_size;
+    s.caption_color[i] = cs.caption_settings_color;
+    s.caption_color_scheme[i] = cs.caption_settings_color_scheme;
+}
+
 sequence_record default_sequence(const std::string& image_file) {
     sequence_record r;
     r.image_file = image_file;

@@ -142,6 +142,9 @@ void redim_music(int n);
 void new_custom_defaults();
 void new_random_defaults();
 
+// Gives sequence i the caption look of a caption settings record.
+void apply_caption_settings(sequence_columns& s, std::size_t i, const caption_settings_record& cs);
+
 // The defaults the image picker gives a newly added sequence.
 sequence_record default_sequence(const std::string& image_file);
 

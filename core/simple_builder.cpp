@@ -114,14 +114,7 @@ int build(const build_mode& mode) {
             s.caption_text[i] = d.random_show_file_names == 1 ? file_title(path) : std::string();
             s.caption_position[i] = 7;
             s.caption_effect[i] = s.caption_speed[i] = s.caption_grain[i] = 0;
-            s.caption_font_name[i] = cs.caption_settings_font_name;
-            s.caption_font_size[i] = cs.caption_settings_font_size;
-            s.caption_bold[i] = cs.caption_settings_bold;
-            s.caption_italic[i] = cs.caption_settings_italic;
-            s.caption_style[i] = cs.caption_settings_style;
-            s.caption_shadow_size[i] = cs.caption_settings_shadow_size;
-            s.caption_color[i] = cs.caption_settings_color;
-            s.caption_color_scheme[i] = cs.caption_settings_color_scheme;
+            apply_caption_settings(s, i, cs);
             s.audio_file[i].clear();
             s.audio_mode[i] = 0;
             s.background_file[i].clear();

@@ -582,14 +582,7 @@ void frmCustom::store_display(int index) {
         s.caption_speed[x] = label_value(Label7);
         s.caption_grain[x] = label_value(Label6);
         const auto& cs = d.caption_settings;
-        s.caption_font_name[x] = cs.caption_settings_font_name;
-        s.caption_bold[x] = cs.caption_settings_bold;
-        s.caption_italic[x] = cs.caption_settings_italic;
-        s.caption_font_size[x] = cs.caption_settings_font_size;
-        s.caption_style[x] = cs.caption_settings_style;
-        s.caption_shadow_size[x] = cs.caption_settings_shadow_size;
-        s.caption_color[x] = cs.caption_settings_color;
-        s.caption_color_scheme[x] = cs.caption_settings_color_scheme;
+        apply_caption_settings(s, x, cs);
         s.audio_mode[x] = index_or(Combo5, s.audio_mode[x]);
         s.background_placement[x] = index_or(Combo6, s.background_placement[x]);
         s.background_effect[x] = index_or(Combo7, s.background_effect[x]);

@@ -292,14 +292,7 @@ void frmCustom::caption_font() {
         auto& s = doc().sequences;
         const auto& cs = doc().caption_settings;
         const std::size_t x = at(current_image);
-        s.caption_font_name[x] = cs.caption_settings_font_name;
-        s.caption_bold[x] = cs.caption_settings_bold;
-        s.caption_italic[x] = cs.caption_settings_italic;
-        s.caption_font_size[x] = cs.caption_settings_font_size;
-        s.caption_style[x] = cs.caption_settings_style;
-        s.caption_shadow_size[x] = cs.caption_settings_shadow_size;
-        s.caption_color[x] = cs.caption_settings_color;
-        s.caption_color_scheme[x] = cs.caption_settings_color_scheme;
+        apply_caption_settings(s, x, cs);
     }
     editors().image_preview_refresh = 1;
 }
