@@ -1,6 +1,7 @@
 // The two audio channels, played for real (Qt Multimedia over GStreamer; on a
 // box without a sound device GStreamer's automatic sink plays into a fake
 // sink in real time) and against a scripted backend for the report ordering.
+#include "qt_wait.h"
 #include "platform/audio.h"
 
 #include "core/hooks.h"
@@ -23,16 +24,7 @@
 
 namespace {
 
-bool wait_for(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
+using lv::test::wait_for;
 
 void pump(int ms) { wait_for([] { return false; }, ms); }
 

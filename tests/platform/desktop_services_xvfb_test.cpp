@@ -1,6 +1,7 @@
 // Desktop services against a real X server (Xvfb, 1024x768x24): the root
 // window wallpaper, cursor visibility, the X screen saver held off for a show
 // and given back, the colour count, the preview inside a host window.
+#include "qt_wait.h"
 #include "platform/desktop_services.h"
 
 #include "core/hooks.h"
@@ -26,16 +27,7 @@
 
 namespace {
 
-bool wait_for(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
+using lv::test::wait_for;
 
 int x_errors = 0;
 int count_x_error(Display*, XErrorEvent*) {

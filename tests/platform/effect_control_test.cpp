@@ -1,6 +1,7 @@
 // The reveal protocol shared by the display controls: effect done once per
 // reveal, cancelling, the updates switch, what a transition starts from, and
 // the mouse events.
+#include "qt_wait.h"
 #include "platform/display_controls.h"
 #include "platform/picture_files.h"
 
@@ -17,15 +18,7 @@ namespace {
 
 using lv::test::two_halves;
 
-bool wait_for(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using lv::test::wait_for;
 
 void settle(int ms) {
     wait_for([] { return false; }, ms);

@@ -1,5 +1,6 @@
 // The video control, headless: MPG and AVI open, report their size, play to
 // the end with "PLAYING" in between; broken files fail their open at once.
+#include "qt_wait.h"
 #include "platform/display_controls.h"
 
 #include <QApplication>
@@ -15,15 +16,7 @@
 namespace lv {
 namespace {
 
-bool wait_for(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using lv::test::wait_for;
 
 class VideoControlTest : public ::testing::Test {
 protected:

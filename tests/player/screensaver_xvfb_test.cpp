@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "qt_wait.h"
 #include "core/document.h"
 #include "core/effects.h"
 #include "core/slideshow_file.h"
@@ -40,17 +41,7 @@ QImage grab_screen() {
     return s->grabWindow(0).toImage();
 }
 
-// Waits (running the message loop) until pred holds or ms have passed.
-bool wait_for(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (pred()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(30);
-    }
-    return pred();
-}
+using lv::test::wait_for;
 
 bool near(QColor a, QColor b) {
     return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
