@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -9,6 +10,8 @@
 #include <utility>
 
 #if __has_include(<unistd.h>)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #define LV_HAVE_FSYNC 1
 #endif
@@ -99,24 +102,47 @@ std::string decode_text(std::string_view bytes) {
     return cp1252_to_utf8(bytes);
 }
 
-bool read_file_bytes(const std::string& path, std::string& bytes) {
+bool read_file_bytes(const std::string& path, std::string& bytes, std::size_t max_bytes) {
     bytes.clear();
+#if LV_HAVE_FSYNC
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
+    // for ever. Only regular files are read, so the flag changes nothing else.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > max_bytes) {
+        ::close(fd);
+        return false;
+    }
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+#else
     std::error_code ec;
-    // A folder opens fine with fopen on Linux and then fails on read; refuse it here.
-    if (fs::is_directory(path, ec)) return false;
+    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > max_bytes || ec) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
+#endif
     std::array<char, 65536> buf;
     bool ok = true;
     for (;;) {
         const std::size_t got = std::fread(buf.data(), 1, buf.size(), f);
         bytes.append(buf.data(), got);
+        if (bytes.size() > max_bytes) {   // the file grew while it was read
+            ok = false;
+            break;
+        }
         if (got < buf.size()) {
             ok = !std::ferror(f);
             break;
         }
     }
     std::fclose(f);
+    if (!ok) bytes.clear();
     return ok;
 }
 

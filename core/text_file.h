@@ -4,6 +4,7 @@
 // Files are written as UTF-8. Files from older versions were written in the
 // Windows single-byte code page, so a file that is not valid UTF-8 is read as
 // Windows-1252 and converted; callers always get UTF-8.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,14 @@ std::string cp1252_to_utf8(std::string_view bytes);
 // dropped), anything else converted from Windows-1252.
 std::string decode_text(std::string_view bytes);
 
-// The whole file as bytes; false when it cannot be opened or read.
-bool read_file_bytes(const std::string& path, std::string& bytes);
+// Files larger than this are never read whole: nothing the program reads
+// itself comes near it, and a hostile file must not exhaust memory.
+inline constexpr std::size_t no_read_limit = static_cast<std::size_t>(-1);
+
+// The whole file as bytes; false when it cannot be opened or read, when it is
+// not a regular file (a FIFO, a device or a folder is refused without
+// blocking on its open) or when it holds more than max_bytes.
+bool read_file_bytes(const std::string& path, std::string& bytes, std::size_t max_bytes = no_read_limit);
 // The whole file as UTF-8 text (decode_text); false when unreadable.
 bool read_text_file(const std::string& path, std::string& text);
 

@@ -51,3 +51,30 @@ TEST(JoinPath, AddsASeparatorOnlyWhenMissing) {
     EXPECT_EQ(lv::join_path("C:\\a\\", "b.jpg"), "C:\\a\\b.jpg");
     EXPECT_EQ(lv::join_path("", "b.jpg"), "b.jpg");
 }
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/text_file.h"
+
+// A file that travels with a slideshow can be anything the sender made: a FIFO
+// would block a plain open for ever, and a huge file must not be read whole.
+TEST(ReadFileBytes, RefusesWhatIsNotASmallRegularFile) {
+    const fs::path dir = fs::temp_directory_path() / ("lv_read_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string plain = (dir / "plain.bin").string();
+    { std::ofstream(plain, std::ios::binary) << std::string(1000, 'x'); }
+    const std::string fifo = (dir / "pipe.mid").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    std::string bytes = "stale";
+    EXPECT_TRUE(lv::read_file_bytes(plain, bytes));
+    EXPECT_EQ(bytes.size(), 1000u);
+    EXPECT_TRUE(lv::read_file_bytes(plain, bytes, 1000));
+    EXPECT_FALSE(lv::read_file_bytes(plain, bytes, 999));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(lv::read_file_bytes(fifo, bytes));   // returns at once, no writer needed
+    EXPECT_FALSE(lv::read_file_bytes(dir.string(), bytes));
+    EXPECT_FALSE(lv::read_file_bytes((dir / "missing").string(), bytes));
+    fs::remove_all(dir);
+}
