@@ -164,11 +164,12 @@ void load_settings() {
         if (register_extension_hook()) register_extension_hook()();
         yield_events();
         config_store().write("set_extension", "yes");
+        config_store().sync();
         yield_events();
     }
 }
 
-void save_settings() {
+bool save_settings() {
     auto& s = settings();
     auto& store = config_store();
     auto put = [&store](const std::string& key, int value) { store.write(key, std::to_string(value)); };
@@ -200,6 +201,7 @@ void save_settings() {
     for (int k = 0; k < 12; ++k) store.write(hot_key_key(k), s.hot_keys[k]);
     scramble_password();
     store.write("misc", s.misc);
+    return store.sync();
 }
 
 // ---------------------------------------------------------------- password

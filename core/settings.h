@@ -16,8 +16,11 @@ public:
     virtual ~settings_store() = default;
     // The stored text of key, or default_value when the key is missing.
     virtual std::string read(const std::string& key, const std::string& default_value) = 0;
-    // Replaces (or creates) the value of key.
+    // Replaces (or creates) the value of key. A store may hold writes back
+    // until sync().
     virtual void write(const std::string& key, const std::string& value) = 0;
+    // Makes every write so far durable; false when the store cannot be written.
+    virtual bool sync() { return true; }
 };
 
 // A store held in memory that also records every call in order.
@@ -47,7 +50,10 @@ settings_store& config_store();
 std::function<void()>& register_extension_hook();
 
 void load_settings();
-void save_settings();
+// Writes every option, then syncs the store once, so that a crash during a
+// save leaves either the old settings or the new ones. True when every key
+// reached the store.
+bool save_settings();
 
 // settings().misc <-> settings().screensaver_password.
 void scramble_password();

@@ -1,5 +1,7 @@
 #include "platform/ini_store.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
@@ -9,8 +11,18 @@
 namespace lv {
 
 namespace {
+
 const QString group = QStringLiteral("Config/");
+
+// Something is at path and it is not a regular file (a FIFO, a device, a
+// folder). lstat is not enough: a link to a FIFO blocks just the same.
+bool is_unusable_file(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return !S_ISREG(st.st_mode);
 }
+
+}  // namespace
 
 std::string ini_store::default_path() {
     // GenericConfigLocation honours $XDG_CONFIG_HOME and falls back to ~/.config.
@@ -21,13 +33,23 @@ std::string ini_store::default_path() {
 
 ini_store::ini_store() : ini_store(default_path()) {}
 
-ini_store::ini_store(const std::string& path)
-    : path_(path),
-      settings_(std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat)) {}
+ini_store::ini_store(const std::string& path) : path_(path) {
+    // QSettings reads the file in its constructor; never let it open a FIFO.
+    if (!is_unusable_file(path_)) {
+        settings_ = std::make_unique<QSettings>(QString::fromStdString(path_), QSettings::IniFormat);
+        // QSettings already replaces the file through a temporary one by
+        // default; say so, since the all-or-nothing save depends on it.
+        settings_->setAtomicSyncRequired(true);
+    }
+}
 
-ini_store::~ini_store() { settings_->sync(); }
+ini_store::~ini_store() { sync(); }
 
 std::string ini_store::read(const std::string& key, const std::string& default_value) {
+    if (!settings_) {
+        auto it = unbacked_.find(key);
+        return it == unbacked_.end() ? default_value : it->second;
+    }
     QVariant v = settings_->value(group + QString::fromStdString(key));
     if (!v.isValid()) return default_value;
     // A hand-edited line with unquoted commas comes back as a list; keep its
@@ -37,8 +59,20 @@ std::string ini_store::read(const std::string& key, const std::string& default_v
 }
 
 void ini_store::write(const std::string& key, const std::string& value) {
+    if (!settings_) {
+        unbacked_[key] = value;
+        return;
+    }
     settings_->setValue(group + QString::fromStdString(key), QString::fromStdString(value));
+}
+
+bool ini_store::sync() {
+    if (!settings_) return false;
+    // The file may have become something else since we opened it; QSettings
+    // would block on a FIFO here too.
+    if (is_unusable_file(path_)) return false;
     settings_->sync();
+    return settings_->status() == QSettings::NoError;
 }
 
 }  // namespace lv

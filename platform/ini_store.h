@@ -1,6 +1,7 @@
 #pragma once
 // The settings store on Linux: an INI file, $XDG_CONFIG_HOME/Tavrel Lumivane.ini
 // (default ~/.config), group [Config], every value kept as text.
+#include <map>
 #include <memory>
 #include <string>
 
@@ -16,14 +17,20 @@ public:
     ini_store();
     // Any file (tests).
     explicit ini_store(const std::string& path);
+    // Syncs, so a process that writes a key and ends normally keeps it.
     ~ini_store() override;
     ini_store(const ini_store&) = delete;
     ini_store& operator=(const ini_store&) = delete;
 
     std::string read(const std::string& key, const std::string& default_value) override;
-    // Each write reaches the file at once: the screen saver and the main
-    // screen may run side by side, and a process may end without unwinding.
+    // Held until sync(); other ini_store objects of this process on the same
+    // file see the value at once.
     void write(const std::string& key, const std::string& value) override;
+    // Replaces the file atomically (a new file renamed over the old one), so
+    // that a process killed mid-save leaves all-old or all-new values. False
+    // when the file cannot be written: read-only, not a regular file, or its
+    // folder cannot be created.
+    bool sync() override;
 
     const std::string& path() const { return path_; }
 
@@ -32,7 +39,10 @@ public:
 
 private:
     std::string path_;
+    // Null when the path names something other than a regular file (a FIFO
+    // would block the open): the values then live only in memory.
     std::unique_ptr<QSettings> settings_;
+    std::map<std::string, std::string> unbacked_;
 };
 
 }  // namespace lv
