@@ -28,7 +28,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
-#include <QValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -84,28 +83,22 @@ bool refused_name_char(QChar c) {
     return c == u'.' || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
 }
 
-// Drops the refused characters from whatever the user types or pastes.
-class name_filter : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override {
-        const qsizetype before = input.size();
-        QString kept;
-        int cursor = pos;
-        for (qsizetype i = 0; i < before; ++i) {
-            if (refused_name_char(input[i])) {
-                if (i < pos) --cursor;
-            } else {
-                kept += input[i];
-            }
-        }
-        if (kept.size() != before) {
-            input = kept;
-            pos = std::max(0, cursor);
-        }
-        return Acceptable;
-    }
-};
+// The new text less the refused characters among those the edit brought in
+// (the part between what old and new share at either end). Characters the
+// name already had stay: a stored name is the user's to keep. cursor is set
+// to just after the inserted part.
+QString without_refused_insert(const QString& old, const QString& now, int& cursor) {
+    const qsizetype most = std::min(old.size(), now.size());
+    qsizetype head = 0;
+    while (head < most && old[head] == now[head]) ++head;
+    qsizetype tail = 0;
+    while (tail < most - head && old[old.size() - 1 - tail] == now[now.size() - 1 - tail]) ++tail;
+    QString inserted;
+    for (const QChar c : now.mid(head, now.size() - head - tail))
+        if (!refused_name_char(c)) inserted += c;
+    cursor = static_cast<int>(head + inserted.size());
+    return now.left(head) + inserted + now.right(tail);
+}
 
 std::string with_slash(std::string folder) {
     if (folder.empty() || folder.back() != '/') folder += '/';
@@ -264,11 +257,22 @@ frmRandom::frmRandom(QWidget* parent) : QWidget(parent, Qt::Window) {
     Timer1->setInterval(200);
 
     // Values the user changes go into the definition at once.
-    // Typing and pasting both pass the filter; the name a file brings in
-    // (set by the form itself) is shown as it is.
-    Text3->setValidator(new name_filter(Text3));
+    // Typing and pasting both pass the filter. A validator would also rewrite
+    // the name a stored file brings in when the form sets it, and Save would
+    // then write a second file, so the filter runs on user edits only.
+    // textEdited comes before textChanged, so the definition still holds the
+    // name as it was before this edit.
+    connect(Text3, &QLineEdit::textEdited, this, [this](const QString& t) {
+        int cursor = 0;
+        const QString kept = without_refused_insert(QString::fromStdString(doc().random_name), t, cursor);
+        if (kept.size() == t.size()) return;
+        Text3->setText(kept);
+        Text3->setCursorPosition(cursor);
+    });
+    // The box, not the signal's text: when the filter above rewrites an edit,
+    // the edit's own textChanged still arrives afterwards with the raw text.
     connect(Text3, &QLineEdit::textChanged, this,
-            [](const QString& t) { doc().random_name = t.toStdString(); });
+            [this] { doc().random_name = Text3->text().toStdString(); });
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) {
         doc().random_image_delay = v;
         Label1->setText(QString::number(v));

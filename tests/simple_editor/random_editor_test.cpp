@@ -336,7 +336,31 @@ TEST_F(RandomEditorTest, NameBoxRefusesCharactersTheFileCannotHold) {
     w->Text3->end(false);
     w->Text3->paste();
     EXPECT_EQ(doc().random_name, "MyShow 20x");
+    EXPECT_EQ(w->Text3->text(), "MyShow 20x");
     w->close();
+}
+
+TEST_F(RandomEditorTest, StoredNameShowsAsItIsAndSavesUnderItsOwnFile) {
+    // Older versions and hand-made files can carry any of the refused
+    // characters; opening must not rename the show behind the user's back.
+    for (const std::string name : {"My.Show", "A,B", "Say \"Hi\""}) {
+        doc().random_name = name;
+        editors().editing_existing = 1;
+        auto w = open_editor();
+        EXPECT_EQ(w->Text3->text().toStdString(), name);
+        EXPECT_EQ(doc().random_name, name);
+        // Typing still passes the filter, even next to a stored refused character.
+        w->Text3->setFocus();
+        w->Text3->end(false);
+        QKeyEvent dot(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("."));
+        QApplication::sendEvent(w->Text3, &dot);
+        QKeyEvent x(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(w->Text3, &x);
+        EXPECT_EQ(doc().random_name, name + "x");
+        EXPECT_EQ(w->Text3->cursorPosition(), static_cast<int>(QString::fromStdString(name).size()) + 1);
+        w->close();
+        flush();
+    }
 }
 
 TEST_F(RandomEditorTest, NewSlideshowStartsEmptyExistingOneBringsItsFolders) {
