@@ -1,12 +1,14 @@
 #include "main_screen/frmHotkeys.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 #include "core/file_names.h"
@@ -45,6 +47,32 @@ QPixmap key_picture() {
     p.drawText(QRectF(9, 7, 38, 32), Qt::AlignCenter, QStringLiteral("F1"));
     return QPixmap::fromImage(img);
 }
+
+// Linux programs carry the execute bit, not an ".exe" ending. While the
+// executables entry is chosen, the dialog's model lists every name and this
+// proxy keeps the folders and the files that can be run (or end in ".exe").
+class executable_filter : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void set_active(bool on) {
+        if (on == active_) return;
+        active_ = on;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        if (!active_) return true;
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files) return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || info.isExecutable() || info.suffix().compare(QLatin1String("exe"), Qt::CaseInsensitive) == 0;
+    }
+
+private:
+    bool active_ = false;
+};
 
 }  // namespace
 
@@ -95,6 +123,8 @@ frmHotkeys::frmHotkeys(QWidget* parent) : QDialog(parent) {
     CommonDialog1->setFileMode(QFileDialog::ExistingFile);
     CommonDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     CommonDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
+    CommonDialog1->setProxyModel(new executable_filter(CommonDialog1));
+    connect(CommonDialog1, &QFileDialog::filterSelected, this, &frmHotkeys::use_filter);
 
     // Load: the current bindings.
     for (int k = 0; k < 12; ++k)
@@ -106,11 +136,23 @@ std::string frmHotkeys::get_file() {
     for (const char* f : hotkey_file_filters) filters << QString::fromLatin1(f);
     CommonDialog1->setNameFilters(filters);
     CommonDialog1->selectNameFilter(filters.front());
+    use_filter(filters.front());   // selecting the entry already shown signals nothing
+    // A name picked in an earlier run stays selected in the list and would win
+    // over what the user types now.
+    CommonDialog1->selectFile(QString());
     // A cancelled dialog names no file: the last pick belongs to another key.
     std::string name;
     if (CommonDialog1->exec() == QDialog::Accepted && !CommonDialog1->selectedFiles().isEmpty())
         name = CommonDialog1->selectedFiles().front().toStdString();
     return file_exists(name) ? name : std::string();
+}
+
+void frmHotkeys::use_filter(const QString& entry) {
+    const bool exe = entry == QLatin1String(hotkey_file_filters.front());
+    // Runs after the dialog has given its model the entry's patterns.
+    if (exe)
+        if (auto* files = CommonDialog1->findChild<QFileSystemModel*>()) files->setNameFilters({});
+    if (auto* proxy = dynamic_cast<executable_filter*>(CommonDialog1->proxyModel())) proxy->set_active(exe);
 }
 
 void frmHotkeys::choose_file(int k) {

@@ -33,6 +33,10 @@ public:
     void done(int r) override;
 
 private:
+    // Applies the dialog's filter entry; the executables entry goes by the
+    // execute bit.
+    void use_filter(const QString& entry);
+
     bool unloaded_ = false;
 };
 

@@ -8,11 +8,18 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QDir>
+
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
 #include "main_screen/frmHotkeys.h"
 #include "player/modal_watch.h"
+#include "qt_wait.h"
 
 namespace {
 
@@ -121,3 +128,55 @@ TEST_F(HotkeysTest, FileDialogBindsAFileAndClearsOnNothingUsable) {
 }
 
 }  // namespace
+
+namespace {
+
+// The names the file dialog's list shows for the folder it is in, once its
+// model has read the folder and they are the expected ones (or 2 s passed).
+QStringList shown_names(QFileDialog* d, const QStringList& expected) {
+    auto* view = d->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    QStringList names;
+    if (!view) return names;
+    lv::test::wait_for([&] {
+        names.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < view->model()->rowCount(root); ++r)
+            names << view->model()->index(r, 0, root).data().toString();
+        names.sort();
+        return names == expected;
+    }, 2000);
+    return names;
+}
+
+}  // namespace
+
+TEST_F(HotkeysTest, ExecutablesEntryListsLinuxProgramsAndOtherEntriesKeepTheirPatterns) {
+    const std::string program = file("run-me", "#!/bin/sh\n");
+    QFile::setPermissions(QString::fromStdString(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    file("notes.txt", "hello");
+    file("setup.exe", "MZ..");
+    QDir(tmp.path()).mkdir(QStringLiteral("tools"));
+
+    lv::frmHotkeys dlg;
+    dlg.CommonDialog1->setDirectory(tmp.path());
+    QStringList with_exe, with_text;
+    QString caption;
+    lvtest::when_modal<QFileDialog>([&](QFileDialog* d) {
+        caption = d->selectedNameFilter();
+        with_exe = shown_names(d, {"run-me", "setup.exe", "tools"});
+        // The user steps the filter box down to the text files.
+        auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        for (int i = 0; i < 2; ++i) {
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+            QApplication::sendEvent(types, &down);
+        }
+        EXPECT_EQ(d->selectedNameFilter().toStdString(), lv::hotkey_file_filters[2]);
+        with_text = shown_names(d, {"notes.txt", "tools"});
+        d->reject();
+    });
+    dlg.choose_file(0);
+    EXPECT_EQ(caption, "Executable Files (*.exe)");
+    EXPECT_EQ(with_exe.join(","), "run-me,setup.exe,tools");
+    EXPECT_EQ(with_text.join(","), "notes.txt,tools");
+}
