@@ -9,10 +9,14 @@
 #include <QRgb>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lv {
 
@@ -98,9 +102,43 @@ QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower
 
 // ---- GraphicsMagick -------------------------------------------------------
 
+// The coders GraphicsMagick keeps: the formats handed to it, and DIB (with
+// BMP, its other name), which the WMF reader uses for bitmaps inside a
+// metafile. Every other coder goes, so that no nested read inside a picture
+// (WPG and PICT records, SVG or MSL references) can reach PostScript, SVG,
+// text or any format that runs a delegate or opens other files.
+constexpr std::array<const char*, 7> kept_coders = {"PCX", "WMF", "WPG", "PICT", "TGA", "DIB", "BMP"};
+
+// Every picture reaches GraphicsMagick as bytes in memory, so it has no file
+// to open, no URL to fetch and no program to run: refuse them all. Temporary
+// files of nested reads and external delegates (Ghostscript) fail here too.
+MagickPassFail refuse_outside_access(const MagickLib::ConfirmAccessMode, const char*, MagickLib::ExceptionInfo*) {
+    return MagickFail;
+}
+
+void restrict_magick() {
+    using namespace MagickLib;
+    MagickSetConfirmAccessHandler(refuse_outside_access);
+    ExceptionInfo exception;
+    GetExceptionInfo(&exception);
+    std::vector<std::string> drop;
+    if (MagickInfo** all = GetMagickInfoArray(&exception)) {
+        for (MagickInfo** m = all; *m; ++m) {
+            const std::string name = (*m)->name;
+            if (std::find(kept_coders.begin(), kept_coders.end(), name) == kept_coders.end()) drop.push_back(name);
+        }
+        MagickFree(all);
+    }
+    DestroyExceptionInfo(&exception);
+    for (const std::string& name : drop) UnregisterMagickInfo(name.c_str());
+}
+
 void ensure_magick() {
     static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        restrict_magick();
+    });
 }
 
 void apply_magick_limits(const picture_limits& l) {
@@ -129,13 +167,75 @@ const char* magick_name(picture_kind k) {
     }
 }
 
+// ---- WPG records ------------------------------------------------------------
+
+// WPG files may carry PostScript (level 1 records 0x11 and 0x1B, level 2
+// records 0x12) that GraphicsMagick would read as a picture of whatever
+// format the bytes look like. Those records are dropped before decoding; the
+// bitmap records around them still show.
+bool embeds_other_format(int wpg_level, int type) {
+    return wpg_level == 1 ? (type == 0x11 || type == 0x1B) : type == 0x12;
+}
+
+// A record length as WPG stores it: one byte, or 0xFF and a 16-bit length,
+// or 0xFF and two 16-bit words when the first has its top bit set.
+bool read_wpg_length(const QByteArray& d, qsizetype& at, std::int64_t& length) {
+    if (at >= d.size()) return false;
+    const int first = std::uint8_t(d[at++]);
+    if (first != 0xFF) {
+        length = first;
+        return true;
+    }
+    if (at + 2 > d.size()) return false;
+    const std::uint16_t word = le16(d, int(at));
+    at += 2;
+    if (!(word & 0x8000)) {
+        length = word;
+        return true;
+    }
+    if (at + 2 > d.size()) return false;
+    length = (std::int64_t(word & 0x7FFF) << 16) | le16(d, int(at));
+    at += 2;
+    return true;
+}
+
+QByteArray without_embedded_wpg_records(const QByteArray& d) {
+    const int level = d.size() > 10 ? std::uint8_t(d[10]) : 0;
+    const std::int64_t start = le32(d, 4);
+    if ((level != 1 && level != 2) || start < 16 || start > d.size()) return d;
+    QByteArray out = d.left(qsizetype(start));
+    qsizetype at = qsizetype(start);
+    while (at < d.size()) {
+        const qsizetype record = at;
+        int type = std::uint8_t(d[at++]);
+        std::int64_t length = 0;
+        bool whole = true;
+        if (level == 2) {
+            if (at >= d.size()) break;
+            type = std::uint8_t(d[at++]);
+            std::int64_t extension = 0;
+            whole = read_wpg_length(d, at, extension);
+        }
+        whole = whole && read_wpg_length(d, at, length) && length <= d.size() - at;
+        if (embeds_other_format(level, type)) {
+            if (!whole) break;   // nothing after a cut record can be read anyway
+        } else {
+            out.append(d.constData() + record, whole ? at + qsizetype(length) - record : d.size() - record);
+            if (!whole) break;
+        }
+        at += qsizetype(length);
+    }
+    return out;
+}
+
 decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
     decoded_picture r;
     const picture_limits& l = picture_decode_limits();
     const std::string format = magick_name(kind);
     ensure_magick();
     apply_magick_limits(l);
-    const Magick::Blob blob(data.constData(), std::size_t(data.size()));
+    const QByteArray safe = kind == picture_kind::wpg ? without_embedded_wpg_records(data) : data;
+    const Magick::Blob blob(safe.constData(), std::size_t(safe.size()));
     try {
         // Ping first: the declared size decides before any pixel is allocated.
         Magick::Image probe;
@@ -257,6 +357,57 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
     return r;
 }
 
+// A progressive JPEG, or one whose first scan leaves out some components,
+// is decoded through a buffer of coefficients for the whole picture, however
+// small it is shown: about 2 bytes per pixel and component. Returns that
+// size, or 0 for a single-scan JPEG (decoded row by row) or when the headers
+// cannot be followed (the decoder then reports the damage itself).
+std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
+    device->seek(0);
+    auto byte = [device](int& b) {
+        char c;
+        if (!device->getChar(&c)) return false;
+        b = std::uint8_t(c);
+        return true;
+    };
+    int b = 0;
+    if (!byte(b) || b != 0xFF || !byte(b) || b != 0xD8) return 0;
+    bool multi_scan = false;
+    std::int64_t width = 0, height = 0, components = 0;
+    for (;;) {
+        // Markers may be padded with any number of 0xFF bytes.
+        if (!byte(b)) return 0;
+        if (b != 0xFF) continue;
+        int marker = 0xFF;
+        while (marker == 0xFF)
+            if (!byte(marker)) return 0;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+        if (marker == 0xD9) return 0;
+        const QByteArray len = device->read(2);
+        if (len.size() != 2) return 0;
+        const int length = (std::uint8_t(len[0]) << 8) | std::uint8_t(len[1]);
+        if (length < 2) return 0;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame || marker == 0xDA) {
+            const QByteArray body = device->read(std::min(length - 2, 8));
+            if (frame) {
+                if (body.size() < 6) return 0;
+                height = (std::uint8_t(body[1]) << 8) | std::uint8_t(body[2]);
+                width = (std::uint8_t(body[3]) << 8) | std::uint8_t(body[4]);
+                components = std::uint8_t(body[5]);
+                multi_scan = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            } else {
+                if (body.isEmpty() || components == 0) return 0;
+                multi_scan = multi_scan || std::uint8_t(body[0]) < components;
+                return multi_scan ? width * height * components * 2 : 0;
+            }
+            if (!device->seek(device->pos() + (length - 2 - body.size()))) return 0;
+        } else if (!device->seek(device->pos() + length - 2)) {
+            return 0;
+        }
+    }
+}
+
 // A DIB without its 14-byte file header: give it one.
 QByteArray with_bmp_file_header(const QByteArray& dib) {
     const std::uint32_t header = le32(dib, 0);
@@ -322,10 +473,23 @@ picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
 
 decoded_picture decode_picture(const QString& path, QSize fit_box) {
     const picture_limits& l = picture_decode_limits();
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || !info.isFile()) return {code_missing, {}, {}};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {code_unreadable, {}, {}};
+    if (path.isEmpty()) return {code_missing, {}, {}};
+    // Opened without blocking, so that a FIFO or a device named like a
+    // picture is refused instead of waiting for a writer that never comes.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {errno == ENOENT || errno == ENOTDIR ? code_missing : code_unreadable, {}, {}};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return {code_missing, {}, {}};
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {code_unreadable, {}, {}};
+    }
     if (file.size() > l.max_file_bytes) return {code_too_large, {}, {}};
     const QByteArray head = file.read(1024);
     const picture_kind kind = sniff_picture(head, path);
@@ -347,6 +511,10 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
                                  : kind == picture_kind::tiff ? "tiff"
                                                               : "tga";
             if (!QImageReader::supportedImageFormats().contains(format)) return {code_unknown, {}, {}};
+            // The decoder's coefficient buffer lies outside every limit that
+            // the reader applies: weigh it before it is allocated.
+            if (kind == picture_kind::jpeg && jpeg_scan_buffer_bytes(&file) > l.max_bytes)
+                return {code_too_large, {}, {}};
             file.seek(0);
             r = decode_with_qt(&file, format, kind, fit_box);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {

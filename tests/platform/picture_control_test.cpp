@@ -76,6 +76,42 @@ TEST_F(PictureControlTest, EveryTypeLoadsWithItsSizeAndColours) {
     }
 }
 
+TEST_F(PictureControlTest, BitmapsWithNewerHeadersKeepTheirPixels) {
+    // Red left, blue right, green bottom-left quarter (which shows whether the
+    // rows came the right way up), and a half-transparent corner.
+    QImage src = two_halves(40, 30).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 15; y < 30; ++y)
+        for (int x = 0; x < 20; ++x) src.setPixel(x, y, qRgb(0, 255, 0));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 36; x < 40; ++x) src.setPixel(x, y, qRgba(0, 0, 255, 128));
+    for (std::uint32_t header : {108u, 124u}) {
+        for (int bits : {8, 16, 24, 32}) {
+            const QByteArray bmp = bmp_with_header(bits == 32 ? src : src.convertToFormat(QImage::Format_RGB32),
+                                                   header, bits);
+            const QString stem = QStringLiteral("v%1_%2").arg(header).arg(bits);
+            ASSERT_TRUE(write_file(path(stem + QStringLiteral(".bmp")), bmp));
+            ASSERT_TRUE(write_file(path(stem + QStringLiteral(".dib")), bmp.mid(14)));
+            for (const QString& file : {stem + QStringLiteral(".bmp"), stem + QStringLiteral(".dib")}) {
+                SCOPED_TRACE(file.toStdString());
+                PictureControl pc;
+                int code = 99;
+                const QImage face = load_face(pc, path(file), &code);
+                ASSERT_EQ(code, 0);
+                EXPECT_EQ(pc.picture_width(), 40);
+                EXPECT_EQ(pc.picture_height(), 30);
+                // Five or six bits a channel reach 248 or 252, not 255.
+                const int tolerance = bits == 16 ? 7 : 0;
+                EXPECT_LE(channel_distance(face.pixel(5, 5), qRgb(255, 0, 0)), tolerance);
+                EXPECT_LE(channel_distance(face.pixel(30, 20), qRgb(0, 0, 255)), tolerance);
+                EXPECT_LE(channel_distance(face.pixel(5, 25), qRgb(0, 255, 0)), tolerance);
+                if (bits == 32) {
+                    EXPECT_NEAR(qAlpha(pc.picture().pixel(38, 1)), 128, 1);
+                }
+            }
+        }
+    }
+}
+
 TEST_F(PictureControlTest, TheContentChoosesTheDecoderNotTheName) {
     const QImage src = two_halves(40, 30);
     ASSERT_TRUE(write_qt(src, path("jpeg.pic"), "jpeg"));

@@ -1,25 +1,23 @@
 #pragma once
 // Test pictures of every supported type, made on the spot: Qt's writers,
-// GraphicsMagick, and small hand-built files for the formats nothing here
+// GraphicsMagick's program, and small hand-built files for the formats nothing here
 // writes (RLE bitmaps, WMF, WPG, packed DIB).
-#include <Magick++.h>
-
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QProcess>
+#include <QStringList>
 #include <QString>
 #include <cstdint>
-#include <mutex>
+#include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
 
 namespace lv::test {
-
-inline void init_magick() {
-    static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
-}
 
 // Left half red, right half blue.
 inline QImage two_halves(int w, int h) {
@@ -40,18 +38,22 @@ inline bool write_qt(const QImage& img, const QString& path, const char* format,
     return w.write(img);
 }
 
-// Through GraphicsMagick: format "PCX", "PICT", "GIF", "TGA"...
+// Through GraphicsMagick's own program: format "PCX", "PICT", "GIF", "TGA"...
+// A separate process, because the decoder under test keeps only the coders it
+// needs in this one.
 inline bool write_magick(const QImage& img, const QString& path, const std::string& format, bool rle = false,
                          bool palette = false) {
-    init_magick();
-    const QImage src = img.convertToFormat(QImage::Format_ARGB32);
-    Magick::Image m(unsigned(src.width()), unsigned(src.height()), "BGRA", MagickLib::CharPixel, src.constBits());
-    m.matte(false);
-    m.type(palette ? Magick::PaletteType : Magick::TrueColorType);
-    if (rle) m.compressType(Magick::RLECompression);
-    m.magick(format);
-    m.write(format + ":" + path.toStdString());
-    return QFile::exists(path);
+    const QString source = path + QStringLiteral(".source.png");
+    if (!img.convertToFormat(QImage::Format_RGB32).save(source, "PNG")) return false;
+    QStringList args = {QStringLiteral("convert"), QStringLiteral("PNG:") + source, QStringLiteral("+matte"),
+                        QStringLiteral("-type"), palette ? QStringLiteral("Palette") : QStringLiteral("TrueColor")};
+    if (rle) args << QStringLiteral("-compress") << QStringLiteral("RLE");
+    args << QString::fromStdString(format) + QLatin1Char(':') + path;
+    QProcess gm;
+    gm.start(QStringLiteral("gm"), args);
+    const bool ok = gm.waitForFinished(60000) && gm.exitStatus() == QProcess::NormalExit && gm.exitCode() == 0;
+    QFile::remove(source);
+    return ok && QFile::exists(path);
 }
 
 inline void put16(QByteArray& b, unsigned v) {
@@ -107,6 +109,78 @@ inline QByteArray rle8_bmp(const QImage& img) {
     }
     b.append(bits);
     return b;
+}
+
+// A bitmap with a BITMAPV4HEADER (108 bytes) or BITMAPV5HEADER (124 bytes),
+// as newer image editors write them: 8 bits with a palette, 16 bits as
+// R5G6B5 bit fields, 24 bits plain, or 32 bits as A8R8G8B8 bit fields (the
+// alpha taken from the picture). Bottom-up rows.
+inline QByteArray bmp_with_header(const QImage& src, std::uint32_t header, int bits) {
+    const QImage img = src.convertToFormat(QImage::Format_ARGB32);
+    QList<QRgb> colours;
+    if (bits == 8)
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (!colours.contains(img.pixel(x, y) | 0xFF000000u)) colours.append(img.pixel(x, y) | 0xFF000000u);
+    const int row_bytes = ((img.width() * bits + 31) / 32) * 4;
+    QByteArray pixels;
+    for (int y = img.height() - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y);
+            if (bits == 8) {
+                row.append(char(colours.indexOf(c | 0xFF000000u)));
+            } else if (bits == 16) {
+                put16(row, unsigned(((qRed(c) >> 3) << 11) | ((qGreen(c) >> 2) << 5) | (qBlue(c) >> 3)));
+            } else {
+                row.append(char(qBlue(c)));
+                row.append(char(qGreen(c)));
+                row.append(char(qRed(c)));
+                if (bits == 32) row.append(char(qAlpha(c)));
+            }
+        }
+        row.append(QByteArray(row_bytes - row.size(), '\0'));
+        pixels += row;
+    }
+    QByteArray h;
+    put32(h, header);
+    put32(h, std::uint32_t(img.width()));
+    put32(h, std::uint32_t(img.height()));
+    put16(h, 1);
+    put16(h, unsigned(bits));
+    const bool fields = bits == 16 || bits == 32;
+    put32(h, fields ? 3 : 0);   // BI_BITFIELDS or BI_RGB
+    put32(h, std::uint32_t(pixels.size()));
+    put32(h, 2835);
+    put32(h, 2835);
+    put32(h, bits == 8 ? std::uint32_t(colours.size()) : 0);
+    put32(h, 0);
+    if (bits == 16) {
+        put32(h, 0xF800), put32(h, 0x07E0), put32(h, 0x001F), put32(h, 0);
+    } else if (bits == 32) {
+        put32(h, 0x00FF0000), put32(h, 0x0000FF00), put32(h, 0x000000FF), put32(h, 0xFF000000);
+    } else {
+        for (int i = 0; i < 4; ++i) put32(h, 0);
+    }
+    put32(h, 0x73524742);   // 'sRGB'
+    h.append(QByteArray(36 + 12, '\0'));   // end points and gamma, unused for sRGB
+    if (header == 124) {
+        put32(h, 4);   // LCS_GM_IMAGES
+        put32(h, 0);
+        put32(h, 0);
+        put32(h, 0);
+    }
+    for (QRgb c : colours) {
+        h.append(char(qBlue(c)));
+        h.append(char(qGreen(c)));
+        h.append(char(qRed(c)));
+        h.append('\0');
+    }
+    QByteArray b("BM");
+    put32(b, std::uint32_t(14 + h.size() + pixels.size()));
+    put32(b, 0);
+    put32(b, std::uint32_t(14 + h.size()));
+    return b + h + pixels;
 }
 
 // A DIB as some programs store it: the bitmap without its file header.
