@@ -17,6 +17,7 @@
 #include "core/hooks.h"
 #include "main_screen/frmTitle.h"
 #include "platform/audio.h"
+#include "platform/desktop_services.h"
 #include "platform/ini_store.h"
 #include "platform/startup_services.h"
 #include "player/FrmNewPassword.h"
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
         app = std::make_unique<QApplication>(argc, argv);
         // Hidden windows count as open; the process ends where each role says.
         QGuiApplication::setQuitOnLastWindowClosed(false);
+        // Idle managers, logout and kill end us with a signal; the desktop's
+        // screen saver must not stay switched off behind us.
+        lv::end_cleanly_on_termination_signals();
     }
     QCoreApplication::setApplicationName(QStringLiteral("lumivane"));
 

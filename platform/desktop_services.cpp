@@ -3,23 +3,30 @@
 #include "core/hooks.h"
 #include "platform/x11_desktop.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPointer>
 #include <QProcess>
+#include <QSaveFile>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -27,6 +34,10 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <xcb/xproto.h>
 
 namespace lv {
 
@@ -183,6 +194,60 @@ void set_screensaver_active(bool active) {
     const bool running = s.running;
     s = saver_state{};
     s.running = running;
+}
+
+// ---------------------------------------------------------------------------
+// Ending on a termination signal
+
+namespace {
+
+int termination_pipe[2] = {-1, -1};
+
+// Async-signal-safe: one byte into the pipe, errno kept.
+extern "C" void note_termination_signal(int sig) {
+    const int saved_errno = errno;
+    const unsigned char b = static_cast<unsigned char>(sig);
+    [[maybe_unused]] const ssize_t n = ::write(termination_pipe[1], &b, 1);
+    errno = saved_errno;
+}
+
+void end_after_signal(int sig) {
+    // What a finished show gives back; the kernel and the X server take
+    // care of everything else we hold.
+    set_screensaver_running(false);
+    set_screensaver_active(true);
+    cursor_show();
+    // Then end the way the signal asked, so that whoever sent it sees it.
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    std::_Exit(128 + sig);
+}
+
+}  // namespace
+
+void end_cleanly_on_termination_signals() {
+    static bool installed = false;
+    if (installed || !QCoreApplication::instance()) return;
+    if (::pipe2(termination_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    installed = true;
+    auto* notifier =
+        new QSocketNotifier(termination_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        unsigned char b = 0;
+        if (::read(termination_pipe[0], &b, 1) == 1) end_after_signal(b);
+    });
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction old {};
+        if (::sigaction(sig, nullptr, &old) != 0) continue;
+        // Started under nohup, or as a background job without job control:
+        // the signal stays ignored, as the one who started us wanted.
+        if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = note_termination_signal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 // The desktops here have no system-wide "screen saver running" state (which
@@ -378,6 +443,84 @@ std::string registry_file_path() {
     return base + "/lumivane/registry.ini";
 }
 
+bool write_registry_dword(const std::string& key, const std::string& value_name, std::uint32_t value) {
+    const QString path = QString::fromStdString(registry_file_path());
+    QByteArray old;
+    {
+        QFile in(path);
+        if (in.exists()) {
+            if (!QFileInfo(path).isFile()) return false;
+            if (!in.open(QIODevice::ReadOnly)) return false;   // never replace what we cannot read
+            old = in.readAll();
+        }
+    }
+    const std::string text = old.toStdString();
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    char number[16];
+    std::snprintf(number, sizeof number, "%08x", static_cast<unsigned>(value));
+    const std::string entry = value_name + "=dword:" + number;
+
+    // Lines with their own ends, so that whatever is not ours stays byte for byte.
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t nl = text.find('\n', at);
+        const std::size_t end = nl == std::string::npos ? text.size() : nl + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    const std::string want_key = key_of_section(key);
+    const std::string want_name = lower(value_name);
+    bool in_key = false, seen_section = false, left_section = false, done = false;
+    std::optional<std::size_t> insert_after;   // the last line of the first such section
+    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+        const std::string line = trim(lines[i]);
+        if (!line.empty() && line.front() == '[' && line.back() == ']') {
+            const bool match = key_of_section(trim(line.substr(1, line.size() - 2))) == want_key;
+            if (in_key && !match) left_section = true;
+            in_key = match;
+            if (match && !seen_section) {
+                seen_section = true;
+                insert_after = i;
+            }
+            continue;
+        }
+        if (!in_key) continue;
+        if (line.empty()) continue;
+        if (!left_section) insert_after = i;
+        if (line[0] == ';' || line[0] == '#') continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (lower(unquote(trim(line.substr(0, eq)))) == want_name) {
+            const bool had_end = lines[i].back() == '\n';
+            lines[i] = entry + (had_end ? eol : "");
+            done = true;
+        }
+    }
+    if (!done) {
+        if (insert_after) {
+            std::string& last = lines[*insert_after];
+            if (last.empty() || last.back() != '\n') last += eol;
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insert_after) + 1, entry + eol);
+        } else {
+            if (!lines.empty() && lines.back().back() != '\n') lines.back() += eol;
+            if (!lines.empty()) lines.push_back(eol);
+            lines.push_back("[" + key + "]" + eol);
+            lines.push_back(entry + eol);
+        }
+    }
+    std::string out;
+    for (const std::string& l : lines) out += l;
+
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    if (f.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size())) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
 std::string read_registry_value(const std::string& key, const std::string& value_name) {
     const std::optional<std::string> raw = find_registry_entry(key, value_name);
     if (!raw) return "";
@@ -407,6 +550,51 @@ std::int64_t get_color_count() {
     if (!screen) return 0;
     const int depth = std::clamp(screen->depth(), 0, 62);
     return std::int64_t{1} << depth;
+}
+
+// ---------------------------------------------------------------------------
+// A window destroyed from outside
+
+namespace {
+
+class destroy_watch : public QObject, public QAbstractNativeEventFilter {
+public:
+    destroy_watch(QWidget* w, std::function<void()> cb) : QObject(w), widget_(w), on_destroyed_(std::move(cb)) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~destroy_watch() override {
+        if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (fired_ || type != "xcb_generic_event_t" || !widget_) return false;
+        const auto* ev = static_cast<const xcb_generic_event_t*>(message);
+        if ((ev->response_type & 0x7f) != XCB_DESTROY_NOTIFY) return false;
+        const auto* d = static_cast<const xcb_destroy_notify_event_t*>(message);
+        const WId own = widget_->internalWinId();
+        if (own == 0 || d->window != own) return false;
+        fired_ = true;
+        // Not from inside the event dispatch: the callback may tear down.
+        QMetaObject::invokeMethod(
+            this, [this] {
+                if (on_destroyed_) on_destroyed_();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> widget_;
+    std::function<void()> on_destroyed_;
+    bool fired_ = false;
+};
+
+}  // namespace
+
+void on_native_window_destroyed(QWidget* w, std::function<void()> on_destroyed) {
+    if (!w || !QCoreApplication::instance()) return;
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    new destroy_watch(w, std::move(on_destroyed));   // owned by w
 }
 
 // ---------------------------------------------------------------------------

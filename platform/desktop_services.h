@@ -42,9 +42,31 @@ bool set_desktop_wallpaper(const std::string& bmp_path);
 // 1234 gives "123"); text reads back whole; anything missing reads as "".
 std::string read_registry_value(const std::string& key, const std::string& value_name);
 std::string registry_file_path();
+// Stores a number as name=dword:xxxxxxxx under [key]: an existing value of
+// that name (however its section and name are spelt) is replaced where it
+// stands, every other line is kept, and the file is replaced as a whole so a
+// crash never leaves half of it. False when the file could not be written.
+bool write_registry_dword(const std::string& key, const std::string& value_name, std::uint32_t value);
+
+// Where the desktop's "ask for the password after the screen saver" switch
+// lives; the player reads it, saving a password sets it.
+inline constexpr const char* screensaver_password_key = "Control Panel\\Desktop";
+inline constexpr const char* screensaver_password_value = "ScreenSaveUsePassword";
+
+// SIGTERM, SIGINT and SIGHUP (those not ignored when we started) end the
+// program promptly, after giving back the desktop's screen saver and the
+// cursor exactly as a finished show does. The signal handler only writes to
+// a pipe; the work runs in the message loop. Call once, after the
+// application object exists.
+void end_cleanly_on_termination_signals();
 
 // Colours the display shows at once (2^depth).
 std::int64_t get_color_count();
+
+// Runs on_destroyed once, from the message loop, when the X server reports
+// that the native window of w was destroyed by someone else (a window
+// manager, xdotool, a crashed compositor). Does nothing off X11.
+void on_native_window_destroyed(QWidget* w, std::function<void()> on_destroyed);
 
 // --- the screen-saver preview inside a host's X11 window ---
 

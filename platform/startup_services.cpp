@@ -104,12 +104,14 @@ window_title_claim& window_title_claim::operator=(window_title_claim&& other) no
     if (this != &other) {
         release();
         fd_ = other.fd_;
+        title_ = std::move(other.title_);
         other.fd_ = -1;
     }
     return *this;
 }
 
 bool window_title_claim::claim(const std::string& title) {
+    if (held() && title == title_) return true;
     release();
     std::string path = claim_file(title);
     if (path.empty()) return false;
@@ -123,6 +125,7 @@ bool window_title_claim::claim(const std::string& title) {
         return false;
     }
     fd_ = fd;
+    title_ = title;
     return true;
 }
 
@@ -131,6 +134,7 @@ void window_title_claim::release() {
         close(fd_);   // closing drops the lock; the file stays for the next claim
         fd_ = -1;
     }
+    title_.clear();
 }
 
 void set_claimed_title(QWidget* window, window_title_claim& claim, const std::string& title) {
@@ -209,7 +213,18 @@ void run_tool(const QString& program, const QStringList& args) {
 }  // namespace
 
 std::string lmv_exec_line(const std::string& install_path) {
-    return quote_exec_argument(install_path + "lumivane") + " %f";
+    return lmv_exec_line_for_program(install_path + "lumivane");
+}
+
+std::string lmv_exec_line_for_program(const std::string& program) {
+    return quote_exec_argument(program) + " %f";
+}
+
+std::string running_executable() {
+    QString path;
+    if (QCoreApplication::instance()) path = QCoreApplication::applicationFilePath();
+    if (path.isEmpty()) path = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return path.toStdString();
 }
 
 void register_lmv_extension() {
@@ -227,12 +242,16 @@ void register_lmv_extension() {
         "</mime-info>\n";
     write_whole_file(mime_dir + QStringLiteral("/packages/lumivane.xml"), package);
 
+    const std::string& folder = settings().install_path;
+    const std::string program = folder.empty() ? running_executable() : std::string();
+    const std::string exec = program.empty() ? lmv_exec_line(folder) : lmv_exec_line_for_program(program);
+
     QByteArray desktop =
         "[Desktop Entry]\n"
         "Type=Application\n"
         "Name=Lumivane\n"
         "Comment=Lumivane SlideShow\n"
-        "Exec=" + QByteArray::fromStdString(lmv_exec_line(settings().install_path)) + "\n"
+        "Exec=" + QByteArray::fromStdString(exec) + "\n"
         "MimeType=" + QByteArray(lmv_mime_type) + ";\n"
         "NoDisplay=true\n"
         "Terminal=false\n";

@@ -22,12 +22,18 @@ void install_startup_services();
 // Registers *.lmv with the desktop for this user: a shared-mime-info package
 // under $XDG_DATA_HOME/mime/packages/ and a .desktop file under
 // $XDG_DATA_HOME/applications/ whose Exec is settings().install_path +
-// "lumivane %f", then refreshes the desktop databases when their tools are
-// installed. Every failure is ignored.
+// "lumivane %f", or the running executable when install_path is empty (a
+// file manager does not have our build folder on its PATH), then refreshes
+// the desktop databases when their tools are installed. Every failure is
+// ignored.
 void register_lmv_extension();
 inline constexpr const char* lmv_mime_type = "application/x-lumivane-slideshow";
 // The Exec line for a program folder ("" = found on the PATH).
 std::string lmv_exec_line(const std::string& install_path);
+// The Exec line that starts the program at this path.
+std::string lmv_exec_line_for_program(const std::string& program);
+// The absolute path of the running executable ("" when unknown).
+std::string running_executable();
 
 // A top-level window of ours claims its title for as long as it exists, so
 // that another process can tell whether such a window is open, on X11 and
@@ -41,17 +47,21 @@ public:
     ~window_title_claim() { release(); }
     window_title_claim(const window_title_claim&) = delete;
     window_title_claim& operator=(const window_title_claim&) = delete;
-    window_title_claim(window_title_claim&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    window_title_claim(window_title_claim&& other) noexcept : fd_(other.fd_), title_(std::move(other.title_)) {
+        other.fd_ = -1;
+    }
     window_title_claim& operator=(window_title_claim&& other) noexcept;
 
     // Drops any earlier claim and claims title. False when the claim could
     // not be made (no runtime folder): the window works, it is only unseen.
+    // Claiming the title already held keeps the claim without a gap.
     bool claim(const std::string& title);
     void release();
     bool held() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
+    std::string title_;
 };
 
 // Sets the window's title and claims it through claim.

@@ -193,6 +193,11 @@ bool hold_screensaver_off() {
     // test) must see the new state as soon as we return.
     XSync(d, False);
     s.held = true;
+    // The timer setting outlives our connection. Qt ends the process with
+    // exit() when its own connection is killed (xkill, xdotool windowkill);
+    // give the setting back then too.
+    static const bool at_exit = std::atexit([] { release_screensaver(); }) == 0;
+    (void)at_exit;
     return true;
 }
 

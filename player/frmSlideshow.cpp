@@ -1,6 +1,7 @@
 #include "player/frmSlideshow.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@
 #include "core/log.h"
 #include "core/simple_builder.h"
 #include "core/slideshow_file.h"
+#include "core/startup.h"
 #include "core/state.h"
 #include "platform/audio.h"
 #include "platform/desktop_services.h"
@@ -187,6 +189,13 @@ frmSlideshow::frmSlideshow(QWidget* parent) : QWidget(parent) {
     connect(timers_[main_id], &QTimer::timeout, this, &frmSlideshow::main_timer_tick);
     connect(timers_[midi_id], &QTimer::timeout, this, &frmSlideshow::midi_timer_tick);
     connect(timers_[qexit_id], &QTimer::timeout, this, &frmSlideshow::qexit_tick);
+
+    // Claimed now, not after loading: a second screen saver started while a
+    // big slideshow still loads must see that one runs.
+    set_claimed_title(this, title_claim_, player_caption);
+    // A window that someone else destroyed can neither show the show nor
+    // take a key; left running, the process would hold the claim forever.
+    on_native_window_destroyed(this, [this] { window_destroyed(); });
 }
 
 frmSlideshow::~frmSlideshow() {
@@ -813,6 +822,18 @@ void frmSlideshow::unload_window() {
     // Never destroyed from inside one of its own ticks: deleted once the
     // message loop has unwound.
     if (delete_on_unload_) deleteLater();
+}
+
+void frmSlideshow::window_destroyed() {
+    if (unloaded_) return;
+    write_log("Player window destroyed from outside. Getting ready to exit.");
+    // A prompt or message over a window that is gone has nothing to guard.
+    for (QDialog* d : findChildren<QDialog*>()) d->done(QDialog::Rejected);
+    if (unloaded_) return;
+    cleanup_engine();
+    if (unloaded_) return;
+    run().show_finished = 1;
+    unload_window();
 }
 
 // ---------------------------------------------------------------------------

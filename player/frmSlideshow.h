@@ -175,6 +175,9 @@ private:
     // Yields to the message loop; false when the window went away meanwhile.
     bool yield_alive();
     void unload_window();
+    // The native window was destroyed from outside: clean up and unload as
+    // a finished show does, so that the program ends.
+    void window_destroyed();
     void sync_renderer();
     std::string video_status() const;
 
