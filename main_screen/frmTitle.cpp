@@ -237,6 +237,25 @@ QIcon delete_icon() {
     return QIcon(QPixmap::fromImage(img));
 }
 
+// The dotted frame around the picture or text button that has the keyboard
+// focus. The buttons draw their own faces, so the mark lies over them and lets
+// the mouse through.
+class FocusMark : public QWidget {
+public:
+    explicit FocusMark(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(QPen(Qt::white, 2, Qt::DotLine));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -329,6 +348,29 @@ frmTitle::frmTitle(QWidget* parent) : QWidget(parent, Qt::Window) {
     highlighted_button = -1;
     intro_finished = 0;
     Image1->lower();   // the backdrop lies under every control
+
+    // The picture and text buttons are reached with Tab and pressed with
+    // Enter or Space; a mouse click gives them no focus, so the screen looks
+    // as it always did for mouse users.
+    focus_mark_ = new FocusMark(this);
+    QWidget* previous = nullptr;
+    const auto chain = [&previous](QWidget* w) {
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    };
+    for (auto* c : FXImage1) {
+        c->setFocusPolicy(Qt::TabFocus);
+        c->installEventFilter(this);
+        chain(c);
+    }
+    chain(Combo1);
+    chain(Command9);
+    for (int i : {1, 2, 3, 4, 6, 5}) {   // left to right, top to bottom
+        auto* l = label_button[static_cast<std::size_t>(i)];
+        l->setFocusPolicy(Qt::TabFocus);
+        l->installEventFilter(this);
+        chain(l);
+    }
 }
 
 frmTitle::~frmTitle() = default;
@@ -581,6 +623,7 @@ void frmTitle::keyPressEvent(QKeyEvent* e) {
 }
 
 bool frmTitle::eventFilter(QObject* watched, QEvent* event) {
+    if (keyboard_button(watched, event)) return true;
     if (watched == Image1 && event->type() == QEvent::MouseMove) {
         button_up();
     } else if ((watched == Combo1 || watched == Command9) && event->type() == QEvent::KeyPress) {
@@ -592,6 +635,46 @@ bool frmTitle::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------------------
 // the buttons
+
+bool frmTitle::keyboard_button(QObject* watched, QEvent* event) {
+    int picture = -1, label = -1;
+    for (int i = 0; i < 4; ++i)
+        if (watched == FXImage1[static_cast<std::size_t>(i)]) picture = i;
+    for (int i = 1; i <= 6; ++i)
+        if (watched == label_button[static_cast<std::size_t>(i)]) label = i;
+    if (picture < 0 && label < 0) return false;
+    auto* w = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            focus_mark_->setGeometry(w->geometry().adjusted(-4, -4, 4, 4));
+            focus_mark_->raise();
+            focus_mark_->show();
+            return false;
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+            focus_mark_->hide();
+            return false;
+        case QEvent::KeyPress: {
+            auto* k = static_cast<QKeyEvent*>(event);
+            if (hot_key(k->key())) return true;
+            const bool press = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter || k->key() == Qt::Key_Space;
+            if (!press) return false;
+            if (k->isAutoRepeat()) return true;
+            // The same road as a click released inside the button.
+            if (picture >= 0) {
+                picture_mouse_down(picture);
+                picture_mouse_up(picture, QPoint(w->width() / 2, w->height() / 2));
+            } else {
+                label_mouse_down(label);
+                label_button[static_cast<std::size_t>(label)]->set_button_look(0);
+                label_mouse_up(label);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
 
 void frmTitle::picture_mouse_down(int i) {
     PictureControl* c = FXImage1[static_cast<std::size_t>(i)];

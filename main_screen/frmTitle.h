@@ -128,7 +128,12 @@ private:
     void show_box(const QString& title, const QString& text);
     bool selected_path(std::string& path);
 
+    // Tab focus and Enter / Space on the picture and text buttons; true when
+    // the event was handled.
+    bool keyboard_button(QObject* watched, QEvent* event);
+
     window_title_claim title_claim_;
+    QWidget* focus_mark_ = nullptr;
     bool list_guard_ = false;
     bool activation_scheduled_ = false;
     bool unloaded_ = false;

@@ -474,6 +474,52 @@ TEST_F(MainScreenTest, TextButtonsHighlightUnderTheMouse) {
     EXPECT_FALSE(f.unloaded());
 }
 
+TEST_F(MainScreenTest, KeyboardReachesAndPressesThePictureAndTextButtons) {
+    custom_file("A.lmv", 1);
+    lv::frmTitle f;
+    activate(f);
+    f.activateWindow();
+    const auto key = [](int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QKeyEvent press(QEvent::KeyPress, k, m);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, k, m);
+        QApplication::sendEvent(target, &release);
+    };
+    const auto mark_around = [&f](QWidget* w) {
+        auto* mark = f.findChildren<QWidget*>().last();   // the mark is made after every control
+        return mark->isVisible() && mark->geometry().contains(w->geometry());
+    };
+
+    // Combo, delete button, then the text links left to right: Help is fifth.
+    f.Combo1->setFocus(Qt::OtherFocusReason);
+    for (int i = 0; i < 5; ++i) key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f.label_button[4]);
+    EXPECT_TRUE(mark_around(f.label_button[4]));
+    key(Qt::Key_Space);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_NE(launches[0].file.find("help.hlp"), std::string::npos);
+    EXPECT_EQ(f.label_button[4]->button_look(), 0);
+
+    // Tab goes round every control and back to the first picture button:
+    // four pictures, the list, delete and five links (no packager here).
+    f.FXImage1[0]->setFocus(Qt::OtherFocusReason);
+    for (int i = 0; i < 11; ++i) key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f.FXImage1[0]);
+
+    // Last, as the show takes the screen away: Shift+Tab from the list is Play.
+    f.Combo1->setFocus(Qt::OtherFocusReason);
+    key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.FXImage1[3]);
+    EXPECT_TRUE(mark_around(f.FXImage1[3]));
+    key(Qt::Key_Return);
+    EXPECT_EQ(seen.plays, 1);
+
+    f.intro_finished = 1;
+    f.close();
+}
+
 TEST_F(MainScreenTest, FirstStartChoosesTheColourModeOnceAndWritesItAtOnce) {
     struct row {
         double colours;
