@@ -12,6 +12,7 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "platform/desktop_services.h"
 
 // Xlib last: its macros (None, Bool, Status, ...) clash with Qt names.
 #include <X11/XKBlib.h>
@@ -179,8 +180,33 @@ void FrmNewPassword::ok_clicked() {
                                  QStringLiteral("Maximum length 30") + QStringLiteral(" chars"));
         return;
     }
-    settings().screensaver_password = first.toStdString();
-    save_settings();
+    auto& st = settings();
+    const std::string previous = st.screensaver_password;
+    st.screensaver_password = first.toStdString();
+    if (!save_settings()) {
+        // Not stored: the password in force stays the old one, here and in
+        // whatever the store still holds back for a later write.
+        st.screensaver_password = previous;
+        scramble_password();
+        config_store().write("misc", st.misc);
+        QMessageBox::critical(this, QStringLiteral("Lumivane"),
+                              QStringLiteral("The new password could not be saved: the settings file "
+                                             "cannot be written (it may be read-only, or the disk may "
+                                             "be full).\n\nThe screen saver keeps its old password."));
+        return;
+    }
+    // There is no desktop switch for "ask for the password" here: saving a
+    // password is that switch, and saving none turns it off.
+    const bool switched = write_registry_dword(screensaver_password_key, screensaver_password_value,
+                                               first.isEmpty() ? 0 : 1);
+    if (!switched && !first.isEmpty()) {
+        QMessageBox::critical(
+            this, QStringLiteral("Lumivane"),
+            QStringLiteral("The password was saved, but the screen saver will not ask for it: %1 "
+                           "cannot be written.")
+                .arg(QString::fromStdString(registry_file_path())));
+        return;
+    }
     yield_events();
     accept();
 }

@@ -45,7 +45,9 @@ public:
 
     // OK: normalises both boxes, refuses a password that cannot be typed
     // back, differs from its confirmation or is longer than 30 characters,
-    // otherwise stores it and closes.
+    // otherwise stores it, sets the registry stand-in's
+    // ScreenSaveUsePassword (1 for a password, 0 for none) and closes. When
+    // either cannot be written it says so and stays open.
     void ok_clicked();
 
     static constexpr int max_password_length = 30;
