@@ -618,7 +618,12 @@ void frmOptions::done(int r) {
         if (hours < 1) hours = 1;
         if (hours > 20) hours = 20;
         s.extended_time = number_text(hours);
-        save_settings();
+        if (!save_settings()) {
+            QMessageBox::critical(this, program_name,
+                                  QStringLiteral("The options could not be saved: the settings file "
+                                                 "cannot be written (it may be read-only, or the disk "
+                                                 "may be full). They last only until Lumivane ends."));
+        }
         yield_events();
     }
     QDialog::done(r);
