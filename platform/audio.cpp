@@ -1,25 +1,311 @@
 #include "platform/audio.h"
 
 #include "core/hooks.h"
+#include "core/text_file.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <thread>
+#include <vector>
 
 namespace lv {
 
 namespace {
+
+// ---------------------------------------------------------------------------
+// Media files
+
+// The first bytes of `path`, read only when it is a regular file: a FIFO or a
+// device named like a sound would block the open (or never end), so the file
+// is opened without blocking and checked before anything is read.
+bool regular_file_head(const std::string& path, std::size_t count, std::string& head) {
+    head.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && count > 0) {
+        head.resize(count);
+        const ssize_t got = ::read(fd, head.data(), count);
+        head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    ::close(fd);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// No sound device
+
+// GStreamer's own library, already loaded by Qt Multimedia, or nullptr.
+void* gstreamer_library() {
+    static void* const lib = ::dlopen("libgstreamer-1.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+    return lib;
+}
+
+template <typename F>
+F gst_function(const char* name) {
+    void* lib = gstreamer_library();
+    return lib ? reinterpret_cast<F>(::dlsym(lib, name)) : nullptr;
+}
+
+// With no sound device, the automatic audio sink tries every sound system in
+// turn (PulseAudio, ALSA, OpenAL, JACK, OSS) for each file that starts, and
+// each one prints its failure on the terminal before the sink falls back to
+// a silent one. The channels still need a sink that takes the sound in real
+// time, so that a file keeps its channel busy for as long as it lasts (a
+// player without any audio output fails at once). So the silent sink is
+// ranked first and the sound systems are not tried at all.
+void prefer_silent_audio_sink() {
+    struct glist {
+        void* data;
+        glist* next;
+        glist* prev;
+    };
+    using is_initialized_fn = int (*)();
+    using registry_get_fn = void* (*)();
+    using lookup_fn = void* (*)(void*, const char*);
+    using feature_list_fn = glist* (*)(void*, unsigned long);
+    using factory_type_fn = unsigned long (*)();
+    using metadata_fn = const char* (*)(void*, const char*);
+    using set_rank_fn = void (*)(void*, unsigned);
+    using list_free_fn = void (*)(glist*);
+    using unref_fn = void (*)(void*);
+    const auto is_initialized = gst_function<is_initialized_fn>("gst_is_initialized");
+    const auto registry_get = gst_function<registry_get_fn>("gst_registry_get");
+    const auto lookup = gst_function<lookup_fn>("gst_registry_lookup_feature");
+    const auto feature_list = gst_function<feature_list_fn>("gst_registry_get_feature_list");
+    const auto factory_type = gst_function<factory_type_fn>("gst_element_factory_get_type");
+    const auto metadata = gst_function<metadata_fn>("gst_element_factory_get_metadata");
+    const auto set_rank = gst_function<set_rank_fn>("gst_plugin_feature_set_rank");
+    const auto list_free = gst_function<list_free_fn>("gst_plugin_feature_list_free");
+    const auto unref = gst_function<unref_fn>("gst_object_unref");
+    if (!is_initialized || !registry_get || !lookup || !feature_list || !factory_type || !metadata ||
+        !set_rank || !list_free || !unref || !is_initialized())
+        return;
+    void* registry = registry_get();
+    void* silent = lookup(registry, "fakeaudiosink");
+    if (!silent) return;   // without it the automatic sink's own fallback stays
+    constexpr unsigned rank_none = 0, rank_primary = 256;
+    glist* all = feature_list(registry, factory_type());
+    for (glist* it = all; it; it = it->next) {
+        if (it->data == silent) continue;
+        const char* klass = metadata(it->data, "klass");
+        const std::string k = klass ? klass : "";
+        if (k.find("Sink") != std::string::npos && k.find("Audio") != std::string::npos)
+            set_rank(it->data, rank_none);
+    }
+    list_free(all);
+    set_rank(silent, rank_primary);
+    unref(silent);
+}
+
+// Whether the system lists a sound device; asked once, when the first player
+// exists (Qt Multimedia, and with it GStreamer, is set up by then).
+bool sound_device_present() {
+    static const bool present = [] {
+        const bool any = !QMediaDevices::audioOutputs().isEmpty();
+        if (!any) prefer_silent_audio_sink();
+        return any;
+    }();
+    return present;
+}
+
+// ---------------------------------------------------------------------------
+// The MIDI soundfont
+
+// GStreamer's MIDI decoder (the fluidsynth element) loads the General MIDI
+// soundfont, about 150 MB, for every MIDI file it opens and frees it when the
+// file closes, so a show with a MIDI sound on every picture read it again and
+// again and held several copies at once. FluidSynth shares the samples of a
+// soundfont that is already loaded under the same file name, so one idle
+// synthesizer of our own keeps it loaded for the rest of the program and
+// every decoder after it starts from memory.
+//
+// The decoder takes the first file FluidSynth accepts in sounds/sf3,
+// sounds/sf2 and soundfonts under each system data folder; the same search,
+// spelling the names the same way, finds the same file.
+std::vector<std::string> soundfont_candidates() {
+    std::vector<std::string> dirs;
+    const char* env = std::getenv("XDG_DATA_DIRS");
+    std::string list = env && *env ? env : "/usr/local/share/:/usr/share/";
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t colon = std::min(list.find(':', at), list.size());
+        std::string d = list.substr(at, colon - at);
+        while (d.size() > 1 && d.back() == '/') d.pop_back();
+        if (!d.empty()) dirs.push_back(d == "/" ? std::string() : d);
+        at = colon + 1;
+    }
+    std::vector<std::string> out;
+    for (const std::string& d : dirs) {
+        for (const char* sub : {"/sounds/sf3/", "/sounds/sf2/", "/soundfonts/"}) {
+            const std::string folder = d + sub;
+            DIR* dir = ::opendir(folder.c_str());
+            if (!dir) continue;
+            while (const dirent* e = ::readdir(dir)) {
+                const std::string name = e->d_name;
+                if (name != "." && name != "..") out.push_back(folder + name);
+            }
+            ::closedir(dir);
+        }
+    }
+    return out;
+}
+
+std::atomic<bool>& soundfont_settled() {
+    static std::atomic<bool> done{false};
+    return done;
+}
+
+void load_resident_soundfont() {
+    struct mark_settled {
+        ~mark_settled() { soundfont_settled() = true; }
+    } settled;
+    void* lib = ::dlopen("libfluidsynth.so.3", RTLD_NOW);
+    if (!lib) return;
+    using new_settings_fn = void* (*)();
+    using setint_fn = int (*)(void*, const char*, int);
+    using new_synth_fn = void* (*)(void*);
+    using sfload_fn = int (*)(void*, const char*, int);
+    const auto new_settings = reinterpret_cast<new_settings_fn>(::dlsym(lib, "new_fluid_settings"));
+    const auto setint = reinterpret_cast<setint_fn>(::dlsym(lib, "fluid_settings_setint"));
+    const auto new_synth = reinterpret_cast<new_synth_fn>(::dlsym(lib, "new_fluid_synth"));
+    const auto sfload = reinterpret_cast<sfload_fn>(::dlsym(lib, "fluid_synth_sfload"));
+    if (!new_settings || !setint || !new_synth || !sfload) return;
+    void* settings = new_settings();
+    if (!settings) return;
+    setint(settings, "synth.lock-memory", 0);   // no warning where pinning memory is not allowed
+    setint(settings, "synth.polyphony", 1);     // it never plays a note
+    void* synth = new_synth(settings);
+    if (!synth) return;
+    // The synthesizer and its soundfont stay for the life of the program.
+    for (const std::string& path : soundfont_candidates()) {
+        std::string head;
+        if (!regular_file_head(path, 0, head)) continue;
+        if (sfload(synth, path.c_str(), 0) != -1) return;
+    }
+}
+
+// Loads the soundfont once, on a thread of its own so that the first MIDI
+// sound does not hold up the window. True once it is loaded (or could not
+// be): MIDI files start only then, or their decoders would each load a copy
+// of their own alongside it.
+bool soundfont_ready() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::thread(load_resident_soundfont).detach(); });
+    return soundfont_settled();
+}
+
+// ---------------------------------------------------------------------------
+// Players that are let go
+
+// Stopping a GStreamer pipeline while its file is still starting can deadlock
+// the window's thread against the decoder's: the stop waits for the decoder's
+// lock, while the decoder's thread, inside Qt Multimedia's handler for the new
+// stream, waits for the pipeline. So a player whose file is still starting is
+// muted and parked until it reports that its start is over (or, as a last
+// resort, for some seconds), and only then stopped and deleted.
+constexpr int parking_limit_ms = 30000;
+
+std::atomic<int>& players_alive() {
+    static std::atomic<int> n{0};
+    return n;
+}
+
+std::set<QMediaPlayer*>& parked() {
+    static auto* s = new std::set<QMediaPlayer*>;
+    return *s;
+}
+
+QObject& parking_lot() {
+    static auto* o = new QObject;
+    return *o;
+}
+
+bool start_is_over(const QMediaPlayer& p) {
+    return p.mediaStatus() != QMediaPlayer::LoadingMedia || p.error() != QMediaPlayer::NoError;
+}
+
+bool event_loop_usable() { return QCoreApplication::instance() && !QCoreApplication::closingDown(); }
+
+void shut_down(QMediaPlayer* p) {
+    QObject::disconnect(p, nullptr, &parking_lot(), nullptr);
+    p->stop();
+    p->setSource(QUrl());   // frees the device and the decoder now
+    // The player may be the sender of the signal that is running right now.
+    if (event_loop_usable()) p->deleteLater();
+    else delete p;
+}
+
+void unpark(QMediaPlayer* p) {
+    if (parked().erase(p)) shut_down(p);
+}
+
+QMediaPlayer* new_player() {
+    auto* p = new QMediaPlayer;
+    ++players_alive();
+    QObject::connect(p, &QObject::destroyed, [] { --players_alive(); });
+    return p;
+}
+
+void release_player(QMediaPlayer* p) {
+    if (!p) return;
+    if (start_is_over(*p) || !event_loop_usable()) {
+        shut_down(p);
+        return;
+    }
+    if (QAudioOutput* out = p->audioOutput()) out->setMuted(true);
+    parked().insert(p);
+    // Shut down from the event loop, never inside the player's own report.
+    auto later = [p] {
+        QMetaObject::invokeMethod(&parking_lot(), [p] { unpark(p); }, Qt::QueuedConnection);
+    };
+    QObject::connect(p, &QMediaPlayer::mediaStatusChanged, &parking_lot(), [p, later](QMediaPlayer::MediaStatus) {
+        if (start_is_over(*p)) later();
+    });
+    QObject::connect(p, &QMediaPlayer::errorOccurred, &parking_lot(), [later](QMediaPlayer::Error, const QString&) {
+        later();
+    });
+    QTimer::singleShot(parking_limit_ms, &parking_lot(), [p] { unpark(p); });
+}
+
+// Lets the parked players finish their start, for at most `ms`, then shuts
+// down whatever is left.
+void release_parked_players(int ms) {
+    if (event_loop_usable()) {
+        QElapsedTimer t;
+        t.start();
+        while (!parked().empty() && t.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+            QThread::msleep(2);
+        }
+    }
+    while (!parked().empty()) unpark(*parked().begin());
+}
 
 // ---------------------------------------------------------------------------
 // Qt Multimedia backend
@@ -32,14 +318,39 @@ public:
         if (source.rfind("cdda://", 0) == 0) {
             url = QUrl(QString::fromStdString(source));
         } else {
-            const QFileInfo info(QString::fromStdString(source));
-            if (!info.isFile()) {   // nothing to open: the player never starts
+            // Nothing to open, or not a file that can be opened safely: the
+            // player never starts.
+            std::string head;
+            if (!regular_file_head(source, 4, head)) {
                 report();
                 return;
             }
-            url = QUrl::fromLocalFile(info.absoluteFilePath());
+            url = QUrl::fromLocalFile(QFileInfo(QString::fromStdString(source)).absoluteFilePath());
+            if (head == "MThd" && !soundfont_ready()) {
+                auto* wait = new QTimer(&context_);
+                wait->setInterval(20);
+                QObject::connect(wait, &QTimer::timeout, &context_, [this, wait, url] {
+                    if (!soundfont_ready()) return;
+                    wait->stop();
+                    start(url);
+                });
+                wait->start();
+                return;
+            }
         }
-        player_ = new QMediaPlayer;
+        start(url);
+    }
+
+    ~qt_playback() override {
+        if (!player_) return;
+        QObject::disconnect(player_, nullptr, &context_, nullptr);
+        release_player(player_);
+    }
+
+private:
+    void start(const QUrl& url) {
+        player_ = new_player();
+        sound_device_present();   // before the first output exists
         auto* output = new QAudioOutput(player_);
         player_->setAudioOutput(output);
         if (!player_->isAvailable()) {
@@ -64,19 +375,6 @@ public:
         player_->play();
     }
 
-    ~qt_playback() override {
-        if (!player_) return;
-        QObject::disconnect(player_, nullptr, &context_, nullptr);
-        player_->stop();
-        player_->setSource(QUrl());   // frees the device and the decoder now
-        // The player may be the sender of the signal that is running right now.
-        if (QCoreApplication::instance() && !QCoreApplication::closingDown())
-            player_->deleteLater();
-        else
-            delete player_;
-    }
-
-private:
     void report() {
         if (reported_) return;
         reported_ = true;
@@ -132,16 +430,19 @@ std::uint32_t le32(const std::string& s, std::size_t at) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
 }
 
+// Larger than any RIFF MIDI file: such a file is played as it is.
+constexpr std::size_t riff_midi_limit = 16u << 20;
+
 // The standard MIDI data inside a RIFF MIDI file ("RIFF" ... "RMID", chunk
 // "data"); nothing when the file is not one. The decoders only read plain
 // MIDI files, and RIFF files often carry an INFO list before the data.
 std::optional<std::string> riff_midi_data(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    char head[12];
-    if (!in.read(head, sizeof head)) return std::nullopt;
-    if (std::string(head, 4) != "RIFF" || std::string(head + 8, 4) != "RMID") return std::nullopt;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string head;
+    if (!regular_file_head(path, 12, head) || head.size() < 12) return std::nullopt;
+    if (head.compare(0, 4, "RIFF") != 0 || head.compare(8, 4, "RMID") != 0) return std::nullopt;
+    std::string file;
+    if (!read_file_bytes(path, file, riff_midi_limit) || file.size() < 12) return std::nullopt;
+    const std::string bytes = file.substr(12);
     std::size_t pos = 0;
     while (pos + 8 <= bytes.size()) {
         const std::string id = bytes.substr(pos, 4);
@@ -157,6 +458,8 @@ std::optional<std::string> riff_midi_data(const std::string& path) {
 }  // namespace
 
 void set_audio_backend(audio_backend backend) { backend_slot() = std::move(backend); }
+
+int audio_players_alive() { return players_alive().load(); }
 
 // ---------------------------------------------------------------------------
 // audio_control
@@ -313,6 +616,7 @@ void release_players() {
         ch->mc.stop_and_close();
         ch->busy = 0;
     }
+    release_parked_players(0);
     st.audio_form_loaded = 0;
 }
 
@@ -337,6 +641,9 @@ void audio_unload() {
     audio_state& st = audio();
     if (st.audio_form_loaded != 1) return;
     stop_all_audio();
+    // Players still starting are shut down while the event loop can still
+    // tell when their start is over.
+    release_parked_players(3000);
     st.audio_form_loaded = 0;
 }
 

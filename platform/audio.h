@@ -7,7 +7,9 @@
 // stop or the next play; and one for MP3, which counts as busy while it plays.
 // Playback goes through Qt Multimedia (GStreamer; MIDI through fluidsynth) and
 // every call returns at once. A file that cannot be opened or played ends at
-// once: its channel reports not busy.
+// once: its channel reports not busy; so does anything that is not a regular
+// file (a FIFO or a device is never opened). Without a sound device the
+// channels play silently, in real time.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -89,5 +91,8 @@ using audio_backend = std::function<std::unique_ptr<audio_playback>(
     const std::string& source, std::function<void()> stopped)>;
 // nullptr restores the Qt Multimedia backend.
 void set_audio_backend(audio_backend backend);
+// Media players of the Qt Multimedia backend that exist right now, those
+// still being shut down included (for tests and diagnostics).
+int audio_players_alive();
 
 }  // namespace lv
