@@ -2,8 +2,10 @@
 # Robustness checks for the core, meant for CI:
 #   1. builds the core alone with AddressSanitizer + UndefinedBehaviorSanitizer
 #      (g++) and runs its unit tests with ctest;
-#   2. builds the libFuzzer target over the slideshow loaders (clang) and runs
-#      it for FUZZ_SECONDS (default 60) from the checked-in seed corpus.
+#   2. builds the libFuzzer targets (clang) over the slideshow loaders and over
+#      picture decoding (sniffing and the GraphicsMagick path, with its coder
+#      restriction), and runs each for FUZZ_SECONDS (default 60) from its
+#      checked-in seed corpus; PICTURE_FUZZ_SECONDS overrides the second.
 # Exits non-zero on any build failure, test failure or fuzzer finding.
 # Build folders can be moved with ASAN_BUILD_DIR and FUZZ_BUILD_DIR.
 set -euo pipefail
@@ -24,20 +26,29 @@ cmake -S "$ROOT" -B "$ASAN_BUILD_DIR" -G Ninja \
 cmake --build "$ASAN_BUILD_DIR" -j "$JOBS"
 (cd "$ASAN_BUILD_DIR" && ctest --output-on-failure -j "$JOBS")
 
-echo "== libFuzzer over the slideshow loaders ($FUZZ_BUILD_DIR, ${FUZZ_SECONDS}s)"
+echo "== libFuzzer targets ($FUZZ_BUILD_DIR)"
 cmake -S "$ROOT" -B "$FUZZ_BUILD_DIR" -G Ninja \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
   -DLUMIVANE_CORE_ONLY=ON -DLUMIVANE_FUZZ=ON -DLUMIVANE_BENCH=OFF
-cmake --build "$FUZZ_BUILD_DIR" -j "$JOBS" --target slideshow_file_fuzz
+cmake --build "$FUZZ_BUILD_DIR" -j "$JOBS" --target slideshow_file_fuzz picture_decode_fuzz
 
+# run_fuzzer <target> <seed folder> <dictionary> <seconds>
 # The fuzzer adds what it finds to its working corpus, never to the seeds.
-WORK="$FUZZ_BUILD_DIR/fuzz-work"
-rm -rf "$WORK"
-mkdir -p "$WORK/corpus" "$WORK/artifacts"
-cp "$ROOT"/tests/fuzz/corpus/* "$WORK/corpus/"
-"$FUZZ_BUILD_DIR/tests/fuzz/slideshow_file_fuzz" \
-  -max_total_time="$FUZZ_SECONDS" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
-  -dict="$ROOT/tests/fuzz/slideshow.dict" \
-  -artifact_prefix="$WORK/artifacts/" \
-  "$WORK/corpus"
+run_fuzzer() {
+  local target="$1" seeds="$2" dict="$3" seconds="$4"
+  local work="$FUZZ_BUILD_DIR/fuzz-work/$target"
+  echo "== $target (${seconds}s)"
+  rm -rf "$work"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  cp "$seeds"/* "$work/corpus/"
+  "$FUZZ_BUILD_DIR/tests/fuzz/$target" \
+    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
+    -dict="$dict" \
+    -artifact_prefix="$work/artifacts/" \
+    "$work/corpus"
+}
+
+run_fuzzer slideshow_file_fuzz "$ROOT/tests/fuzz/corpus" "$ROOT/tests/fuzz/slideshow.dict" "$FUZZ_SECONDS"
+run_fuzzer picture_decode_fuzz "$ROOT/tests/fuzz/picture_corpus" "$ROOT/tests/fuzz/picture.dict" \
+  "${PICTURE_FUZZ_SECONDS:-$FUZZ_SECONDS}"
 echo "== all robustness checks passed"

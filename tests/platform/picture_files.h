@@ -234,39 +234,51 @@ inline QByteArray two_halves_wmf(int w, int h) {
     return header + recs;
 }
 
-// A WordPerfect graphic holding one 8-bit bitmap with its palette.
-inline QByteArray two_halves_wpg(int w, int h) {
-    auto rec = [](int type, const QByteArray& body) {
-        QByteArray r;
-        r.append(char(type));
-        if (body.size() < 0xFF) {
-            r.append(char(body.size()));
-        } else {
-            r.append(char(0xFF));
-            put16(r, unsigned(body.size()));
-        }
-        return r + body;
-    };
+// One WPG record: its type, its length (one byte, or 0xFF and 16 bits) and
+// its body. Level 2 records carry a class byte and an extension first.
+inline QByteArray wpg_record(int type, const QByteArray& body, int level = 1) {
+    QByteArray r;
+    if (level == 2) r.append(char(1));   // class
+    r.append(char(type));
+    if (level == 2) r.append('\0');      // no extension
+    if (body.size() < 0xFF) {
+        r.append(char(body.size()));
+    } else {
+        r.append(char(0xFF));
+        put16(r, unsigned(body.size()));
+    }
+    return r + body;
+}
+
+inline QByteArray wpg_file_header(int level) {
     QByteArray out("\xFFWPC", 4);
     put32(out, 16);
     out.append(char(1));
     out.append(char(0x16));
-    out.append(char(1));
+    out.append(char(level));
     out.append(char(0));
     put16(out, 0);
     put16(out, 0);
+    return out;
+}
+
+// A WordPerfect graphic holding one 8-bit bitmap with its palette; records
+// given in `before` come ahead of the bitmap.
+inline QByteArray two_halves_wpg(int w, int h, const QByteArray& before = QByteArray()) {
+    QByteArray out = wpg_file_header(1);
     QByteArray start;
     start.append(char(1));
     start.append(char(0));
     put16(start, unsigned(w * 30));
     put16(start, unsigned(h * 30));
-    out += rec(0x0F, start);
+    out += wpg_record(0x0F, start);
     QByteArray pal;
     put16(pal, 0);
     put16(pal, 256);
     pal.append(QByteArray("\x00\x00\x00\xFF\x00\x00\x00\x00\xFF", 9));
     pal.append(QByteArray(3 * 253, '\0'));
-    out += rec(0x0E, pal);
+    out += wpg_record(0x0E, pal);
+    out += before;
     QByteArray bitmap;
     put16(bitmap, unsigned(w));
     put16(bitmap, unsigned(h));
@@ -277,8 +289,23 @@ inline QByteArray two_halves_wpg(int w, int h) {
         bitmap.append(char(w));   // a literal run of the whole row (w < 128)
         for (int x = 0; x < w; ++x) bitmap.append(char(x < w / 2 ? 1 : 2));
     }
-    out += rec(0x0B, bitmap);
-    out += rec(0x10, QByteArray());
+    out += wpg_record(0x0B, bitmap);
+    out += wpg_record(0x10, QByteArray());
+    return out;
+}
+
+// The same picture as a level 2 graphic: an uncompressed 24-bit bitmap.
+inline QByteArray two_halves_wpg2(int w, int h, const QByteArray& before = QByteArray()) {
+    QByteArray out = wpg_file_header(2);
+    out += before;
+    QByteArray bitmap;
+    put16(bitmap, unsigned(w));
+    put16(bitmap, unsigned(h));
+    bitmap.append(char(8));   // 24 bits
+    bitmap.append('\0');      // uncompressed
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) bitmap.append(x < w / 2 ? QByteArray("\xFF\x00\x00", 3) : QByteArray("\x00\x00\xFF", 3));
+    out += wpg_record(0x0E, bitmap, 2);
     return out;
 }
 

@@ -1,0 +1,263 @@
+// Hostile picture files: a picture never starts a program, never opens or
+// creates another file, never takes memory far beyond what it shows, and a
+// FIFO named like a picture never blocks the decoder.
+#include "platform/picture_decode.h"
+#include "platform/picture_files.h"
+
+#include <Magick++.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <future>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lv {
+namespace {
+
+using namespace lv::test;
+
+class PictureDecodeSafetyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        // A Ghostscript first on the PATH that leaves a mark when it runs.
+        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("bin")));
+        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("tmp")));
+        const QString gs = path(QStringLiteral("bin/gs"));
+        ASSERT_TRUE(write_file(gs, ("#!/bin/sh\necho \"$@\" >> '" + marker().toUtf8() + "'\nexit 0\n")));
+        ASSERT_EQ(::chmod(QFile::encodeName(gs).constData(), 0755), 0);
+        old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ::setenv("PATH", (QFile::encodeName(path(QStringLiteral("bin"))).toStdString() + ":" + old_path_).c_str(), 1);
+        // Temporary files of nested reads would land here.
+        ::setenv("MAGICK_TMPDIR", QFile::encodeName(path(QStringLiteral("tmp"))).constData(), 1);
+        // The file that embedded SVG points at.
+        ASSERT_TRUE(write_file(secret(), "lumivane-host\n"));
+    }
+    void TearDown() override {
+        ::setenv("PATH", old_path_.c_str(), 1);
+        ::unsetenv("MAGICK_TMPDIR");
+        picture_decode_limits() = picture_limits{};
+    }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString marker() const { return dir_.filePath(QStringLiteral("gs-ran")); }
+    QString secret() const { return dir_.filePath(QStringLiteral("hostname")); }
+    QStringList temporary_files() const { return QDir(path(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
+
+    QTemporaryDir dir_;
+    std::string old_path_;
+};
+
+// Reports whether a file was opened between construction and opened().
+class open_watch {
+public:
+    explicit open_watch(const QString& file) {
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ >= 0) inotify_add_watch(fd_, QFile::encodeName(file).constData(), IN_OPEN | IN_ACCESS);
+    }
+    ~open_watch() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool valid() const { return fd_ >= 0; }
+    bool opened() const {
+        char buffer[4096];
+        return ::read(fd_, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+QByteArray postscript() {
+    return "%!PS-Adobe-3.0\n/f (/tmp/lumivane-owned) (w) file def f (owned) writestring f closefile\nshowpage\n";
+}
+QByteArray eps() {
+    return "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n0 0 moveto 10 10 lineto stroke\nshowpage\n";
+}
+QByteArray svg_pointing_at(const QString& file) {
+    return "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+           "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"10\" height=\"10\">"
+           "<image xlink:href=\"" + QFile::encodeName(file) + "\" width=\"10\" height=\"10\"/></svg>\n";
+}
+// The bodies of the records that carry PostScript: level 1 type 0x11 has an
+// 8-byte header before it, type 0x1B a 60-byte one; level 2 type 0x12 starts
+// with the size of its own header.
+QByteArray ps_record(int type, const QByteArray& content) {
+    if (type == 0x11) return wpg_record(0x11, QByteArray(8, '\0') + content);
+    if (type == 0x1B) return wpg_record(0x1B, QByteArray(0x3C, '\0') + content);
+    QByteArray body;
+    put16(body, 2);
+    return wpg_record(0x12, body + content, 2);
+}
+
+TEST_F(PictureDecodeSafetyTest, EmbeddedPostScriptAndSvgInWpgNeverRun) {
+    struct hostile {
+        const char* name;
+        QByteArray file;
+    };
+    const QByteArray svg = svg_pointing_at(secret());
+    QByteArray png;
+    {
+        QBuffer b(&png);
+        b.open(QIODevice::WriteOnly);
+        two_halves(8, 8).save(&b, "PNG");
+    }
+    const std::vector<hostile> files = {
+        {"ps-l1.wpg", two_halves_wpg(40, 30, ps_record(0x11, postscript()))},
+        {"ps-l2.wpg", two_halves_wpg(40, 30, ps_record(0x1B, postscript()))},
+        {"eps-l1.wpg", two_halves_wpg(40, 30, ps_record(0x11, eps()))},
+        {"eps-l2.wpg", two_halves_wpg(40, 30, ps_record(0x1B, eps()))},
+        {"svg-l1.wpg", two_halves_wpg(40, 30, ps_record(0x11, svg))},
+        {"svg-l2.wpg", two_halves_wpg(40, 30, ps_record(0x1B, svg))},
+        {"png-l1.wpg", two_halves_wpg(40, 30, ps_record(0x11, png))},
+        {"after.wpg", two_halves_wpg(40, 30) + ps_record(0x11, eps())},
+        {"ps-wpg2.wpg", two_halves_wpg2(40, 30, ps_record(0x12, postscript()))},
+        {"svg-wpg2.wpg", two_halves_wpg2(40, 30, ps_record(0x12, svg))},
+        {"only-ps.wpg", wpg_file_header(1) + ps_record(0x11, eps())},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        QFile::remove(marker());
+        const QString file = path(QString::fromLatin1(f.name));
+        ASSERT_TRUE(write_file(file, f.file));
+        open_watch watch(secret());
+        ASSERT_TRUE(watch.valid());
+        const decoded_picture d = decode_picture(file);
+        EXPECT_FALSE(QFile::exists(marker())) << "an external program ran";
+        EXPECT_FALSE(watch.opened()) << "a file outside the picture was opened";
+        EXPECT_TRUE(temporary_files().isEmpty()) << temporary_files().join(u' ').toStdString();
+        if (QByteArray(f.name).startsWith("only-")) {
+            EXPECT_LT(d.code, 0);
+            EXPECT_GE(d.code, -7);
+            continue;
+        }
+        // The bitmap beside the refused record still shows.
+        EXPECT_EQ(d.code, 0);
+        if (d.image.size() != QSize(40, 30)) {
+            ADD_FAILURE() << "the bitmap did not show";
+            continue;
+        }
+        EXPECT_EQ(d.image.pixel(5, 15), qRgb(255, 0, 0));
+        EXPECT_EQ(d.image.pixel(34, 15), qRgb(0, 0, 255));
+    }
+}
+
+TEST_F(PictureDecodeSafetyTest, GraphicsMagickRunsNoDelegateAndOpensNoFileOnceRestricted) {
+    // The restriction comes with the first picture GraphicsMagick decodes.
+    ASSERT_TRUE(write_file(path(QStringLiteral("a.wpg")), two_halves_wpg(40, 30)));
+    ASSERT_EQ(decode_picture(path(QStringLiteral("a.wpg"))).code, 0);
+
+    open_watch watch(secret());
+    ASSERT_TRUE(watch.valid());
+    const QByteArray svg = svg_pointing_at(secret());
+    const std::vector<std::pair<std::string, QByteArray>> reads = {
+        {"PS", postscript()}, {"EPS", eps()}, {"SVG", svg}, {"", eps()}, {"", svg}};
+    for (const auto& [format, bytes] : reads) {
+        SCOPED_TRACE(format);
+        Magick::Image image;
+        image.quiet(true);
+        if (!format.empty()) image.magick(format);
+        EXPECT_ANY_THROW(image.read(Magick::Blob(bytes.constData(), std::size_t(bytes.size()))));
+    }
+    // Nor does it open files by name.
+    EXPECT_ANY_THROW(Magick::Image(QFile::encodeName(secret()).toStdString()));
+    EXPECT_ANY_THROW(Magick::Image("TXT:" + QFile::encodeName(secret()).toStdString()));
+    EXPECT_FALSE(QFile::exists(marker()));
+    EXPECT_FALSE(watch.opened());
+    EXPECT_TRUE(temporary_files().isEmpty());
+}
+
+// The resident-set high-water mark since the last reset, in bytes.
+std::int64_t peak_rss_bytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        std::int64_t kb = 0;
+        if (key == field && status >> kb) return kb * 1024;
+        status.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+bool reset_peak_rss() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return bool(clear.flush());
+}
+
+QByteArray progressive_jpeg(const QImage& img) {
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    QImageWriter w(&b, "jpeg");
+    w.setProgressiveScanWrite(true);
+    w.setQuality(95);
+    return w.write(img) ? out : QByteArray();
+}
+
+TEST_F(PictureDecodeSafetyTest, ProgressiveJpegsAreWeighedByTheirWholeScanBuffer) {
+    // A 16x16 progressive photo whose frame claims 31600 x 31600: under the
+    // pixel limit, but its coefficient buffer would take about 6 GB.
+    QByteArray bomb = progressive_jpeg(two_halves(16, 16));
+    const int sof = int(bomb.indexOf(QByteArray("\xFF\xC2", 2)));
+    ASSERT_GT(sof, 0);
+    bomb[sof + 5] = char(0x7B), bomb[sof + 6] = char(0x70);   // height 31600
+    bomb[sof + 7] = char(0x7B), bomb[sof + 8] = char(0x70);   // width 31600
+    ASSERT_LT(bomb.size(), 1024);
+    ASSERT_TRUE(write_file(path(QStringLiteral("bomb.jpg")), bomb));
+
+    ASSERT_TRUE(reset_peak_rss());
+    const std::int64_t before = peak_rss_bytes("VmRSS:");
+    EXPECT_EQ(decode_picture(path(QStringLiteral("bomb.jpg")), QSize(1920, 1080)).code, -7);
+    EXPECT_EQ(decode_picture(path(QStringLiteral("bomb.jpg"))).code, -7);
+    const std::int64_t growth = peak_rss_bytes("VmHWM:") - before;
+    EXPECT_LT(growth, 100LL << 20);
+
+    // Real progressive photos still load, whole or reduced.
+    const QImage src = two_halves(400, 300);
+    ASSERT_TRUE(write_file(path(QStringLiteral("p.jpg")), progressive_jpeg(src)));
+    decoded_picture d = decode_picture(path(QStringLiteral("p.jpg")));
+    ASSERT_EQ(d.code, 0);
+    EXPECT_EQ(d.image.size(), QSize(400, 300));
+    EXPECT_LE(channel_distance(d.image.pixel(50, 150), qRgb(255, 0, 0)), 40);
+    EXPECT_LE(channel_distance(d.image.pixel(350, 150), qRgb(0, 0, 255)), 40);
+    d = decode_picture(path(QStringLiteral("p.jpg")), QSize(100, 75));
+    ASSERT_EQ(d.code, 0);
+    EXPECT_EQ(d.natural_size, QSize(400, 300));
+    EXPECT_EQ(d.image.size(), QSize(100, 75));
+
+    // The bound is the buffer, not the pixels: with room for the pixels but
+    // not for 2 bytes a sample, the progressive file fails where the same
+    // picture stored baseline loads.
+    ASSERT_TRUE(write_qt(src, path(QStringLiteral("b.jpg")), "jpeg"));
+    picture_decode_limits().max_bytes = 400 * 300 * 4 + 4096;
+    EXPECT_EQ(decode_picture(path(QStringLiteral("p.jpg"))).code, -7);
+    EXPECT_EQ(decode_picture(path(QStringLiteral("b.jpg"))).code, 0);
+}
+
+TEST_F(PictureDecodeSafetyTest, AFifoNamedLikeAPictureDoesNotBlock) {
+    const QString fifo = path(QStringLiteral("still.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto result = std::async(std::launch::async, [&fifo] { return decode_picture(fifo).code; });
+    const bool finished = result.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    if (!finished) {
+        // Let the blocked open go, so the test can end.
+        const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (w >= 0) ::close(w);
+    }
+    ASSERT_TRUE(finished) << "decoding a FIFO blocked";
+    EXPECT_EQ(result.get(), -1);
+}
+
+}  // namespace
+}  // namespace lv
