@@ -44,6 +44,18 @@ screen_facts screen() {
     return {};
 }
 
+yield_pacer::yield_pacer(std::int64_t interval_ms) : interval_ms_(interval_ms), last_ms_(monotonic_ms()) {}
+
+bool yield_pacer::maybe_yield() {
+    const std::int64_t t = monotonic_ms();
+    if (t - last_ms_ < interval_ms_) return false;
+    yield_events();
+    // From after the yield: a slow pass of the message loop must not make
+    // the next step yield at once.
+    last_ms_ = monotonic_ms();
+    return true;
+}
+
 double rnd() {
     if (scripted()) {
         double r = scripted()();

@@ -40,6 +40,21 @@ std::int64_t monotonic_ms();
 wall_time now();
 screen_facts screen();
 
+// Lets the window breathe during a long loop without paying for a pass of
+// the message loop on every step: maybe_yield() yields only once interval_ms
+// (by monotonic_ms()) have passed since the pacer began or last yielded.
+class yield_pacer {
+public:
+    static constexpr std::int64_t default_interval_ms = 5;
+    explicit yield_pacer(std::int64_t interval_ms = default_interval_ms);
+    // True when it yielded.
+    bool maybe_yield();
+
+private:
+    std::int64_t interval_ms_;
+    std::int64_t last_ms_;
+};
+
 // The one random generator of the process, seeded once at start-up.
 // Tests replace the source with a scripted one via set_random_source.
 double rnd();                      // uniform in [0, 1)

@@ -1,5 +1,6 @@
 #include "core/slideshow_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -126,19 +127,36 @@ private:
             const std::size_t close = s_.find('"', pos_ + 1);
             if (close == std::string_view::npos) return false;   // the quote never closes
             raw = s_.substr(pos_ + 1, close - pos_ - 1);
-            pos_ = close + 1;
             // Whatever stands between the closing quote and the delimiter is dropped.
-            const std::size_t stop = s_.find_first_of(",\r\n", pos_);
-            pos_ = stop == std::string_view::npos ? s_.size() : stop;
+            pos_ = delimiter_from(close + 1);
         } else {
-            const std::size_t stop = s_.find_first_of(",\r\n", pos_);
-            const std::size_t end = stop == std::string_view::npos ? s_.size() : stop;
+            const std::size_t end = delimiter_from(pos_);
             raw = s_.substr(pos_, end - pos_);
             pos_ = end;
         }
         end_field();
         return true;
     }
+
+    // The first comma, CR or LF from pos on (the end when there is none).
+    // A plain loop: fields are short, and a general set search cost more
+    // than the rest of the load together.
+    std::size_t delimiter_from(std::size_t pos) const {
+        const char* p = s_.data();
+        const std::size_t n = s_.size();
+        while (pos < n) {
+            const char c = p[pos];
+            if (c == ',' || c == '\n' || c == '\r') break;
+            ++pos;
+        }
+        return pos;
+    }
+
+public:
+    // How far the reader has come.
+    std::size_t position() const { return pos_; }
+
+private:
 
     std::string_view s_;
     std::size_t pos_ = 0;
@@ -170,12 +188,27 @@ bool read_sequence(record_reader& r, sequence_columns& s, std::size_t i) {
            r.skip(10);
 }
 
-// The player's loaders let the window breathe between records and stop as
-// soon as the show has been asked to end.
-bool player_asked_to_end() {
-    yield_events();
-    return run().time_to_end == 1;
-}
+// The player's loaders let the window breathe between records, every few
+// milliseconds rather than after each one (a pass of the message loop costs
+// more than reading a sequence), and stop as soon as the show has been
+// asked to end.
+class player_pace {
+public:
+    explicit player_pace(bool player) : player_(player) {}
+    bool asked_to_end() {
+        if (!player_) return false;
+        pacer_.maybe_yield();
+        return run().time_to_end == 1;
+    }
+    // Right after the loading label appears, so that it is painted.
+    void yield_now() {
+        if (player_) yield_events();
+    }
+
+private:
+    bool player_;
+    yield_pacer pacer_;
+};
 
 int load_custom_impl(std::string_view text, bool player, const std::function<void()>* show_loading_label) {
     auto& d = doc();
@@ -187,11 +220,15 @@ int load_custom_impl(std::string_view text, bool player, const std::function<voi
     if (!r.number(count, 0, max_file_images)) return 1;
     d.image_count = count;
     redim_slides(count);
+    player_pace pace(player);
     for (int i = 1; i <= count; ++i) {
         if (!read_sequence(r, d.sequences, static_cast<std::size_t>(i))) return 1;
         if (player) {
-            if (i == 501 && show_loading_label && *show_loading_label) (*show_loading_label)();
-            if (player_asked_to_end()) return 2;
+            if (i == 501 && show_loading_label && *show_loading_label) {
+                (*show_loading_label)();
+                pace.yield_now();
+            }
+            if (pace.asked_to_end()) return 2;
         }
     }
     if (!r.n16(d.cd_track)) return 1;
@@ -201,7 +238,7 @@ int load_custom_impl(std::string_view text, bool player, const std::function<voi
     redim_music(music);
     for (int j = 1; j <= music; ++j) {
         if (!r.text(d.music_files[static_cast<std::size_t>(j)]) || !r.skip(5)) return 1;
-        if (player && player_asked_to_end()) return 2;
+        if (pace.asked_to_end()) return 2;
     }
     return 0;
 }
@@ -221,15 +258,16 @@ int load_random_impl(std::string_view text, bool player) {
         !r.n16(c.caption_settings_style) || !r.n16(c.caption_settings_shadow_size) ||
         !r.n32(c.caption_settings_color) || !r.n16(c.caption_settings_color_scheme))
         return 1;
+    player_pace pace(player);
     for (std::size_t k = 0; k < 3; ++k) {
         int count = 0;
         if (!r.number(count, 0, max_folders)) return 1;
         d.random_folder_counts[k] = count;
         for (int j = 1; j <= count; ++j) {
             if (!r.text(d.random_folders[k][static_cast<std::size_t>(j)])) return 1;
-            if (player && player_asked_to_end()) return 2;
+            if (pace.asked_to_end()) return 2;
         }
-        if (player && player_asked_to_end()) return 2;
+        if (pace.asked_to_end()) return 2;
     }
     if (!r.n16(d.cd_track)) return 1;
     if (!r.skip(10)) return 1;
@@ -238,8 +276,17 @@ int load_random_impl(std::string_view text, bool player) {
 
 int load_file(const std::string& path, const std::function<int(std::string_view)>& load) {
     std::string text;
-    if (!read_text_file(path, text)) return 1;
+    if (!read_text_file(path, text, max_slideshow_file_bytes)) return 1;
     return load(text);
+}
+
+// The header's three fields from the decoded text.
+std::optional<std::string> kind_of(std::string_view text, std::size_t* consumed = nullptr) {
+    record_reader r(text);
+    std::string kind;
+    if (!r.skip(2) || !r.text(kind)) return std::nullopt;
+    if (consumed) *consumed = r.position();
+    return kind;
 }
 
 // ---------------------------------------------------------------------------
@@ -310,12 +357,27 @@ std::string file_version_text() {
 }
 
 std::optional<std::string> read_slideshow_kind(const std::string& path) {
+    // The kind stands in the first line: read only the file's head, so that
+    // choosing the loader never costs a second read of a large show. The
+    // head decides when its third field ends inside it and everything up to
+    // there is ASCII (then the file's encoding cannot change the text);
+    // anything else is read whole, as the loaders would.
+    constexpr std::size_t head_bytes = 4096;
+    std::string head;
+    bool whole = false;
+    if (!read_file_head(path, head, head_bytes, max_slideshow_file_bytes, whole)) return std::nullopt;
+    if (whole) return kind_of(decode_text(head));
+    // (A byte-order mark is not ASCII either: whether it is dropped depends
+    // on the rest of the file.)
+    std::size_t consumed = 0;
+    std::optional<std::string> kind = kind_of(head, &consumed);
+    if (kind && consumed < head.size() &&
+        std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(consumed),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return kind;
     std::string text;
-    if (!read_text_file(path, text)) return std::nullopt;
-    record_reader r(text);
-    std::string kind;
-    if (!r.skip(2) || !r.text(kind)) return std::nullopt;
-    return kind;
+    if (!read_text_file(path, text, max_slideshow_file_bytes)) return std::nullopt;
+    return kind_of(text);
 }
 
 int load_custom_text(std::string_view bytes) {

@@ -12,6 +12,7 @@
 //
 // Writers return 0 when the file was written and 1 otherwise; the old file
 // survives any failure untouched.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,19 +23,25 @@ namespace lv {
 
 constexpr int max_file_images = 32000;    // sequences a custom file may hold
 constexpr int max_file_music = 10000;     // music entries a custom file may hold
+// A show file longer than this is refused as a failed load, unread: the
+// largest show the format allows is about 15 MB, and the load runs on the
+// window's thread.
+constexpr std::size_t max_slideshow_file_bytes = std::size_t{64} * 1024 * 1024;
 
 // Field 3 of the file's header: "Custom", "Simple" or whatever the file says.
-// nullopt when the file cannot be read or its header is too short; callers
-// treat that as a failed load.
+// nullopt when the file cannot be read, is longer than
+// max_slideshow_file_bytes or its header is too short; callers treat that as
+// a failed load. Only the file's head is read when it decides the kind.
 std::optional<std::string> read_slideshow_kind(const std::string& path);
 
 // Fill the custom / simple slideshow of doc() from a file (see above).
 int load_custom_file(const std::string& path);
 int load_random_file(const std::string& path);
 
-// The player's variants. They yield to the message loop after each sequence
-// and each music line (custom) or after each folder line and each list
-// (simple), and give up with 2 when time_to_end is 1 at one of those points.
+// The player's variants. After each sequence and each music line (custom)
+// or after each folder line and each list (simple) they yield to the
+// message loop when a few milliseconds have passed since they last did,
+// and give up with 2 when time_to_end is 1 at one of those points.
 // c_load_custom calls show_loading_label once, right after the 501st
 // sequence has been read (may be empty).
 int c_load_custom(const std::string& path, const std::function<void()>& show_loading_label);

@@ -1,9 +1,12 @@
 #include "core/text_file.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -25,6 +28,14 @@ bool is_valid_utf8(std::string_view s) {
     const std::size_t n = s.size();
     std::size_t i = 0;
     while (i < n) {
+        // Nearly every byte of our files is ASCII: step over eight at a time.
+        while (n - i >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += 8;
+        }
+        if (i >= n) break;
         const unsigned char c = p[i];
         if (c < 0x80) {
             ++i;
@@ -102,53 +113,97 @@ std::string decode_text(std::string_view bytes) {
     return cp1252_to_utf8(bytes);
 }
 
-bool read_file_bytes(const std::string& path, std::string& bytes, std::size_t max_bytes) {
-    bytes.clear();
+namespace {
+
+// Opens path for reading when it is a regular file of at most max_bytes;
+// size receives its length. Nothing else is opened in a way that can block.
+std::FILE* open_regular_file(const std::string& path, std::size_t max_bytes, std::size_t& size) {
 #if LV_HAVE_FSYNC
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
     // for ever. Only regular files are read, so the flag changes nothing else.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uintmax_t>(st.st_size) > max_bytes) {
         ::close(fd);
-        return false;
+        return nullptr;
     }
     std::FILE* f = ::fdopen(fd, "rb");
     if (!f) {
         ::close(fd);
-        return false;
+        return nullptr;
     }
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    size = static_cast<std::size_t>(st.st_size);
+    return f;
 #else
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > max_bytes || ec) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!fs::is_regular_file(path, ec) || ec) return nullptr;
+    const auto length = fs::file_size(path, ec);
+    if (ec || length > max_bytes) return nullptr;
+    size = static_cast<std::size_t>(length);
+    return std::fopen(path.c_str(), "rb");
 #endif
+}
+
+// Appends up to limit bytes of f to bytes; false on a read error.
+// at_end tells whether the file ended within them.
+bool read_into(std::FILE* f, std::string& bytes, std::size_t limit, bool& at_end) {
     std::array<char, 65536> buf;
-    bool ok = true;
-    for (;;) {
-        const std::size_t got = std::fread(buf.data(), 1, buf.size(), f);
+    at_end = false;
+    while (bytes.size() <= limit) {
+        // Up to one byte past the limit, so that a longer file shows itself.
+        const std::size_t room = limit - bytes.size();
+        const std::size_t want = room >= buf.size() ? buf.size() : room + 1;
+        const std::size_t got = std::fread(buf.data(), 1, want, f);
         bytes.append(buf.data(), got);
-        if (bytes.size() > max_bytes) {   // the file grew while it was read
-            ok = false;
-            break;
-        }
-        if (got < buf.size()) {
-            ok = !std::ferror(f);
-            break;
+        if (got < want) {
+            at_end = true;
+            return !std::ferror(f);
         }
     }
+    return true;
+}
+
+}  // namespace
+
+bool read_file_bytes(const std::string& path, std::string& bytes, std::size_t max_bytes) {
+    bytes.clear();
+    std::size_t size = 0;
+    std::FILE* f = open_regular_file(path, max_bytes, size);
+    if (!f) return false;
+    bytes.reserve(size);
+    bool at_end = false;
+    // One byte past max_bytes still read means the file grew while it was read.
+    const bool ok = read_into(f, bytes, max_bytes, at_end) && at_end && bytes.size() <= max_bytes;
     std::fclose(f);
     if (!ok) bytes.clear();
     return ok;
 }
 
-bool read_text_file(const std::string& path, std::string& text) {
+bool read_file_head(const std::string& path, std::string& bytes, std::size_t head_bytes, std::size_t max_bytes,
+                    bool& whole) {
+    bytes.clear();
+    whole = false;
+    std::size_t size = 0;
+    std::FILE* f = open_regular_file(path, max_bytes, size);
+    if (!f) return false;
+    bytes.reserve(std::min(size, head_bytes));
+    bool at_end = false;
+    const bool ok = read_into(f, bytes, head_bytes, at_end);
+    std::fclose(f);
+    if (!ok) {
+        bytes.clear();
+        return false;
+    }
+    whole = at_end && bytes.size() <= head_bytes;
+    if (bytes.size() > head_bytes) bytes.resize(head_bytes);
+    return true;
+}
+
+bool read_text_file(const std::string& path, std::string& text, std::size_t max_bytes) {
     std::string bytes;
-    if (!read_file_bytes(path, bytes)) {
+    if (!read_file_bytes(path, bytes, max_bytes)) {
         text.clear();
         return false;
     }
@@ -163,6 +218,21 @@ bool read_text_file(const std::string& path, std::string& text) {
 
 namespace {
 
+constexpr std::string_view temp_marker = ".tmp";
+constexpr std::size_t temp_max_digits = 9;   // the number is below 10^9
+
+// "." + name + ".tmp" + 1 to 9 digits, name not empty: exactly the names
+// open_temp_beside makes.
+bool is_our_temp_name(std::string_view name) {
+    if (name.size() < 1 + 1 + temp_marker.size() + 1 || name.front() != '.') return false;
+    std::size_t digits = 0;
+    while (digits < name.size() && name[name.size() - 1 - digits] >= '0' && name[name.size() - 1 - digits] <= '9')
+        ++digits;
+    if (digits == 0 || digits > temp_max_digits) return false;
+    const std::string_view rest = name.substr(0, name.size() - digits);
+    return rest.size() >= 1 + 1 + temp_marker.size() && rest.substr(rest.size() - temp_marker.size()) == temp_marker;
+}
+
 // A fresh, hidden name beside the target, opened exclusively so that two
 // writers can never share one temporary file.
 std::FILE* open_temp_beside(const fs::path& target, fs::path& temp) {
@@ -171,7 +241,7 @@ std::FILE* open_temp_beside(const fs::path& target, fs::path& temp) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string name = ".";
         name += target.filename().string();
-        name += ".tmp";
+        name += temp_marker;
         name += std::to_string(gen() % 1000000000ULL);
         temp = folder.empty() ? fs::path(name) : folder / name;
         if (std::FILE* f = std::fopen(temp.c_str(), "wbx")) return f;
@@ -182,7 +252,7 @@ std::FILE* open_temp_beside(const fs::path& target, fs::path& temp) {
 
 }  // namespace
 
-bool replace_file(const std::string& path, std::string_view bytes) {
+bool replace_file(const std::string& path, std::string_view bytes, file_durability durability) {
     const fs::path target(path);
     if (target.filename().empty()) return false;
     std::error_code ec;
@@ -196,7 +266,9 @@ bool replace_file(const std::string& path, std::string_view bytes) {
     ok = std::fflush(f) == 0 && ok;
 #ifdef LV_HAVE_FSYNC
     // The rename must not reach the disk before the data does.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
+    if (durability == file_durability::synced) ok = ::fsync(::fileno(f)) == 0 && ok;
+#else
+    (void)durability;
 #endif
     ok = std::fclose(f) == 0 && ok;
 
@@ -209,6 +281,25 @@ bool replace_file(const std::string& path, std::string_view bytes) {
     }
     if (!ok) fs::remove(temp, ec);
     return ok;
+}
+
+int remove_stale_temp_files(const std::string& folder, fs::file_time_type now) {
+    int removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) return 0;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        const std::string name = it->path().filename().string();
+        if (!is_our_temp_name(name)) continue;
+        std::error_code e;
+        // Never follow a link: only a plain file of ours is ever removed.
+        if (!it->is_regular_file(e) || e || it->is_symlink(e)) continue;
+        const auto written = it->last_write_time(e);
+        if (e || now - written < std::chrono::minutes(1)) continue;   // maybe still being written
+        if (fs::remove(it->path(), e) && !e) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace lv

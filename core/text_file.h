@@ -5,6 +5,7 @@
 // Windows single-byte code page, so a file that is not valid UTF-8 is read as
 // Windows-1252 and converted; callers always get UTF-8.
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -26,13 +27,32 @@ inline constexpr std::size_t no_read_limit = static_cast<std::size_t>(-1);
 // not a regular file (a FIFO, a device or a folder is refused without
 // blocking on its open) or when it holds more than max_bytes.
 bool read_file_bytes(const std::string& path, std::string& bytes, std::size_t max_bytes = no_read_limit);
-// The whole file as UTF-8 text (decode_text); false when unreadable.
-bool read_text_file(const std::string& path, std::string& text);
+// The first head_bytes of a regular file of at most max_bytes (refused like
+// read_file_bytes otherwise); whole tells whether that was the whole file.
+bool read_file_head(const std::string& path, std::string& bytes, std::size_t head_bytes, std::size_t max_bytes,
+                    bool& whole);
+// The whole file as UTF-8 text (decode_text); false when unreadable or
+// larger than max_bytes.
+bool read_text_file(const std::string& path, std::string& text, std::size_t max_bytes = no_read_limit);
 
 // Replaces the file at path with bytes, never leaving a half-written file:
 // the bytes go to a new file in the same folder, which is flushed and closed
 // and only then renamed over the old one. On any failure the old file is
 // left as it was, the temporary file is removed and the result is false.
-bool replace_file(const std::string& path, std::string_view bytes);
+//
+// synced also flushes the new file to the disk before the rename, so that
+// even a power cut leaves the old or the new contents; unsynced leaves that
+// to the file system (the rename still never exposes a half-written file to
+// other programs or after a crash of this one), for frequent small writes
+// such as the log's.
+enum class file_durability { synced, unsynced };
+bool replace_file(const std::string& path, std::string_view bytes,
+                  file_durability durability = file_durability::synced);
+
+// The temporary files replace_file writes are named "." + the target's name
+// + ".tmp" + a number. One left behind by a process that died mid-write is
+// removed here when it is older than a minute (by its modification time,
+// against now); nothing else in folder is touched. Returns how many went.
+int remove_stale_temp_files(const std::string& folder, std::filesystem::file_time_type now);
 
 }  // namespace lv

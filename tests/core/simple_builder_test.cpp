@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "core/document.h"
 #include "core/hooks.h"
@@ -196,4 +200,47 @@ TEST_F(SimpleBuilder, PlayerVariantShowsTheLabelOnceAndCanBeStopped) {
     // The editor's variant never stops halfway.
     EXPECT_EQ(lv::build_random_slideshow(), 0);
     EXPECT_EQ(lv::doc().image_count, 600);
+}
+
+namespace {
+
+// The order names were listed in before the fold became a table lookup.
+bool old_less_ignoring_case(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+}  // namespace
+
+// Names of mixed case, shared prefixes, punctuation that sorts between the
+// two cases of letters, and bytes above ASCII (UTF-8 and stray single bytes):
+// the listing order is the old one, in the C locale and a UTF-8 one alike.
+TEST_F(SimpleBuilder, ListingOrderIsTheOldCaseBlindOrder) {
+    const std::vector<std::string> parts = {"a", "A", "b", "Z", "z", "_", "[", "`", "~", "0", "9", " ", "-",
+                                            "\xC3\xA9", "\xC3\x89", "\xE9", "\xC9", "\xFF", "\x80", "IMG_", "img_"};
+    std::mt19937 gen(11);
+    std::set<std::string> names;
+    while (names.size() < 400) {
+        std::string name = "n";
+        const int n = 1 + static_cast<int>(gen() % 5);
+        for (int k = 0; k < n; ++k) name += parts[gen() % parts.size()];
+        names.insert(name + ".jpg");
+    }
+    const std::vector<std::string> files(names.begin(), names.end());
+    const std::string dir = folder("mixed", files);
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        if (!std::setlocale(LC_CTYPE, locale)) continue;
+        std::vector<std::string> expected = files;
+        std::sort(expected.begin(), expected.end(), old_less_ignoring_case);
+        std::error_code ec;
+        EXPECT_EQ(lv::list_ordinary_files(dir, ec), expected) << locale;
+        EXPECT_FALSE(ec);
+    }
+    std::setlocale(LC_CTYPE, "C");
 }

@@ -34,8 +34,13 @@ protected:
     }
     void TearDown() override {
         lv::hooks().yield_events = nullptr;
+        lv::hooks().monotonic_ms = nullptr;
         lv::run().time_to_end = 0;
         fs::remove_all(dir_);
+    }
+    // A clock that moves on by step_ms each time it is read.
+    static void stepping_clock(std::int64_t step_ms) {
+        lv::hooks().monotonic_ms = [t = std::int64_t{0}, step_ms]() mutable { return t += step_ms; };
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
@@ -394,6 +399,9 @@ TEST_F(SlideshowFile, WritesUtf8AndReadsOldSingleByteFiles) {
 }
 
 TEST_F(SlideshowFile, PlayerLoadersYieldStopAndShowTheLabelOnce) {
+    // Every point the loaders may yield at is due: the clock jumps on by
+    // more than the pacing interval between two looks.
+    stepping_clock(1000);
     int labels = 0;
     const std::function<void()> label = [&] { ++labels; };
     for (int n : {500, 501, 620}) {
@@ -429,6 +437,7 @@ TEST_F(SlideshowFile, PlayerLoadersYieldStopAndShowTheLabelOnce) {
     EXPECT_EQ(yields, 3 + 3);   // each folder line, each list
     lv::hooks().yield_events = [&] { lv::run().time_to_end = 1; };
     lv::new_random_defaults();
+    lv::doc().random_folders[0][2] = "";
     EXPECT_EQ(lv::c_load_random(path("s.lmv")), 2);
     EXPECT_EQ(lv::doc().random_name, "Holidays");
     EXPECT_EQ(lv::doc().random_folder_counts[0], 2);
@@ -437,4 +446,86 @@ TEST_F(SlideshowFile, PlayerLoadersYieldStopAndShowTheLabelOnce) {
     // The plain loaders never stop halfway.
     EXPECT_EQ(lv::load_random_file(path("s.lmv")), 0);
     EXPECT_EQ(lv::load_custom_file(path("big.lmv")), 0);
+}
+
+// A show file far larger than any the format can describe is refused as a
+// failed load by every loader, without being read (a sparse file costs the
+// test nothing) and without touching the document.
+TEST_F(SlideshowFile, AShowFileOverTheLimitFailsUnread) {
+    const std::string huge = write("huge.lmv", header_custom + "\"Huge\"\r\n" + default_border + "0\r\n0\r\n0\r\n");
+    fs::resize_file(huge, lv::max_slideshow_file_bytes + 1024 * 1024);
+    lv::doc().custom_name = "kept";
+    lv::doc().random_name = "kept too";
+    EXPECT_EQ(lv::read_slideshow_kind(huge), std::nullopt);
+    EXPECT_EQ(lv::load_custom_file(huge), 1);
+    EXPECT_EQ(lv::load_random_file(huge), 1);
+    EXPECT_EQ(lv::c_load_custom(huge, {}), 1);
+    EXPECT_EQ(lv::c_load_random(huge), 1);
+    EXPECT_EQ(lv::doc().custom_name, "kept");
+    EXPECT_EQ(lv::doc().random_name, "kept too");
+
+    // At the limit it is still a show file (trailing blanks are no field).
+    fs::resize_file(huge, lv::max_slideshow_file_bytes);
+    EXPECT_EQ(lv::read_slideshow_kind(huge), "Custom");
+}
+
+// The kind is read from the file's head; where the head cannot decide it
+// alone the answer is still the one reading the whole file gives.
+TEST_F(SlideshowFile, TheKindFromTheHeadIsTheKindOfTheWholeFile) {
+    const std::string tail = "\"x\"\r\n" + std::string(10000, ' ') + "\r\n";
+    EXPECT_EQ(lv::read_slideshow_kind(write("a.lmv", header_simple + tail)), "Simple");
+    // A kind with non-ASCII letters in a file that is not UTF-8 further on:
+    // the whole file is Windows-1252, and so is the kind.
+    const std::string odd = "\"Lumivane\",\"6.0.11\",\"Cust\xC3\xA9m\"\r\n";
+    EXPECT_EQ(lv::read_slideshow_kind(write("b.lmv", odd + tail + "\xE9\r\n")), "Cust\xC3\x83\xC2\xA9m");
+    EXPECT_EQ(lv::read_slideshow_kind(write("c.lmv", odd + tail)), "Cust\xC3\xA9m");
+    // Header fields longer than the head, or a kind cut by its end.
+    const std::string long_version = "\"Lumivane\",\"" + std::string(5000, '6') + "\",\"Custom\"\r\n";
+    EXPECT_EQ(lv::read_slideshow_kind(write("d.lmv", long_version + tail)), "Custom");
+    const std::string cut_kind = "\"Lumivane\",\"" + std::string(4090, '6') + "\",Custom,\"\"\r\n";
+    EXPECT_EQ(lv::read_slideshow_kind(write("e.lmv", cut_kind + tail)), "Custom");
+    EXPECT_EQ(lv::read_slideshow_kind(write("f.lmv", "\"Lumivane\",\"6\"\r\n")), std::nullopt);
+}
+
+// The player's loaders let the message loop run by time, not per record, yet
+// still stop at the first point after the show was asked to end.
+TEST_F(SlideshowFile, PlayerLoadersYieldByTimeAndStillStopAtOnce) {
+    fill_custom(700, 3);
+    ASSERT_EQ(lv::write_custom_file(path("big.lmv")), 0);
+    int yields = 0;
+    lv::hooks().yield_events = [&] { ++yields; };
+
+    // A clock that stands still: only the two resizes yield.
+    stepping_clock(0);
+    lv::new_custom_defaults();
+    yields = 0;
+    EXPECT_EQ(lv::c_load_custom(path("big.lmv"), {}), 0);
+    EXPECT_EQ(yields, 2);
+
+    // One millisecond per look at the clock: a yield every few records.
+    stepping_clock(1);
+    yields = 0;
+    EXPECT_EQ(lv::c_load_custom(path("big.lmv"), {}), 0);
+    EXPECT_GT(yields, 2 + 50);
+    EXPECT_LT(yields, 2 + 400);
+
+    // Asked to end by the label (no yield due): the load stops right there.
+    stepping_clock(0);
+    lv::new_custom_defaults();
+    int labels = 0;
+    EXPECT_EQ(lv::c_load_custom(path("big.lmv"), [&] { ++labels; lv::run().time_to_end = 1; }), 2);
+    EXPECT_EQ(labels, 1);
+    EXPECT_EQ(lv::doc().sequences.get(501).image_file, "/pics/img, no. 501.jpg");
+    EXPECT_EQ(lv::doc().sequences.get(502).image_file, "");
+
+    // Already asked to end before the load: it stops after the first record.
+    lv::new_random_defaults();
+    fill_simple();
+    ASSERT_EQ(lv::save_random(path("s.lmv")), 0);
+    lv::new_random_defaults();
+    lv::doc().random_folders[0][2] = "";
+    EXPECT_EQ(lv::c_load_random(path("s.lmv")), 2);
+    EXPECT_EQ(lv::doc().random_folder_counts[0], 2);
+    EXPECT_EQ(lv::doc().random_folders[0][1], "/home/ann/Pictures/");
+    EXPECT_EQ(lv::doc().random_folders[0][2], "");
 }
