@@ -12,6 +12,7 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "core/text_file.h"
 
 namespace lv {
 
@@ -83,6 +84,11 @@ void init_program() {
     p.windows_dir = get_windows_dir();
     p.data_folder = p.windows_dir + "Lumivane Data/";
     ensure_data_folder(p.data_folder);
+    // Saves and the log write through temporary files; a process killed
+    // mid-write leaves one behind, hidden, as large as the show it saved.
+    const auto file_clock_now = fs::file_time_type::clock::now();
+    remove_stale_temp_files(p.data_folder, file_clock_now);
+    remove_stale_temp_files(p.windows_dir, file_clock_now);
 
     r.running_as_screensaver = 0;
 

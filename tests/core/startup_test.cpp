@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,3 +197,26 @@ TEST_F(StartupTest, AThousandSlideshowsFitButNotOneMore) {
 }
 
 }  // namespace
+
+// Temporaries of saves and of the log that a killed process left behind go
+// at the next start; the user's own files of similar names stay.
+TEST_F(StartupTest, TheStartRemovesOurStaleTemporaryFiles) {
+    const fs::path data = root / "win" / "Lumivane Data";
+    fs::create_directories(data);
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    const auto make = [](const fs::path& p, bool aged, fs::file_time_type when) {
+        std::ofstream(p) << "partial";
+        if (aged) fs::last_write_time(p, when);
+    };
+    make(data / ".Trip.lmv.tmp483920", true, old);
+    make(root / "win" / ".Lumivane Log.txt.tmp17", true, old);
+    make(data / ".Party.lmv.tmp55", false, old);       // another process may be saving it now
+    make(data / ".Trip.lmv.tmp", true, old);           // not a name we make
+    make(data / "Trip.lmv.tmp483920", true, old);
+    lv::init_program();
+    EXPECT_FALSE(fs::exists(data / ".Trip.lmv.tmp483920"));
+    EXPECT_FALSE(fs::exists(root / "win" / ".Lumivane Log.txt.tmp17"));
+    EXPECT_TRUE(fs::exists(data / ".Party.lmv.tmp55"));
+    EXPECT_TRUE(fs::exists(data / ".Trip.lmv.tmp"));
+    EXPECT_TRUE(fs::exists(data / "Trip.lmv.tmp483920"));
+}
