@@ -2,7 +2,13 @@
 // own tool decoding the same file at a quarter of its size (`djpeg -scale
 // 1/4`, process start included). Target: at most 1.3 times djpeg's time; the
 // ratio benchmark reports it as the counter "ratio".
+//
+// Also: the same photo stored progressive; a progressive JPEG whose header
+// claims 31600 x 31600 (refused; the counter "peak_growth_MB" is the growth
+// of the resident set while it is refused); and a WPG with an embedded
+// PostScript record, decoded through GraphicsMagick.
 #include "platform/picture_decode.h"
+#include "tests/platform/picture_files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,8 +18,11 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QRandomGenerator>
+#include <QBuffer>
 #include <chrono>
 #include <cmath>
+#include <fstream>
+#include <string>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -25,8 +34,9 @@ const QSize window(1920, 1080);
 
 // A photo-like picture: smooth light and colour with fine grain, so the
 // entropy decoder has as much to do as with a real photo.
-QString test_photo() {
-    const QString path = QDir::temp().filePath(QStringLiteral("lumivane_decode_bench_6000x4000.jpg"));
+QString test_photo(bool progressive = false) {
+    const QString path = QDir::temp().filePath(progressive ? QStringLiteral("lumivane_decode_bench_6000x4000p.jpg")
+                                                           : QStringLiteral("lumivane_decode_bench_6000x4000.jpg"));
     if (QFileInfo(path).size() > 0) return path;
     QImage img(6000, 4000, QImage::Format_RGB32);
     QRandomGenerator rng(12345);
@@ -43,6 +53,7 @@ QString test_photo() {
     }
     QImageWriter w(path, "jpeg");
     w.setQuality(90);
+    w.setProgressiveScanWrite(progressive);
     w.write(img);
     return path;
 }
@@ -103,6 +114,65 @@ void BM_RatioToDjpeg(benchmark::State& state) {
     if (theirs > 0) state.counters["ratio"] = ours / theirs;
 }
 BENCHMARK(BM_RatioToDjpeg)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_DecodeProgressiveForWindow(benchmark::State& state) {
+    const QString path = test_photo(true);
+    for (auto _ : state) state.SetIterationTime(decode_once(path));
+}
+BENCHMARK(BM_DecodeProgressiveForWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+std::int64_t status_bytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        std::int64_t kb = 0;
+        if (key == field && status >> kb) return kb * 1024;
+        status.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
+void BM_RefuseProgressiveBomb(benchmark::State& state) {
+    QByteArray bomb;
+    {
+        QBuffer b(&bomb);
+        b.open(QIODevice::WriteOnly);
+        QImageWriter w(&b, "jpeg");
+        w.setProgressiveScanWrite(true);
+        w.write(lv::test::two_halves(16, 16));
+    }
+    const int sof = int(bomb.indexOf(QByteArray("\xFF\xC2", 2)));
+    bomb[sof + 5] = char(0x7B), bomb[sof + 6] = char(0x70);
+    bomb[sof + 7] = char(0x7B), bomb[sof + 8] = char(0x70);
+    const QString path = QDir::temp().filePath(QStringLiteral("lumivane_decode_bench_bomb.jpg"));
+    lv::test::write_file(path, bomb);
+    std::int64_t growth = 0;
+    for (auto _ : state) {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const std::int64_t before = status_bytes("VmRSS:");
+        const auto t0 = std::chrono::steady_clock::now();
+        const lv::decoded_picture d = lv::decode_picture(path, window);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        if (d.code != -7) state.SkipWithError("the bomb was not refused");
+        growth = std::max(growth, status_bytes("VmHWM:") - before);
+    }
+    state.counters["peak_growth_MB"] = double(growth) / (1 << 20);
+}
+BENCHMARK(BM_RefuseProgressiveBomb)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_DecodeWpgWithPostScript(benchmark::State& state) {
+    QByteArray ps(8, '\0');
+    ps += "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nshowpage\n";
+    const QString path = QDir::temp().filePath(QStringLiteral("lumivane_decode_bench.wpg"));
+    lv::test::write_file(path, lv::test::two_halves_wpg(120, 90, lv::test::wpg_record(0x11, ps)));
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const lv::decoded_picture d = lv::decode_picture(path);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        if (d.code != 0) state.SkipWithError("the WPG did not decode");
+    }
+}
+BENCHMARK(BM_DecodeWpgWithPostScript)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -15,8 +15,10 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lv {
 
@@ -202,7 +204,8 @@ bool read_wpg_length(const QByteArray& d, qsizetype& at, std::int64_t& length) {
 QByteArray without_embedded_wpg_records(const QByteArray& d) {
     const int level = d.size() > 10 ? std::uint8_t(d[10]) : 0;
     const std::int64_t start = le32(d, 4);
-    if ((level != 1 && level != 2) || start < 16 || start > d.size()) return d;
+    // Other levels and offsets past the end fail in GraphicsMagick as they are.
+    if ((level != 1 && level != 2) || start > d.size()) return d;
     QByteArray out = d.left(qsizetype(start));
     qsizetype at = qsizetype(start);
     while (at < d.size()) {
