@@ -2,7 +2,39 @@
 # state never leak from one group of cases into another.
 #   lumivane_add_tests(DIR <folder> LIBS <targets...> [QT])
 # Files ending in _xvfb_test.cpp need a real X server and run under xvfb-run.
-find_package(GTest REQUIRED)
+#
+# Every test process runs with a HOME and XDG config, data, cache and runtime
+# folders of its own, made afresh under <build>/test-homes/<test> before it
+# starts (cmake/fresh_test_home.sh), so that no test reads or changes the
+# user's real files, and tests running side by side never share a runtime
+# folder.
+#
+# LUMIVANE_TESTS=OFF leaves the tests out, so that the program builds without
+# GoogleTest installed (tools/demo.sh).
+option(LUMIVANE_TESTS "Build the tests" ON)
+if(LUMIVANE_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+
+# A build folder inside the source tree never shows up in git status.
+if(NOT EXISTS ${CMAKE_BINARY_DIR}/.gitignore)
+  file(WRITE ${CMAKE_BINARY_DIR}/.gitignore "*\n")
+endif()
+
+set(LUMIVANE_TEST_HOME_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/fresh_test_home.sh)
+
+# Gives test <name> its own folders (see above) and starts it through
+# fresh_test_home.sh, which empties and makes them.
+function(lumivane_isolate_test name)
+  set(_root ${CMAKE_BINARY_DIR}/test-homes/${name})
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+    LUMIVANE_TEST_HOME_ROOT=${_root}
+    HOME=${_root}/home
+    XDG_CONFIG_HOME=${_root}/config
+    XDG_DATA_HOME=${_root}/data
+    XDG_CACHE_HOME=${_root}/cache
+    XDG_RUNTIME_DIR=${_root}/runtime)
+endfunction()
 
 function(lumivane_add_tests)
   cmake_parse_arguments(T "QT" "DIR" "LIBS" ${ARGN})
@@ -21,15 +53,17 @@ function(lumivane_add_tests)
     target_include_directories(${_target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     if(_name MATCHES "_xvfb_test$")
       add_test(NAME ${_target}
-               COMMAND xvfb-run -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${_target}>)
+               COMMAND sh ${LUMIVANE_TEST_HOME_SCRIPT}
+                       xvfb-run -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${_target}>)
       set_tests_properties(${_target} PROPERTIES LABELS "xvfb" TIMEOUT 300)
     else()
-      add_test(NAME ${_target} COMMAND ${_target})
+      add_test(NAME ${_target} COMMAND sh ${LUMIVANE_TEST_HOME_SCRIPT} $<TARGET_FILE:${_target}>)
       set_tests_properties(${_target} PROPERTIES TIMEOUT 300)
       if(T_QT)
         set_tests_properties(${_target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
       endif()
     endif()
+    lumivane_isolate_test(${_target})
   endforeach()
 endfunction()
 

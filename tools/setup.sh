@@ -1,28 +1,62 @@
 #!/usr/bin/env bash
-# Installs every Debian package Lumivane needs to build, run and test.
+# Installs the Debian packages Lumivane needs, without recommended extras.
+#
+#   bash tools/setup.sh            what building and running the program need
+#   bash tools/setup.sh --test     that, plus what the tests, benchmarks and
+#                                  fuzzing add
+#   bash tools/setup.sh --xvfb     that, plus a virtual X server (xvfb-run),
+#                                  for playing without a display
+#
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
-PACKAGES=(
-  g++ cmake ninja-build pkg-config git
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-image-formats-plugins
-  libqt6svg6 libqt6opengl6-dev
-  qml6-module-qtmultimedia libqt6multimedia6 qt6-qpa-plugins
+# Building and running: compiler and build tools, Qt 6 and GraphicsMagick;
+# GStreamer plays sound, music and video for Qt Multimedia (MIDI through the
+# fluidsynth element of plugins-bad, with the General MIDI sound font); the
+# caption fonts (Liberation stands in for Arial); the X screen-saver headers;
+# the MIME and desktop databases the file-type registration updates; sox makes
+# the demo's sounds (assets/demo/make_demo_media.sh; GraphicsMagick draws its
+# pictures).
+RUN_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 qt6-image-formats-plugins
   libgraphicsmagick++1-dev graphicsmagick
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
-  fluidsynth fluid-soundfont-gm libfluidsynth-dev
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  fluid-soundfont-gm
   fonts-liberation2 fonts-dejavu-core
-  xvfb xauth xdotool x11-utils x11-xserver-utils
   libx11-dev libxss-dev libxext-dev
-  ffmpeg sox libjpeg-turbo-progs
-  poppler-utils dbus dbus-x11 shared-mime-info desktop-file-utils
+  shared-mime-info desktop-file-utils
+  sox
 )
 
+# A virtual X server: the X tests, and the demo when there is no display.
+XVFB_PACKAGES=(xvfb xauth)
+
+# Testing, benchmarks and fuzzing: GoogleTest and Google Benchmark; clang and
+# its sanitizer/libFuzzer runtime (tools/fuzz.sh); tools the tests drive
+# (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, pdftotext from
+# poppler-utils) or make media with (ffmpeg, sox); djpeg, the decoding
+# benchmark's yardstick.
+TEST_PACKAGES=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  "${XVFB_PACKAGES[@]}"
+  xdotool x11-utils dbus poppler-utils
+  ffmpeg libjpeg-turbo-progs
+)
+
+packages=("${RUN_PACKAGES[@]}")
+for arg in "$@"; do
+  case "$arg" in
+    --test) packages+=("${TEST_PACKAGES[@]}") ;;
+    --xvfb) packages+=("${XVFB_PACKAGES[@]}") ;;
+    *) echo "usage: bash tools/setup.sh [--test] [--xvfb]" >&2; exit 2 ;;
+  esac
+done
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
@@ -31,7 +65,7 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  echo "== Installing: ${missing[*]}"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
