@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -272,9 +274,49 @@ TEST_F(ExtensionTest, ExecLineQuotesOnlyWhatNeedsIt) {
 }
 
 TEST_F(ExtensionTest, UnwritableDataHomeIsIgnored) {
-    qputenv("XDG_DATA_HOME", "/proc/lumivane-nowhere");
-    lv::register_lmv_extension();   // must simply return
-    SUCCEED();
+    // Data homes no one can write to, root included: a folder below a regular
+    // file, and one inside /proc.
+    const QByteArray blocker_text = "a file, not a folder\n";
+    {
+        QFile blocker(path("blocker"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.write(blocker_text);
+    }
+    lv::ini_store store;   // the settings file in this sandbox's config home
+    struct restore {
+        ~restore() {
+            lv::set_settings_store(nullptr);
+            lv::startup() = lv::startup_hooks{};
+            lv::register_extension_hook() = nullptr;
+        }
+    } restore_hooks;
+    lv::set_settings_store(&store);
+    lv::install_startup_services();
+
+    for (const QString& home : {path("blocker/data"), QStringLiteral("/proc/lumivane-nowhere")}) {
+        SCOPED_TRACE(home.toStdString());
+        qputenv("XDG_DATA_HOME", home.toLocal8Bit());
+        // Start-up's one-time registration gives up quietly and start-up goes on.
+        store.write("set_extension", "no");
+        lv::load_settings();
+        EXPECT_EQ(store.read("set_extension", "no"), "yes");
+        lv::register_lmv_extension();
+        EXPECT_FALSE(QFileInfo::exists(home));
+    }
+
+    // No MIME package, desktop entry or half-written temporary file anywhere:
+    // outside the config home the sandbox holds only the blocking file.
+    EXPECT_TRUE(QFileInfo(path("blocker")).isFile());
+    EXPECT_EQ(read_all(path("blocker")), blocker_text);
+    QStringList written;
+    QDirIterator it(tmp.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString rel = QDir(tmp.path()).relativeFilePath(it.next());
+        if (!rel.startsWith(QLatin1String("config/"))) written << rel;
+    }
+    EXPECT_EQ(written, QStringList{QStringLiteral("blocker")}) << written.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("data/mime/packages/lumivane.xml")));
+    EXPECT_FALSE(QFileInfo::exists(path("data/applications/lumivane.desktop")));
 }
 
 // ---------------------------------------------------------------- "/S" wait
