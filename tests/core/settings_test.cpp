@@ -440,3 +440,45 @@ TEST(SettingsStore, WithoutAnInstalledStoreAPrivateOneIsUsed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records where in the stream of writes each sync comes, and can fail it.
+class syncing_store : public lv::memory_settings_store {
+public:
+    bool sync() override {
+        syncs_after.push_back(writes().size());
+        return sync_result;
+    }
+    std::vector<std::size_t> syncs_after;
+    bool sync_result = true;
+};
+
+}  // namespace
+
+// A save is one unit: every key is written, then the store is synced once,
+// and the caller learns whether that reached the store. The one-time
+// registration mark is synced on its own, so it survives a process that
+// never saves.
+TEST(SettingsSync, SaveWritesEveryKeyThenSyncsOnce) {
+    syncing_store store;
+    lv::set_settings_store(&store);
+    lv::settings() = lv::config_settings{};
+    EXPECT_TRUE(lv::save_settings());
+    ASSERT_EQ(store.syncs_after.size(), 1u);
+    EXPECT_EQ(store.syncs_after[0], store.writes().size());
+    EXPECT_EQ(store.writes().back().key, "misc");
+
+    store.sync_result = false;
+    EXPECT_FALSE(lv::save_settings());
+
+    store.calls.clear();
+    store.syncs_after.clear();
+    store.values.erase("set_extension");
+    lv::load_settings();
+    ASSERT_EQ(store.syncs_after.size(), 1u);
+    EXPECT_EQ(store.writes().at(store.syncs_after[0] - 1).key, "set_extension");
+    lv::set_settings_store(nullptr);
+    lv::register_extension_hook() = nullptr;
+    lv::settings() = lv::config_settings{};
+}
