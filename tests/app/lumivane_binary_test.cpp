@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -136,6 +138,80 @@ TEST_F(ProgramTest, InstallPathFromTheSettingsNamesTheProgram) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("\nExec=/opt/lumivane/lumivane %f\n"));
     EXPECT_EQ(setting("install_path"), "/opt/lumivane/");   // never rewritten
+}
+
+namespace {
+
+// The program an Exec line starts, unquoted and unescaped the way the
+// desktop entry format says: first the string value's escapes, then the
+// argument quoting ("...", where \\ " ` $ are escaped), then "%%".
+QString exec_program(const QByteArray& entry) {
+    QString value;
+    for (const QByteArray& line : entry.split('\n'))
+        if (line.startsWith("Exec=")) value = QString::fromUtf8(line.mid(5));
+    QString unescaped;
+    for (int i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const QChar c = value[++i];
+            unescaped += c == 's' ? QChar(' ') : c == 'n' ? QChar('\n') : c == 't' ? QChar('\t') : c == 'r' ? QChar('\r') : c;
+        } else {
+            unescaped += value[i];
+        }
+    }
+    QString program;
+    int i = 0;
+    if (unescaped.startsWith('"')) {
+        for (i = 1; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
+            program += unescaped[i];
+        }
+    } else {
+        program = unescaped.section(' ', 0, 0);
+    }
+    return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
+}  // namespace
+
+// Opening a slideshow from a file manager: the entry the first start writes
+// starts this very program, wherever it sits, with no help from the PATH.
+TEST_F(ProgramTest, FileTypeEntryStartsTheProgramWithoutThePath) {
+    // A copy of the program in a folder whose name needs quoting.
+    const QString folder = dir("My Apps $1");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString copy = folder + "/lumivane";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVANE_BINARY), copy));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir("home"));
+    env.insert("XDG_DATA_HOME", dir("data"));
+    env.insert("XDG_CONFIG_HOME", dir("config"));
+    env.insert("XDG_RUNTIME_DIR", dir("runtime"));
+    env.insert("PATH", "/usr/bin:/bin");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir("home"));
+    p.start(copy, {"/X"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+
+    QFile f(desktop_file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray entry = f.readAll();
+    const QString program = exec_program(entry);
+    EXPECT_EQ(program, copy) << entry.constData();
+    EXPECT_TRUE(QFileInfo(program).isExecutable()) << entry.constData();
+    EXPECT_TRUE(entry.contains(" %f\n")) << entry.constData();
+
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+    if (validator.isEmpty()) return;
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(validator, {desktop_file()});
+    ASSERT_TRUE(check.waitForFinished(20000));
+    const QByteArray said = check.readAll();
+    EXPECT_EQ(check.exitCode(), 0) << said.constData();
+    EXPECT_FALSE(said.contains("error")) << said.constData();
 }
 
 TEST_F(ProgramTest, UnknownSwitchNeedsNoDisplay) {

@@ -102,6 +102,42 @@ TEST_F(Registry, NoFileReadsAsMissing) {
     EXPECT_EQ(lv::read_registry_value("Control Panel\\Desktop", "ScreenSaveUsePassword"), "");
 }
 
+// Writing a number: created when missing; otherwise replaced where it stands
+// (however the user spelt it) or added to its section, every other byte kept.
+TEST_F(Registry, WrittenNumbersKeepEverythingElse) {
+    const std::string key = "Control Panel\\Desktop";
+    const QString file = QString::fromStdString(lv::registry_file_path());
+    ASSERT_TRUE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
+    EXPECT_EQ(read_text(file), "[Control Panel\\Desktop]\nScreenSaveUsePassword=dword:00000001\n");
+    EXPECT_EQ(lv::read_registry_value(key, "ScreenSaveUsePassword"), "001");
+
+    write("; kept\r\n[HKEY_CURRENT_USER\\control panel\\desktop]\r\n\"screensaveusepassword\"=\"1\"\r\n"
+          "Wallpaper=\"/a b.bmp\"\r\n\r\n[Control Panel\\Mouse]\r\nSpeed=dword:a");
+    ASSERT_TRUE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 0));
+    EXPECT_EQ(read_text(file), "; kept\r\n[HKEY_CURRENT_USER\\control panel\\desktop]\r\n"
+                               "ScreenSaveUsePassword=dword:00000000\r\nWallpaper=\"/a b.bmp\"\r\n\r\n"
+                               "[Control Panel\\Mouse]\r\nSpeed=dword:a");
+    EXPECT_EQ(lv::read_registry_value(key, "ScreenSaveUsePassword"), "000");
+
+    // A section without the value gets it after its last entry; a file
+    // without the section gets the section at its end.
+    write("[Control Panel\\Desktop]\n; note\nOther=1\n\n[Control Panel\\Mouse]\nSpeed=dword:a\n");
+    ASSERT_TRUE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
+    EXPECT_EQ(read_text(file), "[Control Panel\\Desktop]\n; note\nOther=1\nScreenSaveUsePassword=dword:00000001\n"
+                               "\n[Control Panel\\Mouse]\nSpeed=dword:a\n");
+    write("[Control Panel\\Mouse]\nSpeed=dword:a");
+    ASSERT_TRUE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
+    EXPECT_EQ(read_text(file), "[Control Panel\\Mouse]\nSpeed=dword:a\n\n[Control Panel\\Desktop]\n"
+                               "ScreenSaveUsePassword=dword:00000001\n");
+    EXPECT_EQ(lv::read_registry_value("Control Panel\\Mouse", "Speed"), "010");
+
+    // Something that is no file is never replaced.
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkpath(file));
+    EXPECT_FALSE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
+    EXPECT_TRUE(QFileInfo(file).isDir());
+}
+
 // ---------------------------------------------------------------------------
 // Wallpaper through the desktops' own tools. Stand-ins on PATH record each
 // argument on a line of its own; a shell anywhere on the way would run the

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -24,8 +25,14 @@ namespace {
 class PasswordTest : public ::testing::Test {
 protected:
     lv::memory_settings_store store;
+    // The registry stand-in lives in the config home: a private one here.
+    QTemporaryDir config_home;
+    QByteArray saved_config_home;
 
     void SetUp() override {
+        ASSERT_TRUE(config_home.isValid());
+        saved_config_home = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
         lv::set_settings_store(&store);
         lv::settings() = lv::config_settings{};
         lv::run() = lv::run_flags{};
@@ -35,6 +42,12 @@ protected:
     void TearDown() override {
         lv::set_settings_store(nullptr);
         lv::hooks().yield_events = nullptr;
+        if (saved_config_home.isNull()) qunsetenv("XDG_CONFIG_HOME");
+        else qputenv("XDG_CONFIG_HOME", saved_config_home);
+    }
+
+    static std::string use_password() {
+        return lv::read_registry_value(lv::screensaver_password_key, lv::screensaver_password_value);
     }
 
     // Types both boxes, presses OK, answers any message box and reports it.
@@ -177,6 +190,61 @@ TEST_F(PasswordTest, PasswordNobodyCouldTypeBackIsRefused) {
     EXPECT_EQ(lv::settings().screensaver_password, "CAF\xC3\x89");
 }
 
+// There is no desktop switch for "password protected": saving a password
+// is the switch the screen saver reads, and saving none turns it off.
+TEST_F(PasswordTest, SavingAPasswordTurnsThePromptOnAndNoneTurnsItOff) {
+    EXPECT_EQ(use_password(), "");
+    auto r = press_ok("abc", "abc");
+    EXPECT_TRUE(r.closed);
+    EXPECT_EQ(use_password(), "001");
+    r = press_ok("", "");
+    EXPECT_TRUE(r.closed);
+    EXPECT_EQ(use_password(), "000");
+    EXPECT_EQ(stored_misc(), "");
+}
+
+namespace {
+// A settings file that cannot be written (read-only, full disk): writes are
+// taken, but nothing becomes durable.
+struct unwritable_store : lv::memory_settings_store {
+    bool sync() override { return false; }
+};
+}  // namespace
+
+TEST_F(PasswordTest, PasswordTheStoreCouldNotKeepIsNotInForce) {
+    unwritable_store broken;
+    lv::set_settings_store(&broken);
+    lv::settings().screensaver_password = "OLD";
+    auto r = press_ok("new", "new");
+    EXPECT_FALSE(r.closed) << "closed as if the password had been saved";
+    EXPECT_EQ(r.box->title, "Lumivane");
+    EXPECT_EQ(r.box->icon, QMessageBox::Critical);
+    EXPECT_NE(r.box->text.find("could not be saved"), std::string::npos) << r.box->text;
+    EXPECT_EQ(lv::settings().screensaver_password, "OLD");
+    // What the store still holds back for a later write is the old one too.
+    lv::settings().misc = broken.values["misc"];
+    lv::unscramble_password();
+    EXPECT_EQ(lv::settings().screensaver_password, "OLD");
+    EXPECT_EQ(use_password(), "") << "the prompt was switched on for a password not stored";
+}
+
+TEST_F(PasswordTest, PromptSwitchThatCannotBeWrittenIsReported) {
+    // The registry's folder is a file: nothing can be written there.
+    {
+        QFile blocker(config_home.path() + "/lumivane");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    auto r = press_ok("abc", "abc");
+    EXPECT_FALSE(r.closed);
+    EXPECT_EQ(r.box->title, "Lumivane");
+    EXPECT_NE(r.box->text.find("will not ask for it"), std::string::npos) << r.box->text;
+    // No password needs no switch: removing it still works.
+    r = press_ok("", "");
+    EXPECT_TRUE(r.closed);
+    EXPECT_TRUE(r.box->title.empty());
+    EXPECT_EQ(lv::settings().screensaver_password, "");
+}
+
 TEST_F(PasswordTest, CancelAndEscapeChangeNothing) {
     lv::settings().screensaver_password = "KEEP";
     {
@@ -198,6 +266,7 @@ TEST_F(PasswordTest, CancelAndEscapeChangeNothing) {
     }
     EXPECT_EQ(lv::settings().screensaver_password, "KEEP");
     EXPECT_TRUE(store.writes().empty());
+    EXPECT_EQ(use_password(), "");
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,225 @@
+// The screen saver as a Linux desktop runs it: the real executable on an X
+// server without a window manager or session bus, driven with xdotool and
+// signals the way idle managers, terminals and window managers do.
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
+
+#include "core/settings.h"
+#include "core/state.h"
+#include "xvfb_program.h"   // last: it brings Xlib
+
+using lv::test::wait_for;
+
+namespace {
+
+const QString player_title = QStringLiteral("Lumivane Multimedia Tool");
+const QColor red(230, 20, 20);
+
+class DesktopRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!lvtest::on_x_server()) GTEST_SKIP() << "needs the X server of xvfb-run";
+        ASSERT_TRUE(QFile::exists(lvtest::lumivane_binary())) << lvtest::lumivane_binary().toStdString();
+        ASSERT_TRUE(box.ok());
+        QScreen* screen = QGuiApplication::primaryScreen();
+        ASSERT_NE(screen, nullptr);
+        screen_size = screen->geometry().size();
+        lvtest::set_x_screensaver(600, 600);
+    }
+    void TearDown() override {
+        for (QProcess* p : {&saver, &other})
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+    }
+
+    // Starts "/S" and waits until its show fills the screen.
+    bool start_show() {
+        box.start(saver, {QStringLiteral("/S")});
+        return saver.waitForStarted(5000) && wait_for([] { return lvtest::screen_filled_with(red); }, 15000);
+    }
+
+    QByteArray read(const QString& file) const {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    lvtest::program_sandbox box;
+    QSize screen_size;
+    QProcess saver, other;
+};
+
+}  // namespace
+
+// "/A" stores the password and, with it, the switch that makes the screen
+// saver ask; the prompt then guards the end of the show.
+TEST_F(DesktopRun, PasswordSetWithSlashAIsAskedForBeforeTheShowEnds) {
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    // A registry file the user already keeps other values in.
+    ASSERT_TRUE(QDir().mkpath(box.config_home() + QStringLiteral("/lumivane")));
+    {
+        QFile f(box.registry_file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("; mine\n[Control Panel\\Desktop]\nWallpaperStyle=\"2\"\n\n[Other]\nA=dword:00000007\n");
+    }
+
+    box.start(other, {QStringLiteral("/A"), QStringLiteral("0")});
+    ASSERT_TRUE(other.waitForStarted(5000));
+    const unsigned long dialog = lvtest::wait_window(QStringLiteral("Change  Password"));
+    ASSERT_NE(dialog, 0u) << "no password dialog";
+    lvtest::type_into(dialog, QStringLiteral("Secret7"));
+    lvtest::press_key(dialog, QStringLiteral("Tab"));
+    lvtest::type_into(dialog, QStringLiteral("Secret7"));
+    lvtest::press_key(dialog, QStringLiteral("Return"));
+    ASSERT_TRUE(lvtest::ends_within(other, 10000)) << "the dialog did not close on OK";
+    EXPECT_EQ(other.exitCode(), 0);
+
+    const QByteArray registry = read(box.registry_file());
+    EXPECT_EQ(registry,
+              "; mine\n[Control Panel\\Desktop]\nWallpaperStyle=\"2\"\nScreenSaveUsePassword=dword:00000001\n"
+              "\n[Other]\nA=dword:00000007\n");
+    {
+        QSettings ini(box.settings_file(), QSettings::IniFormat);
+        lv::settings().misc = ini.value(QStringLiteral("Config/misc")).toString().toStdString();
+        lv::unscramble_password();
+        EXPECT_EQ(lv::settings().screensaver_password, "SECRET7");
+    }
+
+    ASSERT_TRUE(start_show()) << "the show never filled the screen";
+    lvtest::xdotool({QStringLiteral("key"), QStringLiteral("a")});
+    unsigned long prompt = lvtest::wait_window(QStringLiteral("Lumivane"), 10000);
+    ASSERT_NE(prompt, 0u) << "a key ended the show without asking for the password";
+    EXPECT_EQ(saver.state(), QProcess::Running);
+
+    // A wrong password says so and keeps the show.
+    lvtest::type_into(prompt, QStringLiteral("wrong"));
+    lvtest::press_key(prompt, QStringLiteral("Return"));
+    const unsigned long message = lvtest::wait_window(QStringLiteral("Passwords"), 5000);
+    ASSERT_NE(message, 0u) << "no message for a wrong password";
+    lvtest::press_key(message, QStringLiteral("Return"));
+    ASSERT_TRUE(wait_for([] { return lvtest::windows_named(QStringLiteral("^Passwords$")).empty(); }, 5000));
+    QThread::msleep(300);
+    EXPECT_EQ(saver.state(), QProcess::Running) << "a wrong password ended the show";
+    EXPECT_FALSE(lvtest::windows_named(QStringLiteral("^Lumivane$")).empty()) << "the prompt went away";
+
+    // The right one, in other letters' case, ends it.
+    lvtest::type_into(prompt, QStringLiteral("sECRET7"));
+    lvtest::press_key(prompt, QStringLiteral("Return"));
+    ASSERT_TRUE(lvtest::ends_within(saver, 5000)) << "the right password did not end the show";
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(saver.exitCode(), 0);
+    EXPECT_EQ(lvtest::x_screensaver_timeout(), 600);
+}
+
+// Idle managers, logout and kill end programs with signals; each ends the
+// show at once and the X server's blanking comes back as it was.
+TEST_F(DesktopRun, TerminationSignalsEndTheShowAndGiveBlankingBack) {
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    const std::pair<int, const char*> ways[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+    for (const auto& [sig, name] : ways) {
+        SCOPED_TRACE(name);
+        lvtest::set_x_screensaver(600, 600);
+        ASSERT_TRUE(start_show());
+        ASSERT_TRUE(wait_for([] { return lvtest::x_screensaver_timeout() == 0; }, 5000))
+            << "the show did not hold off the X server's screen saver";
+        const auto pid = static_cast<pid_t>(saver.processId());
+        // A terminal's Ctrl+C goes to the whole foreground process group.
+        ASSERT_EQ(sig == SIGINT ? ::kill(-pid, sig) : ::kill(pid, sig), 0);
+        EXPECT_TRUE(lvtest::ends_within(saver, 3000)) << "still running 3 s after the signal";
+        EXPECT_EQ(lvtest::x_screensaver_timeout(), 600);
+    }
+}
+
+// Someone else destroys the player's window (a window manager, xdotool
+// windowkill): the program ends instead of running on unseen and blocking
+// every later screen saver, even with a password set.
+TEST_F(DesktopRun, DestroyedPlayerWindowEndsTheProgram) {
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    lv::settings().screensaver_password = "KEEP";
+    lv::scramble_password();
+    box.write_settings({{"misc", lv::settings().misc}});
+    ASSERT_TRUE(QDir().mkpath(box.config_home() + QStringLiteral("/lumivane")));
+    {
+        // Written by hand, the way it worked before "/A" wrote it.
+        QFile f(box.registry_file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\nScreenSaveUsePassword=dword:1\n");
+    }
+
+    // XDestroyWindow from another client.
+    ASSERT_TRUE(start_show());
+    const unsigned long window = lvtest::wait_window(player_title);
+    ASSERT_NE(window, 0u);
+    {
+        Display* d = XOpenDisplay(nullptr);
+        ASSERT_NE(d, nullptr);
+        XDestroyWindow(d, window);
+        XSync(d, False);
+        XCloseDisplay(d);
+    }
+    ASSERT_TRUE(lvtest::ends_within(saver, 5000)) << "the player ran on without its window";
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(saver.exitCode(), 0);
+    EXPECT_EQ(lvtest::x_screensaver_timeout(), 600);
+
+    // The next screen saver starts, and its window is killed with its
+    // connection to the X server.
+    ASSERT_TRUE(start_show()) << "no screen saver could start after the first";
+    const unsigned long second = lvtest::wait_window(player_title);
+    ASSERT_NE(second, 0u);
+    lvtest::xdotool({QStringLiteral("windowkill"), QString::number(second)});
+    ASSERT_TRUE(lvtest::ends_within(saver, 5000));
+    EXPECT_EQ(lvtest::x_screensaver_timeout(), 600);
+}
+
+// A second screen saver started while the first still loads a big simple
+// slideshow ends at once: the first claims its title before it loads.
+TEST_F(DesktopRun, SecondScreenSaverDuringASlowLoadEndsAtOnce) {
+    // A simple slideshow over a folder of very many files, listed 100 times.
+    const QString many = box.path(QStringLiteral("many"));
+    ASSERT_TRUE(QDir().mkpath(many));
+    for (int i = 0; i < 20000; ++i) {
+        QFile f(many + QStringLiteral("/note%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    lv::new_random_defaults();
+    auto& d = lv::doc();
+    d.random_name = "Big";
+    d.random_folder_counts = {lv::max_folders, 0, 0};
+    for (int i = 1; i <= lv::max_folders; ++i) d.random_folders[0][static_cast<std::size_t>(i)] = many.toStdString();
+    ASSERT_EQ(lv::save_random((box.data_folder() + QStringLiteral("Big.lmv")).toStdString()), 0);
+    box.write_settings({{"active_slideshow", "Big.lmv"}, {"screen_saver_type", "0"}, {"logging", "1"}});
+
+    box.start(saver, {QStringLiteral("/S")});
+    ASSERT_TRUE(saver.waitForStarted(5000));
+    ASSERT_NE(lvtest::wait_window(player_title), 0u);
+    QThread::msleep(1000);
+    ASSERT_EQ(saver.state(), QProcess::Running);
+    // Still loading: the show's main loop has not run yet.
+    ASSERT_FALSE(read(box.log_file()).contains("At top of Case Selection"))
+        << "the load was too quick to test a start during it";
+
+    std::size_t most_windows = 0;
+    QElapsedTimer t;
+    t.start();
+    box.start(other, {QStringLiteral("/S")});
+    ASSERT_TRUE(other.waitForStarted(5000));
+    while (other.state() != QProcess::NotRunning && t.elapsed() < 5000) {
+        most_windows = std::max(most_windows, lvtest::windows_named(QStringLiteral("^") + player_title + "$").size());
+        other.waitForFinished(50);
+    }
+    ASSERT_TRUE(lvtest::ends_within(other, 0)) << "the second screen saver kept running";
+    EXPECT_EQ(other.exitCode(), 0);
+    EXPECT_LE(most_windows, 1u);
+    EXPECT_FALSE(read(box.log_file()).contains("At top of Case Selection")) << "the load ended meanwhile";
+    EXPECT_EQ(saver.state(), QProcess::Running);
+    saver.terminate();
+    EXPECT_TRUE(lvtest::ends_within(saver, 3000));
+}
