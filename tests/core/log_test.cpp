@@ -150,3 +150,66 @@ TEST_F(Log, OddFilesAreMendedNotAbandoned) {
     lv::write_log("lost");
     EXPECT_FALSE(fs::exists(lv::log_path()));
 }
+
+// The process keeps the log's lines between entries; whatever another
+// process or the user does to the file in between is still taken into
+// account by the next entry.
+TEST_F(Log, ChangesToTheFileBetweenEntriesAreSeen) {
+    for (int i = 1; i <= 120; ++i) lv::write_log("entry " + std::to_string(i));
+    ASSERT_EQ(lines().size(), 114u);
+
+    // Replaced by a shorter log: the next entry is appended to it.
+    {
+        std::ofstream f(lv::log_path(), std::ios::binary);
+        for (int i = 0; i < 14; ++i) f << "head " << i << "\r\n";
+        for (int i = 0; i < 50; ++i) f << "other " << i << "\r\n";
+    }
+    lv::write_log("after replace");
+    auto l = lines();
+    ASSERT_EQ(l.size(), 65u);
+    EXPECT_EQ(l[0], "head 0");
+    EXPECT_EQ(l[64], "after replace  13:05:09  03-07-2024");
+
+    // Lines appended by someone else count towards the limit.
+    {
+        std::ofstream f(lv::log_path(), std::ios::binary | std::ios::app);
+        for (int i = 0; i < 60; ++i) f << "appended " << i << "\r\n";
+    }
+    lv::write_log("after append");
+    l = lines();
+    ASSERT_EQ(l.size(), 114u);
+    EXPECT_EQ(l[13], "head 13");
+    EXPECT_EQ(l[112], "appended 59");
+    EXPECT_EQ(l[113], "after append  13:05:09  03-07-2024");
+
+    // Deleted (the options screen's reset): a fresh header.
+    fs::remove(lv::log_path());
+    lv::write_log("after reset");
+    l = lines();
+    ASSERT_EQ(l.size(), 15u);
+    EXPECT_EQ(l[0], "Lumivane Log File  13:05:09  03-07-2024");
+    EXPECT_EQ(l[14], "after reset  13:05:09  03-07-2024");
+
+    // Another folder: another file.
+    const fs::path other = dir_ / "other";
+    fs::create_directories(other);
+    lv::program().windows_dir = other.string() + "/";
+    lv::write_log("elsewhere");
+    EXPECT_EQ(lines().size(), 15u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);   // no temporaries
+}
+
+// Whatever stands at the log's path between two entries, the next entry
+// neither trusts what this process remembers nor breaks anything.
+TEST_F(Log, SomethingElseInTheLogsPlaceIsLeftAlone) {
+    for (int i = 1; i <= 101; ++i) lv::write_log("entry " + std::to_string(i));
+    fs::remove(lv::log_path());
+    fs::create_directory(lv::log_path());
+    lv::write_log("entry 102");
+    EXPECT_TRUE(fs::is_empty(lv::log_path()));
+    fs::remove(lv::log_path());
+    lv::write_log("entry 103");
+    const auto l = lines();
+    ASSERT_EQ(l.size(), 15u);
+    EXPECT_EQ(l[14], "entry 103  13:05:09  03-07-2024");
+}
