@@ -1,8 +1,12 @@
 // Cost of one transition frame at 1920x1080 against one full-window blit
 // (QPainter::drawImage of a picture of the same size and format). Every
-// transition is measured over frames spread evenly across its run; the
-// summary gives each family's worst median against the blit's median.
-//   transitions_bench [--benchmark_filter=...]
+// transition is measured at grains 1, 2, 4 and 8 and at its default grain
+// (the effects editor lets a user pick any of them), over frames spread
+// evenly across its run; the summary gives, per family, the worst median
+// against the median blit measured beside it, and the worst effect and grain
+// of all. The premultiplied format is measured at the default grains only.
+//   transitions_bench [--benchmark_filter=...] [--benchmark_repetitions=N]
+// With repetitions, each ratio in the summary is the median over them.
 #include "core/effects.h"
 #include "platform/transitions.h"
 
@@ -15,11 +19,13 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 const QSize full_hd(1920, 1080);
+constexpr double limit = 2.0;
 
 struct Family {
     const char* name;
@@ -59,6 +65,13 @@ int default_grain(int n) {
     return 4;
 }
 
+// The grains measured for an effect: 1, 2, 4, 8 and its default.
+std::vector<int> grains_of(int n) {
+    std::vector<int> g{1, 2, 4, 8};
+    if (std::find(g.begin(), g.end(), default_grain(n)) == g.end()) g.push_back(default_grain(n));
+    return g;
+}
+
 QImage face(QImage::Format format, int seed) {
     QImage img(full_hd, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < img.height(); ++y) {
@@ -71,19 +84,28 @@ QImage face(QImage::Format format, int seed) {
 
 const char* format_name(QImage::Format f) { return f == QImage::Format_RGB32 ? "RGB32" : "ARGB32P"; }
 
-// Median frame times in milliseconds, by format and by effect number, with
-// the median blit measured alongside each (0: the blit measured alone).
-struct result {
-    double frame_ms = 0;
-    double blit_ms = 0;
+// The faces of each format, made once.
+struct Faces {
+    QImage old_face, new_face;
 };
-std::map<std::string, std::map<int, result>> results;
+const Faces& faces(QImage::Format f) {
+    static std::map<QImage::Format, Faces> made;
+    auto it = made.find(f);
+    if (it == made.end()) it = made.emplace(f, Faces{face(f, 1), face(f, 2)}).first;
+    return it->second;
+}
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     return v[v.size() / 2];
 }
+
+// Ratios of median frame to median blit, one per repetition, by format,
+// effect number and grain; the blit measured alone is kept under number 0.
+using Key = std::tuple<std::string, int, int>;
+std::map<Key, std::vector<double>> ratios;
+std::map<std::string, std::vector<double>> blit_alone_ms;
 
 using clock_type = std::chrono::steady_clock;
 
@@ -97,8 +119,8 @@ double blit_once(QImage& dst, const QImage& src) {
 }
 
 void blit(benchmark::State& state, QImage::Format format) {
-    const QImage src = face(format, 1);
-    QImage dst = face(format, 2);
+    const QImage& src = faces(format).old_face;
+    QImage dst = face(format, 3);
     std::vector<double> times;
     for (auto _ : state) {
         const double ms = blit_once(dst, src);
@@ -106,93 +128,116 @@ void blit(benchmark::State& state, QImage::Format format) {
         times.push_back(ms);
     }
     benchmark::DoNotOptimize(dst.constBits());
-    results[format_name(format)][0] = {median(times), median(times)};
+    blit_alone_ms[format_name(format)].push_back(median(times));
     state.counters["median_ms"] = median(times);
 }
 
-// Frames spread over the run are visited in turn. A blit of the same size
-// runs between frames (the old face and the new face by turns, into a
-// picture of its own), so that both meet the same caches and the same load
-// on the machine; the ratio of the two medians is the figure that counts.
-// The blit measured alone, with only two pictures to keep in cache, is
-// shown too.
-void transition(benchmark::State& state, QImage::Format format, int number) {
-    const QImage old_face = face(format, 1), new_face = face(format, 2);
+// Frames spread over the run are visited in turn, each progress value twice.
+// A blit of the same size runs between frames (the old face and the new face
+// by turns, into a picture of its own), so that both meet the same caches
+// and the same load on the machine; the ratio of the two medians is the
+// figure that counts.
+constexpr int steps = 24;
+constexpr int frames_per_run = 2 * steps;
+
+void transition(benchmark::State& state, QImage::Format format, int number, int grain) {
+    const Faces& f = faces(format);
     QImage out(full_hd, format), blit_target(full_hd, format);
     out.fill(0);
     blit_target.fill(0);
-    auto t = lv::Transition::create(number, default_grain(number), full_hd);
-    constexpr int steps = 24;
+    auto t = lv::Transition::create(number, grain, full_hd);
+    if (!t) {
+        state.SkipWithError("no transition");
+        return;
+    }
+    t->paint(out, f.old_face, f.new_face, 0.5);   // first touch of the output and the run's own buffers
     std::vector<double> frames, blits;
     int i = 0;
     for (auto _ : state) {
-        blits.push_back(blit_once(blit_target, i % 2 ? new_face : old_face));
+        blits.push_back(blit_once(blit_target, i % 2 ? f.new_face : f.old_face));
         const double p = (i % steps + 0.5) / steps;
         ++i;
         const auto t0 = clock_type::now();
-        t->paint(out, old_face, new_face, p);
+        t->paint(out, f.old_face, f.new_face, p);
         const double ms = std::chrono::duration<double, std::milli>(clock_type::now() - t0).count();
         state.SetIterationTime(ms / 1000);
         frames.push_back(ms);
     }
     benchmark::DoNotOptimize(out.constBits());
     benchmark::DoNotOptimize(blit_target.constBits());
-    const result r{median(frames), median(blits)};
-    results[format_name(format)][number] = r;
-    state.counters["median_ms"] = r.frame_ms;
-    state.counters["blit_ms"] = r.blit_ms;
-    state.counters["ratio"] = r.blit_ms > 0 ? r.frame_ms / r.blit_ms : 0;
+    const double frame_ms = median(frames), blit_ms = median(blits);
+    const double ratio = blit_ms > 0 ? frame_ms / blit_ms : 0;
+    ratios[{format_name(format), number, grain}].push_back(ratio);
+    state.counters["median_ms"] = frame_ms;
+    state.counters["blit_ms"] = blit_ms;
+    state.counters["ratio"] = ratio;
 }
 
 void register_all() {
-    for (QImage::Format f : {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+    for (QImage::Format f : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
         const std::string fmt = format_name(f);
         benchmark::RegisterBenchmark(("blit/" + fmt).c_str(), blit, f)
             ->UseManualTime()
-            ->MinTime(0.3)
+            ->MinTime(0.2)
             ->Unit(benchmark::kMillisecond);
         for (const Family& fam : families())
-            for (int n : fam.numbers)
-                benchmark::RegisterBenchmark(("transition/" + fmt + "/" + std::to_string(n)).c_str(), transition, f, n)
-                    ->UseManualTime()
-                    ->MinTime(0.2)
-                    ->Unit(benchmark::kMillisecond);
+            for (int n : fam.numbers) {
+                const std::vector<int> grains =
+                    f == QImage::Format_RGB32 ? grains_of(n) : std::vector<int>{default_grain(n)};
+                for (int g : grains)
+                    benchmark::RegisterBenchmark(
+                        ("transition/" + fmt + "/" + std::to_string(n) + "/g" + std::to_string(g)).c_str(), transition,
+                        f, n, g)
+                        ->UseManualTime()
+                        ->Iterations(frames_per_run)
+                        ->Unit(benchmark::kMillisecond);
+            }
     }
 }
 
+struct Worst {
+    double ratio = 0;
+    int number = 0, grain = 0;
+    void take(double r, int n, int g) {
+        if (r > ratio) *this = {r, n, g};
+    }
+};
+
 void summary() {
-    std::printf("\nMedian frame cost against the median full-window blit beside it (limit 2.00x):\n");
-    for (const auto& [fmt, by_number] : results) {
-        if (const auto it = by_number.find(0); it != by_number.end())
-            std::printf("  %s: blit alone %.3f ms\n", fmt.c_str(), it->second.blit_ms);
-        std::string worst_family;
-        int worst_number = 0;
-        double worst = 0;
+    std::printf("\nMedian frame cost against the median full-window blit beside it (limit %.2fx):\n", limit);
+    std::map<std::string, std::map<std::pair<int, int>, double>> by_format;
+    for (const auto& [key, list] : ratios)
+        by_format[std::get<0>(key)][{std::get<1>(key), std::get<2>(key)}] = median(list);
+    for (const auto& [fmt, by_effect] : by_format) {
+        if (const auto it = blit_alone_ms.find(fmt); it != blit_alone_ms.end())
+            std::printf("  %s: blit alone %.3f ms\n", fmt.c_str(), median(it->second));
+        Worst all;
+        std::map<int, Worst> by_grain;   // 0: each effect's default grain
         for (const Family& fam : families()) {
-            double fam_worst = 0;
-            int fam_number = 0;
-            for (int n : fam.numbers) {
-                const auto it = by_number.find(n);
-                if (it == by_number.end() || it->second.blit_ms <= 0) continue;
-                const double ratio = it->second.frame_ms / it->second.blit_ms;
-                if (ratio > fam_worst) {
-                    fam_worst = ratio;
-                    fam_number = n;
+            Worst w;
+            for (int n : fam.numbers)
+                for (const auto& [ng, ratio] : by_effect) {
+                    if (ng.first != n) continue;
+                    const int g = ng.second;
+                    w.take(ratio, n, g);
+                    if (g == 1 || g == 2 || g == 4 || g == 8) by_grain[g].take(ratio, n, g);
+                    if (g == default_grain(n)) by_grain[0].take(ratio, n, g);
                 }
-            }
-            if (fam_number == 0) continue;
-            const result& r = by_number.at(fam_number);
-            std::printf("    %-24s %.2fx  (effect %d: %.3f ms, blit %.3f ms)\n", fam.name, fam_worst, fam_number,
-                        r.frame_ms, r.blit_ms);
-            if (fam_worst > worst) {
-                worst = fam_worst;
-                worst_family = fam.name;
-                worst_number = fam_number;
-            }
+            if (w.number == 0) continue;
+            std::printf("    %-24s %.2fx  (effect %d, grain %d)%s\n", fam.name, w.ratio, w.number, w.grain,
+                        w.ratio > limit ? "  over the limit" : "");
+            all.take(w.ratio, w.number, w.grain);
         }
-        if (worst_number)
-            std::printf("  %s worst family: %s, %.2fx (effect %d)\n", fmt.c_str(), worst_family.c_str(), worst,
-                        worst_number);
+        for (const auto& [g, w] : by_grain) {
+            if (g == 0)
+                std::printf("  %s worst at the default grains: %.2fx (effect %d, grain %d)\n", fmt.c_str(), w.ratio,
+                            w.number, w.grain);
+            else
+                std::printf("  %s worst at grain %d: %.2fx (effect %d)\n", fmt.c_str(), g, w.ratio, w.number);
+        }
+        if (all.number)
+            std::printf("  %s worst of all: %.2fx (effect %d, grain %d)%s\n", fmt.c_str(), all.ratio, all.number,
+                        all.grain, all.ratio > limit ? "  OVER THE LIMIT" : "");
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// Building blocks shared by the transition families. A frame is assembled
-// row by row from the two faces (plain copies for long runs, a branch-free
-// masked select where runs get short, byte shuffles for the scaled
-// families) and each row is written out whole, so that a frame costs about
-// as much as one full copy of the picture.
+// Building blocks shared by the transition families. A frame is written
+// straight into the output row by row: plain copies for runs of one face, a
+// branch-free masked select where runs get short, byte shuffles for the
+// scaled families, so that a frame costs about as much as one full copy of
+// the picture.
 #include "platform/transitions.h"
 
 #include <QImage>
@@ -20,11 +20,11 @@ namespace lv::tx {
 
 using px = std::uint32_t;
 
-// The three 32-bit pictures of one frame, all of the same size. Each output
-// row is put together in a small scratch row that stays in the first-level
-// cache and then written out whole (store_row): for pictures too large for
-// the caches with streaming stores, so that the output neither has to be
-// read in before it is overwritten nor pushes the faces out of the cache.
+// The three 32-bit pictures of one frame, all of the same size. Pictures
+// too large for the caches are written with streaming stores (stream), so
+// that the output neither has to be read in before it is overwritten nor
+// pushes the faces out of the cache; the scratch row is for families that
+// put a row together before writing it out (store_row).
 struct Surface {
     px* out = nullptr;
     const px* old_face = nullptr;
@@ -78,17 +78,27 @@ inline void copy_row(px* d, const px* s, int n) {
 }
 
 // Asks for the cache lines of a run a few rows ahead of the one being
-// copied: frames read short runs from two pictures by turns, which the
-// hardware's own stream detection picks up late.
+// copied: frames read runs from two pictures by turns, which the hardware's
+// own stream detection picks up late.
 constexpr int prefetch_distance = 3;   // rows
+extern int exp_flags;
 inline void prefetch(const px* p, int n) {
 #if defined(__SSE2__)
+    if (exp_flags & 1) return;
     for (int i = 0; i < n; i += 16) _mm_prefetch(reinterpret_cast<const char*>(p + i), _MM_HINT_T0);
 #else
     (void)p;
     (void)n;
 #endif
 }
+
+// Output writers: n pixels into d, with streaming stores when stream is set
+// (d may have any alignment).
+void put_copy(px* d, const px* s, int n, bool stream);
+// mask ? a : b, pixel by pixel; mask pixels are all ones or all zeros.
+void put_select(px* d, const px* a, const px* b, const px* mask, int n, bool stream);
+// key > level ? a : b, pixel by pixel.
+void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::int32_t level, int n, bool stream);
 
 void select_row(px* d, const px* a, const px* b, const px* mask, int n);   // mask ? a : b
 // Writes a whole output row from row (the scratch row or a face's row).
@@ -97,18 +107,35 @@ void gather_row(px* d, const px* s, const int* xmap, int n);               // d[
 // Darkens a run to three quarters, keeping alpha (the roll's curved edge).
 void shade_row(px* d, int n);
 
-// Writes rows of the output: the new face inside the spans, the old face
-// elsewhere. Long runs are plain copies; stretches of short runs are done
-// with one masked select, which beats many tiny copies. The plan is kept
-// while consecutive rows share the same runs.
+// Cell masks: mask[x] = all ones where the cell holding x is due
+// (rank < count), for cells cw pixels wide. mask holds cells * cw + 4
+// pixels (the last few are scratch).
+void cell_mask(px* mask, const std::uint32_t* rank, int cells, int cw, std::uint32_t count);
+
+// Smallest and largest key of each line of 16 pixels of a row of keys.
+struct KeyRange {
+    std::int32_t lo, hi;
+};
+void key_ranges(const std::int32_t* key, int n, std::vector<KeyRange>& lines);
+
+// Writes rows of the output from the two faces, the new face where a row's
+// description says so. Runs of one face are plain copies; stretches of
+// short runs are done with one masked select, which beats many tiny copies.
+// A row's plan is kept while consecutive rows share it.
 class RowComposer {
 public:
-    // stable: the caller keeps new_spans unchanged until the next frame, so
-    // an unchanged address means unchanged runs.
+    // New face inside the spans, old face elsewhere. stable: the caller
+    // keeps new_spans unchanged until the next frame, so an unchanged
+    // address means unchanged runs.
     void rows(const Surface& s, int y0, int y1, const Spans& new_spans, bool stable = false);
     void row(const Surface& s, int y, const Spans& new_spans, bool stable = false) {
         rows(s, y, y + 1, new_spans, stable);
     }
+    // New face where mask (s.w pixels, see cell_mask) is all ones.
+    void masked_rows(const Surface& s, int y0, int y1, const px* mask);
+    // New face where key[x] > level, on row y; lines from key_ranges.
+    void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
+                   const std::vector<KeyRange>& lines);
     void full_rows(const Surface& s, int y0, int y1, bool use_new);
     void new_frame() { stable_ptr_ = nullptr; }
 
@@ -118,12 +145,18 @@ private:
         int x0, x1;
         Op op;
     };
+    void add_step(int x0, int x1, Op op);
     void plan(const Spans& spans, int w);
+    // Plans from the kind of each line of 16 pixels.
+    void plan_lines(const Op* kinds, int w);
+    // Writes rows [y0, y1) after the plan; mixed steps select by mask or by key.
+    void run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level);
 
     Spans cached_;
     int cached_w_ = -1;
     const Spans* stable_ptr_ = nullptr;
     std::vector<Step> steps_;
+    std::vector<Op> kinds_;
     std::vector<px> mask_;
 };
 
@@ -221,6 +254,15 @@ private:
     std::vector<px> scratch_;
     bool set_up_ = false;
 };
+
+// The cells of a cell family (random lines, bars, blocks, sparkles, swirls,
+// drip): cell size, cell count, and the reveal rank of each cell, row-major
+// (for the drip: each column's start delay in 1/65536 of the run).
+struct CellGrid {
+    int cw = 1, ch = 1, cols = 1, rows = 1;
+    std::vector<std::uint32_t> rank;
+};
+CellGrid cell_grid(int effect_number, int grain, QSize size, std::uint64_t seed);
 
 // Family factories; each returns nullptr for numbers it does not own.
 std::unique_ptr<Transition> make_shape(int effect_number, int grain, QSize size, std::uint64_t seed);

@@ -282,12 +282,10 @@ void MotionTransition::frame(const Surface& s, double p) {
         for (int y = 0; y < H_; ++y) {
             const px* a = y < Y ? s.new_row(y + H_ - Y) : s.old_row(y);          // strips from the top
             const px* b = y >= H_ - Y ? s.new_row(y - (H_ - Y)) : s.old_row(y);  // strips from the bottom
-            if (a == b) {
+            if (a == b)
                 store_row(s, y, a);
-            } else {
-                select_row(s.scratch, a, b, strip_mask_.data(), W_);
-                store_row(s, y, s.scratch);
-            }
+            else
+                put_select(s.out_row(y), a, b, strip_mask_.data(), W_, s.stream);
         }
         break;
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <random>
+#include <cstdlib>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -66,6 +67,7 @@ std::unique_ptr<Transition> Transition::create(int effect_number, int grain, QSi
 }
 
 namespace tx {
+int exp_flags = 0;
 
 void add_span(Spans& spans, double a, double b, int w) {
     if (!(b > a)) return;
@@ -111,70 +113,177 @@ bool cpu_has_avx2() { return false; }
 
 void limit_vector_bits(int bits) { vector_bits_limit = bits; }
 
-#if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2"))) static void select_row_avx2(px* d, const px* a, const px* b, const px* m, int n,
-                                                            bool stream) {
-    int i = 0;
-    if (stream)
-        for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 31); ++i)
-            _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
+// The output writers. Each comes as a 256-bit version for processors that
+// have it and a 128-bit one (SSE2, always there on x86-64), each with plain
+// or streaming stores; a plain loop elsewhere. All give the same pixels.
+namespace {
+
+#if defined(__SSE2__)
+template <bool Stream>
+inline void put_px(px* d, px v) {
+    if constexpr (Stream)
+        _mm_stream_si32(reinterpret_cast<int*>(d), int(v));
+    else
+        *d = v;
+}
+template <bool Stream>
+inline void put4(px* d, __m128i v) {
+    if constexpr (Stream)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d), v);
+    else
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
+}
+inline __m128i load4(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline __m128i pick4(__m128i m, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
+
+// Streaming stores want an aligned address: the pixels before it are
+// written one by one.
+template <bool Stream>
+inline int head(const px* d, int n, int align) {
+    if constexpr (!Stream) return 0;
+    const int off = int((reinterpret_cast<std::uintptr_t>(d) & std::uintptr_t(align - 1)) / sizeof(px));
+    return off ? std::min(n, (align / int(sizeof(px)) - off)) : 0;
+}
+
+template <bool Stream>
+void copy_128(px* d, const px* s, int n) {
+    int i = head<Stream>(d, n, 16);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, s[k]);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = load4(s + i), b = load4(s + i + 4), c = load4(s + i + 8), e = load4(s + i + 12);
+        put4<Stream>(d + i, a);
+        put4<Stream>(d + i + 4, b);
+        put4<Stream>(d + i + 8, c);
+        put4<Stream>(d + i + 12, e);
+    }
+    for (; i + 4 <= n; i += 4) put4<Stream>(d + i, load4(s + i));
+    for (; i < n; ++i) put_px<Stream>(d + i, s[i]);
+}
+
+template <bool Stream>
+void select_128(px* d, const px* a, const px* b, const px* m, int n) {
+    int i = head<Stream>(d, n, 16);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, (a[k] & m[k]) | (b[k] & ~m[k]));
     for (; i + 8 <= n; i += 8) {
-        const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
-        const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
-        const __m256i vm = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + i));
-        const __m256i r = _mm256_blendv_epi8(vb, va, vm);
-        if (stream)
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(d + i), r);
-        else
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), r);
+        const __m128i r0 = pick4(load4(m + i), load4(a + i), load4(b + i));
+        const __m128i r1 = pick4(load4(m + i + 4), load4(a + i + 4), load4(b + i + 4));
+        put4<Stream>(d + i, r0);
+        put4<Stream>(d + i + 4, r1);
     }
-    for (; i < n; ++i) {
-        const px v = (a[i] & m[i]) | (b[i] & ~m[i]);
-        if (stream)
-            _mm_stream_si32(reinterpret_cast<int*>(d + i), int(v));
-        else
-            d[i] = v;
-    }
+    for (; i + 4 <= n; i += 4) put4<Stream>(d + i, pick4(load4(m + i), load4(a + i), load4(b + i)));
+    for (; i < n; ++i) put_px<Stream>(d + i, (a[i] & m[i]) | (b[i] & ~m[i]));
+}
+
+template <bool Stream>
+void above_128(px* d, const px* a, const px* b, const std::int32_t* key, std::int32_t level, int n) {
+    int i = head<Stream>(d, n, 16);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, key[k] > level ? a[k] : b[k]);
+    const __m128i lv = _mm_set1_epi32(level);
+    for (; i + 4 <= n; i += 4)
+        put4<Stream>(d + i, pick4(_mm_cmpgt_epi32(load4(key + i), lv), load4(a + i), load4(b + i)));
+    for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
 }
 #endif
 
-void select_row(px* d, const px* a, const px* b, const px* m, int n) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (cpu_has_avx2()) return select_row_avx2(d, a, b, m, n, false);
-#endif
-    int i = 0;
-#if defined(__SSE2__)
-    for (; i + 4 <= n; i += 4) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-        const __m128i vm = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                         _mm_or_si128(_mm_and_si128(vm, va), _mm_andnot_si128(vm, vb)));
-    }
-#endif
-    for (; i < n; ++i) d[i] = (a[i] & m[i]) | (b[i] & ~m[i]);
+template <bool Stream>
+__attribute__((target("avx2"))) inline void put8(px* d, __m256i v) {
+    if constexpr (Stream)
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(d), v);
+    else
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), v);
+}
+__attribute__((target("avx2"))) inline __m256i load8(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+__attribute__((target("avx2"))) inline __m256i pick8(__m256i m, __m256i a, __m256i b) {
+    return _mm256_or_si256(_mm256_and_si256(m, a), _mm256_andnot_si256(m, b));
 }
 
-// select_row writing with streaming stores (the output row is not read).
-static void select_row_stream(px* d, const px* a, const px* b, const px* m, int n) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (cpu_has_avx2()) return select_row_avx2(d, a, b, m, n, true);
-#endif
-    int i = 0;
-#if defined(__SSE2__)
-    for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 15); ++i)
-        _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
-    for (; i + 4 <= n; i += 4) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-        const __m128i vm = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), _mm_or_si128(_mm_and_si128(vm, va), _mm_andnot_si128(vm, vb)));
+template <bool Stream>
+__attribute__((target("avx2"))) void copy_256(px* d, const px* s, int n) {
+    int i = head<Stream>(d, n, 32);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, s[k]);
+    for (; i + 32 <= n; i += 32) {
+        const __m256i a = load8(s + i), b = load8(s + i + 8), c = load8(s + i + 16), e = load8(s + i + 24);
+        put8<Stream>(d + i, a);
+        put8<Stream>(d + i + 8, b);
+        put8<Stream>(d + i + 16, c);
+        put8<Stream>(d + i + 24, e);
     }
-    for (; i < n; ++i) _mm_stream_si32(reinterpret_cast<int*>(d + i), int((a[i] & m[i]) | (b[i] & ~m[i])));
+    for (; i + 8 <= n; i += 8) put8<Stream>(d + i, load8(s + i));
+    for (; i < n; ++i) put_px<Stream>(d + i, s[i]);
+}
+
+template <bool Stream>
+__attribute__((target("avx2"))) void select_256(px* d, const px* a, const px* b, const px* m, int n) {
+    int i = head<Stream>(d, n, 32);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, (a[k] & m[k]) | (b[k] & ~m[k]));
+    for (; i + 16 <= n; i += 16) {
+        const __m256i r0 = pick8(load8(m + i), load8(a + i), load8(b + i));
+        const __m256i r1 = pick8(load8(m + i + 8), load8(a + i + 8), load8(b + i + 8));
+        put8<Stream>(d + i, r0);
+        put8<Stream>(d + i + 8, r1);
+    }
+    for (; i + 8 <= n; i += 8) put8<Stream>(d + i, pick8(load8(m + i), load8(a + i), load8(b + i)));
+    for (; i < n; ++i) put_px<Stream>(d + i, (a[i] & m[i]) | (b[i] & ~m[i]));
+}
+
+template <bool Stream>
+__attribute__((target("avx2"))) void above_256(px* d, const px* a, const px* b, const std::int32_t* key,
+                                               std::int32_t level, int n) {
+    int i = head<Stream>(d, n, 32);
+    for (int k = 0; k < i; ++k) put_px<Stream>(d + k, key[k] > level ? a[k] : b[k]);
+    const __m256i lv = _mm256_set1_epi32(level);
+    for (; i + 8 <= n; i += 8)
+        put8<Stream>(d + i, pick8(_mm256_cmpgt_epi32(load8(key + i), lv), load8(a + i), load8(b + i)));
+    for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
+}
+#endif
+
+}  // namespace
+
+void put_copy(px* d, const px* s, int n, bool stream) {
+    if (n <= 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return stream ? copy_256<true>(d, s, n) : copy_256<false>(d, s, n);
+#endif
+#if defined(__SSE2__)
+    return stream ? copy_128<true>(d, s, n) : copy_128<false>(d, s, n);
 #else
-    select_row(d, a, b, m, n);
+    (void)stream;
+    for (int i = 0; i < n; ++i) d[i] = s[i];
 #endif
 }
+
+void put_select(px* d, const px* a, const px* b, const px* m, int n, bool stream) {
+    if (n <= 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return stream ? select_256<true>(d, a, b, m, n) : select_256<false>(d, a, b, m, n);
+#endif
+#if defined(__SSE2__)
+    return stream ? select_128<true>(d, a, b, m, n) : select_128<false>(d, a, b, m, n);
+#else
+    (void)stream;
+    for (int i = 0; i < n; ++i) d[i] = (a[i] & m[i]) | (b[i] & ~m[i]);
+#endif
+}
+
+void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::int32_t level, int n, bool stream) {
+    if (n <= 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2())
+        return stream ? above_256<true>(d, a, b, key, level, n) : above_256<false>(d, a, b, key, level, n);
+#endif
+#if defined(__SSE2__)
+    return stream ? above_128<true>(d, a, b, key, level, n) : above_128<false>(d, a, b, key, level, n);
+#else
+    (void)stream;
+    for (int i = 0; i < n; ++i) d[i] = key[i] > level ? a[i] : b[i];
+#endif
+}
+
+void select_row(px* d, const px* a, const px* b, const px* m, int n) { put_select(d, a, b, m, n, false); }
 
 void gather_row(px* __restrict d, const px* __restrict s, const int* __restrict xmap, int n) {
     int i = 0;
@@ -207,30 +316,50 @@ void shade_row(px* d, int n) {
     }
 }
 
-void store_row(const Surface& s, int y, const px* row) {
-    px* d = s.out_row(y);
-    const int n = s.w;
-    if (!s.stream) return copy_row(d, row, n);
-    int i = 0;
+void store_row(const Surface& s, int y, const px* row) { put_copy(s.out_row(y), row, s.w, s.stream); }
+
+void cell_mask(px* mask, const std::uint32_t* rank, int cells, int cw, std::uint32_t count) {
+    // Ranks stay far below 2^31, so a signed compare does.
+    int c = 0;
 #if defined(__SSE2__)
-    for (; i < n && (reinterpret_cast<std::uintptr_t>(d + i) & 15); ++i)
-        _mm_stream_si32(reinterpret_cast<int*>(d + i), int(row[i]));
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 4));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 8));
-        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 12));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), a);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 4), b);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 8), c);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 12), e);
+    const __m128i limit = _mm_set1_epi32(int(count));
+    if (cw == 1) {
+        for (; c + 4 <= cells; c += 4)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + c), _mm_cmplt_epi32(load4(rank + c), limit));
+    } else if (cw == 2) {
+        for (; c + 4 <= cells; c += 4) {
+            const __m128i f = _mm_cmplt_epi32(load4(rank + c), limit);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + 2 * c), _mm_unpacklo_epi32(f, f));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + 2 * c + 4), _mm_unpackhi_epi32(f, f));
+        }
+    } else {
+        // Four pixels at a time from the start of each cell; a store that
+        // runs past the cell is overwritten by the next one.
+        for (; c < cells; ++c) {
+            const __m128i f = _mm_set1_epi32(rank[c] < count ? -1 : 0);
+            px* d = mask + std::ptrdiff_t(c) * cw;
+            for (int k = 0; k < cw; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), f);
+        }
     }
-    for (; i + 4 <= n; i += 4)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
-    for (; i < n; ++i) _mm_stream_si32(reinterpret_cast<int*>(d + i), int(row[i]));
-#else
-    copy_row(d + i, row + i, n - i);
 #endif
+    for (; c < cells; ++c) {
+        const px f = rank[c] < count ? ~px(0) : 0u;
+        px* d = mask + std::ptrdiff_t(c) * cw;
+        for (int k = 0; k < cw; ++k) d[k] = f;
+    }
+}
+
+void key_ranges(const std::int32_t* key, int n, std::vector<KeyRange>& lines) {
+    lines.resize(std::size_t((n + 15) / 16));
+    for (int x = 0, i = 0; x < n; x += 16, ++i) {
+        const int e = std::min(n, x + 16);
+        std::int32_t lo = key[x], hi = key[x];
+        for (int k = x + 1; k < e; ++k) {
+            lo = std::min(lo, key[k]);
+            hi = std::max(hi, key[k]);
+        }
+        lines[std::size_t(i)] = {lo, hi};
+    }
 }
 
 void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
@@ -242,19 +371,18 @@ void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
 // Runs shorter than this many pixels are not worth a copy of their own.
 constexpr int short_run = 24;
 
+void RowComposer::add_step(int x0, int x1, Op op) {
+    if (x1 <= x0) return;
+    if (x1 - x0 < short_run) op = Op::mixed;
+    if (!steps_.empty() && steps_.back().op == op) {
+        steps_.back().x1 = x1;
+        return;
+    }
+    steps_.push_back({x0, x1, op});
+}
+
 void RowComposer::plan(const Spans& spans, int w) {
     steps_.clear();
-    bool any_mixed = false;
-    const auto add_step = [&](int x0, int x1, Op op) {
-        if (x1 <= x0) return;
-        if (x1 - x0 < short_run) op = Op::mixed;
-        if (!steps_.empty() && steps_.back().op == Op::mixed && op == Op::mixed) {
-            steps_.back().x1 = x1;
-            return;
-        }
-        steps_.push_back({x0, x1, op});
-        any_mixed = any_mixed || op == Op::mixed;
-    };
     int x = 0;
     for (const Span& sp : spans) {
         const int a = std::clamp(sp.x0, x, w), b = std::clamp(sp.x1, a, w);
@@ -263,11 +391,62 @@ void RowComposer::plan(const Spans& spans, int w) {
         x = b;
     }
     add_step(x, w, Op::old_face);
+    const bool any_mixed = std::any_of(steps_.begin(), steps_.end(), [](const Step& st) { return st.op == Op::mixed; });
     if (!any_mixed) return;
     mask_.assign(std::size_t(w), 0u);
     for (const Span& sp : spans) {
         const int a = std::clamp(sp.x0, 0, w), b = std::clamp(sp.x1, a, w);
         std::fill(mask_.begin() + a, mask_.begin() + b, ~px(0));
+    }
+}
+
+void RowComposer::plan_lines(const Op* kinds, int w) {
+    steps_.clear();
+    // Runs of one kind first, so that only a short run as a whole turns
+    // into a select.
+    int x = 0;
+    while (x < w) {
+        const Op op = kinds[x / 16];
+        int e = x + 16;
+        while (e < w && kinds[e / 16] == op) e += 16;
+        e = std::min(e, w);
+        add_step(x, e, op);
+        x = e;
+    }
+}
+
+void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level) {
+    if (steps_.size() == 1 && steps_[0].op != Op::mixed) return full_rows(s, y0, y1, steps_[0].op == Op::new_face);
+    for (int y = y0; y < y1; ++y) {
+        px* d = s.out_row(y);
+        const px* o = s.old_row(y);
+        const px* n = s.new_row(y);
+        const bool ahead = y + prefetch_distance < s.h;
+        const px* po = ahead ? s.old_row(y + prefetch_distance) : nullptr;
+        const px* pn = ahead ? s.new_row(y + prefetch_distance) : nullptr;
+        for (const Step& st : steps_) {
+            const int len = st.x1 - st.x0;
+            switch (st.op) {
+            case Op::old_face:
+                if (ahead) prefetch(po + st.x0, len);
+                put_copy(d + st.x0, o + st.x0, len, s.stream);
+                break;
+            case Op::new_face:
+                if (ahead) prefetch(pn + st.x0, len);
+                put_copy(d + st.x0, n + st.x0, len, s.stream);
+                break;
+            case Op::mixed:
+                if (ahead) {
+                    prefetch(po + st.x0, len);
+                    prefetch(pn + st.x0, len);
+                }
+                if (mask)
+                    put_select(d + st.x0, n + st.x0, o + st.x0, mask + st.x0, len, s.stream);
+                else
+                    put_above(d + st.x0, n + st.x0, o + st.x0, key + st.x0, level, len, s.stream);
+                break;
+            }
+        }
     }
 }
 
@@ -285,41 +464,47 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
         cached_w_ = s.w;
     }
     stable_ptr_ = stable ? &spans : nullptr;
+    run(s, y0, y1, mask_.data(), nullptr, 0);
+}
 
-    // One select across the whole row: straight into the output.
-    const bool whole_select = steps_.size() == 1 && steps_[0].op == Op::mixed;
-    for (int y = y0; y < y1; ++y) {
-        px* d = whole_select ? s.out_row(y) : s.scratch;
-        const px* o = s.old_row(y);
-        const px* n = s.new_row(y);
-        const bool ahead = y + prefetch_distance < s.h;
-        const px* po = ahead ? s.old_row(y + prefetch_distance) : nullptr;
-        const px* pn = ahead ? s.new_row(y + prefetch_distance) : nullptr;
-        for (const Step& st : steps_) {
-            const int len = st.x1 - st.x0;
-            switch (st.op) {
-            case Op::old_face:
-                if (ahead) prefetch(po + st.x0, len);
-                copy_row(d + st.x0, o + st.x0, len);
-                break;
-            case Op::new_face:
-                if (ahead) prefetch(pn + st.x0, len);
-                copy_row(d + st.x0, n + st.x0, len);
-                break;
-            case Op::mixed:
-                if (ahead) {
-                    prefetch(po + st.x0, len);
-                    prefetch(pn + st.x0, len);
-                }
-                if (whole_select && s.stream)
-                    select_row_stream(d, n, o, mask_.data(), len);
-                else
-                    select_row(d + st.x0, n + st.x0, o + st.x0, mask_.data() + st.x0, len);
-                break;
-            }
-        }
-        if (!whole_select) store_row(s, y, d);
+void RowComposer::masked_rows(const Surface& s, int y0, int y1, const px* mask) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, s.h);
+    if (y0 >= y1) return;
+    const int w = s.w;
+    kinds_.resize(std::size_t((w + 15) / 16));
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 16 <= w; x += 16) {
+        const __m128i a = load4(mask + x), b = load4(mask + x + 4), c = load4(mask + x + 8), e = load4(mask + x + 12);
+        const int all = _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, e)));
+        const int any = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, e)));
+        kinds_[std::size_t(x / 16)] = all == 0xFFFF ? Op::new_face : any == 0 ? Op::old_face : Op::mixed;
     }
+#endif
+    for (; x < w; x += 16) {
+        const int e = std::min(w, x + 16);
+        px all = ~px(0), any = 0;
+        for (int k = x; k < e; ++k) {
+            all &= mask[k];
+            any |= mask[k];
+        }
+        kinds_[std::size_t(x / 16)] = all ? Op::new_face : any ? Op::mixed : Op::old_face;
+    }
+    plan_lines(kinds_.data(), w);
+    cached_w_ = -1;   // the plan no longer follows cached_
+    run(s, y0, y1, mask, nullptr, 0);
+}
+
+void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
+                            const std::vector<KeyRange>& lines) {
+    if (y < 0 || y >= s.h) return;
+    kinds_.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
+    plan_lines(kinds_.data(), s.w);
+    cached_w_ = -1;
+    run(s, y, y + 1, nullptr, key, level);
 }
 
 void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Stretch> stretches) {
@@ -327,20 +512,12 @@ void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Str
     y1 = std::min(y1, s.h);
     for (int y = y0; y < y1; ++y) {
         const bool ahead = y + prefetch_distance < y1;
-        if (stretches.size() == 1) {
-            // A whole row of a face: written out straight from the face.
-            const Stretch& st = *stretches.begin();
-            if (st.x0 <= 0 && st.x1 >= s.w && st.dx == 0) {
-                store_row(s, y, s.row(st.use_new, y + st.dy));
-                continue;
-            }
-        }
+        px* d = s.out_row(y);
         for (const Stretch& st : stretches) {
             const int x0 = std::clamp(st.x0, 0, s.w), x1 = std::clamp(st.x1, x0, s.w);
             if (ahead) prefetch(s.row(st.use_new, y + prefetch_distance + st.dy) + x0 + st.dx, x1 - x0);
-            copy_row(s.scratch + x0, s.row(st.use_new, y + st.dy) + x0 + st.dx, x1 - x0);
+            put_copy(d + x0, s.row(st.use_new, y + st.dy) + x0 + st.dx, x1 - x0, s.stream);
         }
-        store_row(s, y, s.scratch);
     }
 }
 
@@ -527,7 +704,7 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     s.old_key = o.cacheKey();
     s.new_key = n.cacheKey();
     // Streaming pays once the three pictures no longer fit the caches.
-    s.stream = std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
+    s.stream = !(exp_flags & 2) && std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
     scratch_.resize(std::size_t(s.w) + 16);
     s.scratch = scratch_.data();
 

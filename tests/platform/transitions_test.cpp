@@ -136,6 +136,7 @@ TEST(Transitions, NewFaceGainsGroundSteadily) {
         for (int n : all_effect_numbers()) {
             SCOPED_TRACE(label(n) + " size " + std::to_string(size.width()));
             auto t = lv::Transition::create(n, 4, size);
+            ASSERT_NE(t, nullptr);
             const bool rolls = n >= 98 && n <= 101;
             int last = 0;
             for (int i = 1; i < steps; ++i) {
@@ -148,6 +149,27 @@ TEST(Transitions, NewFaceGainsGroundSteadily) {
                 }
                 last = now;
             }
+        }
+    }
+}
+
+// Near the end of the run nearly all of the picture is new, at the default
+// grain and at the finer grains the effects editor offers, so that no effect
+// leaps to the new face at its last frame. (Coarser grains are left out: at
+// grain 8 one step of a box growing out of the middle of so small a picture
+// is already 5% of its half width on every side.)
+TEST(Transitions, NearTheEndNearlyAllIsNew) {
+    lv::reset_effect_table();
+    const QSize size(320, 200);
+    const QImage a = solid(size, QColor(20, 40, 200)), b = solid(size, QColor(250, 200, 10));
+    const QRgb new_px = b.pixel(0, 0);
+    for (int row = 2; row < lv::effect_rows; ++row) {
+        const int n = lv::effect_number_for_row(row);
+        for (int grain : {lv::effect_table()[std::size_t(row)].grain, 1, 2, 4}) {
+            auto t = lv::Transition::create(n, grain, size);
+            ASSERT_NE(t, nullptr) << label(n);
+            const double share = double(count_pixels(frame(*t, a, b, 0.975), new_px)) / (size.width() * size.height());
+            EXPECT_GE(share, 0.92) << label(n) << " grain " << grain;
         }
     }
 }
@@ -225,6 +247,51 @@ TEST(Transitions, NewFaceStartsWhereTheNameSays) {
             longest = std::max(longest, length);
         }
         EXPECT_LT(shortest, longest) << p;
+    }
+}
+
+// The cell families against a plain per-pixel statement of what they show:
+// a cell shows the new face once its rank is below the share of cells due at
+// that progress; a drip column shows it down to its edge. Checked at the
+// grains the editors offer, on sizes that leave partial cells, one large
+// enough for streaming stores, and on every vector path.
+TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
+    const int families[] = {33, 37, 38, 39, 50, 60, 61, 62, 63, 64, 65, 66, 67, 90, 91, 92, 93};
+    const double progress[] = {0.02, 0.3, 0.5, 0.77, 0.96};
+    for (const QSize size : {QSize(320, 200), QSize(97, 61), QSize(1030, 520)}) {
+        const QImage a = pattern(size, 9).convertToFormat(QImage::Format_RGB32);
+        const QImage b = pattern(size, 10).convertToFormat(QImage::Format_RGB32);
+        for (int n : families) {
+            for (int grain : {1, 2, 3, 4, 8}) {
+                const std::uint64_t seed = 1234567u * std::uint64_t(n) + std::uint64_t(grain);
+                const lv::tx::CellGrid g = lv::tx::cell_grid(n, grain, size, seed);
+                ASSERT_EQ(g.rank.size(), std::size_t(g.cols) * std::size_t(g.rows));
+                auto t = lv::tx::make_cells(n, grain, size, seed);
+                ASSERT_NE(t, nullptr);
+                for (double p : progress) {
+                    QImage want(size, QImage::Format_RGB32);
+                    const auto count = std::uint32_t(p * double(g.rank.size()));
+                    for (int y = 0; y < size.height(); ++y)
+                        for (int x = 0; x < size.width(); ++x) {
+                            bool is_new;
+                            if (n == 50) {
+                                const double t = std::clamp((p - g.rank[std::size_t(x / g.cw)] / 65536.0) / 0.5, 0.0, 1.0);
+                                is_new = y < std::lround(size.height() * t * t);
+                            } else {
+                                is_new = g.rank[std::size_t(y / g.ch) * std::size_t(g.cols) + std::size_t(x / g.cw)] < count;
+                            }
+                            want.setPixel(x, y, (is_new ? b : a).pixel(x, y));
+                        }
+                    for (int bits : {256, 128, 0}) {
+                        lv::tx::limit_vector_bits(bits);
+                        const QImage got = frame(*t, a, b, p);
+                        lv::tx::limit_vector_bits(256);
+                        ASSERT_EQ(got, want) << label(n) << " grain " << grain << " at " << p << " size "
+                                             << size.width() << "x" << size.height() << " vector bits " << bits;
+                    }
+                }
+            }
+        }
     }
 }
 
