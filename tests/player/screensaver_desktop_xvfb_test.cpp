@@ -185,7 +185,7 @@ TEST_F(DesktopRun, SecondScreenSaverDuringASlowLoadEndsAtOnce) {
     // A simple slideshow over a folder of very many files, listed 100 times.
     const QString many = box.path(QStringLiteral("many"));
     ASSERT_TRUE(QDir().mkpath(many));
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 50000; ++i) {
         QFile f(many + QStringLiteral("/note%1.txt").arg(i, 5, 10, QLatin1Char('0')));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
@@ -199,7 +199,6 @@ TEST_F(DesktopRun, SecondScreenSaverDuringASlowLoadEndsAtOnce) {
 
     box.start(saver, {QStringLiteral("/S")});
     ASSERT_TRUE(saver.waitForStarted(5000));
-    ASSERT_NE(lvtest::wait_window(player_title), 0u);
     QThread::msleep(1000);
     ASSERT_EQ(saver.state(), QProcess::Running);
     // Still loading: the show's main loop has not run yet.
