@@ -1,20 +1,31 @@
 // Slideshow files and the simple builder against the raw work underneath:
 // loading a 32000-sequence custom file against reading and splitting the
-// same bytes, and building a simple slideshow from 10000 / 20000 pictures
-// against merely listing the same folder.
+// same bytes (and the player's variant, which lets a real message loop run,
+// against the plain load), building a simple slideshow from 10000 / 20000
+// pictures against merely listing the same folder, and one entry of a full
+// diagnostic log. The ratios the targets are stated in are printed at the end.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/document.h"
+#include "core/hooks.h"
+#include "core/log.h"
 #include "core/simple_builder.h"
 #include "core/slideshow_file.h"
+#include "core/state.h"
 #include "core/text_file.h"
 
 namespace fs = std::filesystem;
@@ -76,6 +87,19 @@ void BM_LoadCustomFile(benchmark::State& state) {
     state.SetLabel("32000 sequences");
 }
 
+// The player's loader, with the message loop the program runs.
+void BM_PlayerLoadCustomFile(benchmark::State& state) {
+    const std::string& path = custom_file();
+    lv::hooks().yield_events = [] { QCoreApplication::processEvents(); };
+    lv::run().time_to_end = 0;
+    for (auto _ : state) {
+        if (lv::c_load_custom(path, {}) != 0) state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(lv::doc().image_count);
+    }
+    lv::hooks().yield_events = nullptr;
+    state.SetLabel("32000 sequences");
+}
+
 // The floor: the same bytes read and cut into fields, nothing converted or stored.
 void BM_ReadAndSplitCustomFile(benchmark::State& state) {
     const std::string& path = custom_file();
@@ -122,11 +146,85 @@ void BM_ListFolder(benchmark::State& state) {
     }
 }
 
+// One entry written to a log that already holds its 100 entries, as while a
+// show plays with logging on.
+void BM_WriteLogEntryToFullLog(benchmark::State& state) {
+    const fs::path dir = work_dir() / "log";
+    fs::create_directories(dir);
+    lv::program().windows_dir = dir.string() + "/";
+    lv::settings().logging = 1;
+    for (int i = 0; i < 150; ++i) lv::write_log("Display Picture: /home/ann/Pictures/IMG_" + std::to_string(i) + ".jpg");
+    int n = 0;
+    for (auto _ : state) lv::write_log("Going To Case 2 (Display Background) " + std::to_string(++n));
+    lv::settings().logging = 0;
+}
+
+// Keeps what the console shows and collects each benchmark's time (the
+// median when repeated), so that the ratios can be printed after the runs.
+class ratio_reporter : public benchmark::ConsoleReporter {
+public:
+    explicit ratio_reporter(OutputOptions options) : benchmark::ConsoleReporter(options) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        benchmark::ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") medians_[name] = seconds;
+            } else {
+                single_[name] = seconds;
+            }
+        }
+    }
+    void print_ratios() const {
+        std::printf("\nRatios (lower is better):\n");
+        ratio("custom load / read and split", "BM_LoadCustomFile", "BM_ReadAndSplitCustomFile", 1.5);
+        ratio("player's custom load / custom load", "BM_PlayerLoadCustomFile", "BM_LoadCustomFile", 0);
+        ratio("simple build / folder listing, 10000", "BM_BuildSimpleSlideshow/10000", "BM_ListFolder/10000", 2.0);
+        ratio("simple build / folder listing, 20000", "BM_BuildSimpleSlideshow/20000", "BM_ListFolder/20000", 2.0);
+        ratio("simple build 20000 / 10000", "BM_BuildSimpleSlideshow/20000", "BM_BuildSimpleSlideshow/10000", 2.1);
+    }
+
+private:
+    bool time_of(const std::string& name, double& seconds) const {
+        for (const auto* times : {&medians_, &single_}) {
+            const auto it = times->find(name);
+            if (it != times->end()) {
+                seconds = it->second;
+                return true;
+            }
+        }
+        return false;
+    }
+    void ratio(const char* what, const std::string& a, const std::string& b, double goal) const {
+        double ta = 0, tb = 0;
+        if (!time_of(a, ta) || !time_of(b, tb) || tb <= 0) return;
+        if (goal > 0)
+            std::printf("  %-40s %5.2fx  (goal <= %.1fx)\n", what, ta / tb, goal);
+        else
+            std::printf("  %-40s %5.2fx\n", what, ta / tb);
+    }
+    std::map<std::string, double> medians_, single_;
+};
+
 }  // namespace
 
 BENCHMARK(BM_LoadCustomFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayerLoadCustomFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndSplitCustomFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildSimpleSlideshow)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListFolder)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteLogEntryToFullLog)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);   // the player's loader yields to its message loop
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    ratio_reporter reporter(::isatty(::fileno(stdout)) ? benchmark::ConsoleReporter::OO_Defaults
+                                                       : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.print_ratios();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -5,9 +5,15 @@
 #include <string_view>
 #include <vector>
 
-#if __has_include(<sys/stat.h>)
+#if __has_include(<unistd.h>)
+#include <fcntl.h>
 #include <sys/stat.h>
-#define LV_LOG_HAVE_STAT 1
+#include <unistd.h>
+
+#include <cerrno>
+#define LV_LOG_POSIX 1
+#else
+#define LV_LOG_POSIX 0
 #endif
 
 #include "core/file_names.h"
@@ -69,53 +75,6 @@ std::string header_text(const std::string& path, const wall_time& t) {
     return out;
 }
 
-bool append_to(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
-}
-
-// What this process knows of the log: its lines and the identity of the
-// file it last wrote (device, inode, size and modification time). While the
-// file is still that one, a new entry needs neither a read nor a count.
-struct log_lines {
-    std::vector<std::string> lines;
-    bool open_line = false;   // the last line has no line end yet
-    std::size_t bytes = 0;    // the file's size when remembered
-    bool known = false;
-    std::string path;
-    std::uintmax_t device = 0, inode = 0;
-    std::int64_t modified_ns = 0;
-
-    void forget() {
-        known = false;
-        lines.clear();
-    }
-    bool stat_file(const std::string& p, std::uintmax_t& dev, std::uintmax_t& ino, std::size_t& size,
-                   std::int64_t& mtime_ns) const;
-    bool matches(const std::string& p) const {
-        if (!known || p != path) return false;
-        std::uintmax_t dev = 0, ino = 0;
-        std::size_t size = 0;
-        std::int64_t mtime = 0;
-        return stat_file(p, dev, ino, size, mtime) && dev == device && ino == inode && size == bytes &&
-               mtime == modified_ns;
-    }
-    void remember(const std::string& p) {
-        path = p;
-        known = stat_file(p, device, inode, bytes, modified_ns);
-        if (!known) lines.clear();
-    }
-    bool load(const std::string& p);
-};
-
-log_lines& cached_log() {
-    static log_lines cache;
-    return cache;
-}
-
 std::vector<std::string> split_lines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t pos = 0;
@@ -132,34 +91,133 @@ std::vector<std::string> split_lines(std::string_view text) {
     return lines;
 }
 
-bool log_lines::stat_file(const std::string& p, std::uintmax_t& dev, std::uintmax_t& ino, std::size_t& size,
-                          std::int64_t& mtime_ns) const {
-#if LV_LOG_HAVE_STAT
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    dev = static_cast<std::uintmax_t>(st.st_dev);
-    ino = static_cast<std::uintmax_t>(st.st_ino);
-    size = static_cast<std::size_t>(st.st_size);
-    mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    return true;
-#else
-    (void)p, (void)dev, (void)ino, (void)size, (void)mtime_ns;
-    return false;   // no identity: the file is read every time
-#endif
+// Which file a path named when this process last wrote it: while the
+// device, inode, size and modification time are unchanged, nobody else has
+// touched it since.
+struct file_identity {
+    std::uintmax_t device = 0, inode = 0, size = 0;
+    std::int64_t modified_ns = 0;
+    bool operator==(const file_identity&) const = default;
+};
+
+#if LV_LOG_POSIX
+file_identity identity_of(const struct stat& st) {
+    return {static_cast<std::uintmax_t>(st.st_dev), static_cast<std::uintmax_t>(st.st_ino),
+            static_cast<std::uintmax_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-bool log_lines::load(const std::string& p) {
-    forget();
-    std::string text;
-    // A log this program wrote is a few kilobytes; one grown beyond reason
-    // is left alone (the options screen offers to reset it).
-    constexpr std::size_t max_log_bytes = std::size_t{16} * 1024 * 1024;
-    if (!read_text_file(p, text, max_log_bytes)) return false;
-    lines = split_lines(text);
-    open_line = !text.empty() && text.back() != '\n' && text.back() != '\r';
-    // What was read is what is on disk only if the file did not change
-    // meanwhile; remember() after the next write settles it either way.
+// The identity of the regular file at path; false for anything else.
+bool identify(const std::string& path, file_identity& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    id = identity_of(st);
     return true;
+}
+
+bool write_all(int fd, std::string_view text, off_t offset) {
+    while (!text.empty()) {
+        const ssize_t n = ::pwrite(fd, text.data(), text.size(), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        text.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
+    }
+    return true;
+}
+
+// Opens the log for writing (created when missing with create); a FIFO or
+// anything else that is no regular file is refused without blocking.
+int open_log(const std::string& path, bool create) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Adds text at the end of the file; id receives the file's identity after.
+bool append_to(const std::string& path, std::string_view text, file_identity& id) {
+    const int fd = open_log(path, true);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && write_all(fd, text, st.st_size) && ::fstat(fd, &st) == 0;
+    if (ok) id = identity_of(st);
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+// Puts text in place of the file's contents: written over the old bytes
+// from the start, then cut to its length. A new file renamed over the old
+// one costs the file system far more, many times a second while a show
+// plays; this way, too, the log is never left empty: a crash halfway leaves
+// old lines behind the new ones, which the next entry trims away.
+bool overwrite(const std::string& path, std::string_view text, file_identity& id) {
+    const int fd = open_log(path, false);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = write_all(fd, text, 0) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 &&
+              ::fstat(fd, &st) == 0;
+    if (ok) id = identity_of(st);
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+#else
+// Without POSIX files there is no identity: the log is read on every entry.
+bool identify(const std::string& path, file_identity&) { return file_exists(path); }
+
+bool append_to(const std::string& path, std::string_view text, file_identity&) {
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    return ok;
+}
+
+bool overwrite(const std::string& path, std::string_view text, file_identity&) {
+    return replace_file(path, text);
+}
+#endif
+
+// What this process knows of the log: its lines, and the identity of the
+// file it last wrote. While the file is still that one, a new entry needs
+// neither a read nor a count of the lines.
+struct log_lines {
+    std::vector<std::string> lines;
+    bool open_line = false;   // the last line has no line end yet
+    bool known = false;
+    std::string path;
+    file_identity id;
+
+    void forget() {
+        known = false;
+        lines.clear();
+    }
+    void remember(const std::string& p, const file_identity& written) {
+        known = LV_LOG_POSIX;
+        path = p;
+        id = written;
+    }
+    // Reads the file again; false when it cannot be read.
+    bool load(const std::string& p) {
+        forget();
+        std::string text;
+        // A log this program wrote is a few kilobytes; one grown beyond
+        // reason is left alone (the options screen offers to reset it).
+        constexpr std::size_t max_log_bytes = std::size_t{16} * 1024 * 1024;
+        if (!read_text_file(p, text, max_log_bytes)) return false;
+        lines = split_lines(text);
+        open_line = !text.empty() && text.back() != '\n' && text.back() != '\r';
+        return true;
+    }
+};
+
+log_lines& cached_log() {
+    static log_lines cache;
+    return cache;
 }
 
 }  // namespace
@@ -180,48 +238,48 @@ void write_log(const std::string& message) {
     const wall_time t = now();
     log_lines& cache = cached_log();
 
-    if (!file_exists(path)) {
+    // No file, or one of 0 or 1 byte (which counts as none): a new header,
+    // after whatever byte is there.
+    file_identity id;
+    const bool exists = identify(path, id) && id.size > 1;
+    if (!exists) {
         cache.forget();
-        if (!append_to(path, header_text(path, t))) return;
+        if (!append_to(path, header_text(path, t), id)) return;
     }
-    // The lines are read from the file only when it is not the one this
-    // process last wrote (first call, another process, a hand edit).
-    if (!cache.matches(path) && !cache.load(path)) return;
+    // Read from the file only when it is not the one this process last
+    // wrote (the first entry, another process, a hand edit, a reset).
+    if (!(exists && cache.known && cache.path == path && cache.id == id) && !cache.load(path)) return;
 
     const std::string entry = one_line(message) + "  " + stamp(t);
     if (static_cast<int>(cache.lines.size()) < log_max_lines) {
         // A last line cut short of its line end must not swallow the entry.
-        if (!append_to(path, (cache.open_line ? "\r\n" : "") + entry + "\r\n")) {
+        if (!append_to(path, (cache.open_line ? "\r\n" : "") + entry + "\r\n", id)) {
             cache.forget();
             return;
         }
         cache.open_line = false;
         cache.lines.push_back(entry);
-        cache.remember(path);
+        cache.remember(path, id);
         return;
     }
     // Full: keep the header and the newest entries, dropping the oldest. A
     // file that grew past the limit some other way is cut back the same way
-    // instead of never being written again. The new file replaces the old
-    // one by a rename, so a crash leaves one or the other, never a
-    // truncated log; it is not flushed to the disk each time, since this
-    // runs many times a second while a show plays.
+    // instead of never being written again.
     std::vector<std::string>& lines = cache.lines;
     lines.erase(lines.begin() + log_header_lines,
                 lines.end() - static_cast<std::ptrdiff_t>(log_max_entries - 1));
     lines.push_back(entry);
     std::string out;
-    out.reserve(cache.bytes + entry.size() + 2);
     for (const auto& line : lines) {
         out += line;
         out += "\r\n";
     }
-    if (!replace_file(path, out, file_durability::unsynced)) {
+    if (!overwrite(path, out, id)) {
         cache.forget();
         return;
     }
     cache.open_line = false;
-    cache.remember(path);
+    cache.remember(path, id);
 }
 
 }  // namespace lv

@@ -252,7 +252,7 @@ std::FILE* open_temp_beside(const fs::path& target, fs::path& temp) {
 
 }  // namespace
 
-bool replace_file(const std::string& path, std::string_view bytes, file_durability durability) {
+bool replace_file(const std::string& path, std::string_view bytes) {
     const fs::path target(path);
     if (target.filename().empty()) return false;
     std::error_code ec;
@@ -266,9 +266,7 @@ bool replace_file(const std::string& path, std::string_view bytes, file_durabili
     ok = std::fflush(f) == 0 && ok;
 #ifdef LV_HAVE_FSYNC
     // The rename must not reach the disk before the data does.
-    if (durability == file_durability::synced) ok = ::fsync(::fileno(f)) == 0 && ok;
-#else
-    (void)durability;
+    ok = ::fsync(::fileno(f)) == 0 && ok;
 #endif
     ok = std::fclose(f) == 0 && ok;
 

@@ -39,15 +39,7 @@ bool read_text_file(const std::string& path, std::string& text, std::size_t max_
 // the bytes go to a new file in the same folder, which is flushed and closed
 // and only then renamed over the old one. On any failure the old file is
 // left as it was, the temporary file is removed and the result is false.
-//
-// synced also flushes the new file to the disk before the rename, so that
-// even a power cut leaves the old or the new contents; unsynced leaves that
-// to the file system (the rename still never exposes a half-written file to
-// other programs or after a crash of this one), for frequent small writes
-// such as the log's.
-enum class file_durability { synced, unsynced };
-bool replace_file(const std::string& path, std::string_view bytes,
-                  file_durability durability = file_durability::synced);
+bool replace_file(const std::string& path, std::string_view bytes);
 
 // The temporary files replace_file writes are named "." + the target's name
 // + ".tmp" + a number. One left behind by a process that died mid-write is

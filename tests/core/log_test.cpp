@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -212,4 +216,36 @@ TEST_F(Log, SomethingElseInTheLogsPlaceIsLeftAlone) {
     const auto l = lines();
     ASSERT_EQ(l.size(), 15u);
     EXPECT_EQ(l[14], "entry 103  13:05:09  03-07-2024");
+}
+
+// Killed at any moment while it writes entries to a full log, a process
+// never leaves the log empty or without its header, and the next entry
+// brings it back to the header and the 100 newest entries.
+TEST_F(Log, AKillWhileWritingNeverEmptiesTheLog) {
+    for (int i = 1; i <= 100; ++i) lv::write_log("entry " + std::to_string(i));
+    const auto full = lines();
+    const std::vector<std::string> header(full.begin(), full.begin() + 14);
+    std::mt19937 gen(5);
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) lv::write_log(std::string(i % 50, 'x') + " child entry " + std::to_string(i));
+        }
+        ::usleep(static_cast<useconds_t>(1000 + gen() % 5000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        std::string bytes;
+        ASSERT_TRUE(lv::read_file_bytes(lv::log_path(), bytes));
+        ASSERT_GT(bytes.size(), 1000u) << "round " << round;
+        ASSERT_EQ(bytes.compare(0, header[0].size(), header[0]), 0) << "round " << round;
+
+        lv::write_log("parent " + std::to_string(round));
+        const auto l = lines();
+        ASSERT_EQ(l.size(), 114u) << "round " << round;
+        EXPECT_EQ(std::vector<std::string>(l.begin(), l.begin() + 14), header);
+        EXPECT_EQ(l[113], "parent " + std::to_string(round) + "  13:05:09  03-07-2024");
+    }
 }

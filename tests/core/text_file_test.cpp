@@ -123,15 +123,6 @@ TEST_F(TempDir, TheHeadOfAFileAndWhetherThatWasAll) {
     EXPECT_EQ(text.size(), 200003u);
 }
 
-TEST_F(TempDir, ReplaceFileWithoutSyncStillReplacesWhole) {
-    const std::string target = make("Lumivane Log.txt", "old");
-    ASSERT_TRUE(lv::replace_file(target, "new contents", lv::file_durability::unsynced));
-    std::string bytes;
-    ASSERT_TRUE(lv::read_file_bytes(target, bytes));
-    EXPECT_EQ(bytes, "new contents");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-}
-
 // What a process killed during a save leaves behind goes at the next start;
 // anything that is not exactly one of our temporaries, or may still be
 // being written, stays.
