@@ -15,6 +15,7 @@
 #include "core/document.h"
 #include "core/state.h"
 #include "player/renderer.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -73,6 +74,7 @@ QImage sample_picture() {
 }  // namespace
 
 FrmBorder::FrmBorder(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setObjectName(QStringLiteral("FrmBorder"));
     setWindowTitle(QStringLiteral("Add A Border To Your SlideShow"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

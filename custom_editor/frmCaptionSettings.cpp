@@ -16,6 +16,7 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "platform/display_controls.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -41,6 +42,7 @@ int tpp_y() { return std::max(1, program().twips_per_pixel_y); }
 }  // namespace
 
 frmCaptionSettings::frmCaptionSettings(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setObjectName(QStringLiteral("frmCaptionSettings"));
     setWindowTitle(QStringLiteral("Caption Font Properties"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

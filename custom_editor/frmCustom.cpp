@@ -40,6 +40,7 @@
 #include "custom_editor/frmCustom_detail.h"
 #include "platform/frmPopmessage.h"
 #include "platform/launch.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -140,6 +141,7 @@ frmCustom* frmCustom::instance() { return g_instance; }
 // load
 
 frmCustom::frmCustom(QWidget* parent) : QWidget(parent, Qt::Window) {
+    keep_on_screen(this);
     g_instance = this;
     build_controls();
     connect_controls();

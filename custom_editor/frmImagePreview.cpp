@@ -4,6 +4,7 @@
 #include "core/editor_state.h"
 #include "core/state.h"
 #include "platform/display_controls.h"
+#include "platform/screen_fit.h"
 #include "player/renderer.h"
 
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ QSize frmImagePreview::design_size() {
 }
 
 frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(nullptr, Qt::Window) {
+    keep_on_screen(this);
     setObjectName(QStringLiteral("frmImagePreview"));
     setWindowTitle(QStringLiteral("Lumivane - Preview"));
     // Whatever no layer covers is black.

@@ -4,6 +4,7 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/custom_printout.h"
+#include "platform/screen_fit.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 namespace lv {
 
 frmSetprint::frmSetprint(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setObjectName(QStringLiteral("frmSetprint"));
     setWindowTitle(QStringLiteral("Print Custom SlideShow Information"));
 

@@ -13,6 +13,7 @@
 #include "core/file_names.h"
 #include "core/hooks.h"
 #include "core/state.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -37,6 +38,7 @@ std::string caption_of(int n) {
 }  // namespace
 
 frmStartfrom::frmStartfrom(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setWindowTitle(QStringLiteral("Preview SlideShow"));
     setModal(true);
 

@@ -6,6 +6,7 @@
 #include "core/state.h"
 #include "platform/audio.h"
 #include "platform/display_controls.h"
+#include "platform/screen_fit.h"
 
 #include <QBoxLayout>
 #include <QDir>
@@ -220,6 +221,7 @@ bool FileList::is_selected(int r) const {
 picker_frame::picker_frame(QWidget* parent, const QString& caption, const QString& pattern, std::string& remembered,
                            bool multi_select)
     : QDialog(parent), remembered_(remembered) {
+    keep_on_screen(this);
     setWindowTitle(caption);
     setModal(true);
 

@@ -21,6 +21,7 @@
 #include "core/settings.h"
 #include "platform/display_controls.h"
 #include "platform/frmPopmessage.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -78,6 +79,7 @@ QImage effects_sample_picture(int width, int height) {
 }
 
 frmEffects::frmEffects(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setModal(true);
     setWindowTitle(QStringLiteral("Random Effect Editor"));
 

@@ -15,6 +15,7 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -77,6 +78,7 @@ private:
 }  // namespace
 
 frmHotkeys::frmHotkeys(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setWindowTitle(QStringLiteral("Configure Hot Keys  (F1 - F12)"));
     setModal(true);
 

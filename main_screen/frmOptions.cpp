@@ -35,6 +35,7 @@
 #include "main_screen/frmEffects.h"
 #include "main_screen/frmHotkeys.h"
 #include "platform/frmPopmessage.h"
+#include "platform/screen_fit.h"
 #include "player/FrmNewPassword.h"
 
 
@@ -156,6 +157,7 @@ std::string number_text(double v) {
 // ---------------------------------------------------------------- the window
 
 frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setModal(true);
     build_controls();
     form_load();

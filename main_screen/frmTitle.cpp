@@ -39,6 +39,7 @@
 #include "platform/audio.h"
 #include "platform/display_controls.h"
 #include "platform/frmPopmessage.h"
+#include "platform/screen_fit.h"
 #include "player/frmSlideshow.h"
 #include "simple_editor/frmRandom.h"
 
@@ -262,6 +263,7 @@ protected:
 // load
 
 frmTitle::frmTitle(QWidget* parent) : QWidget(parent, Qt::Window) {
+    keep_on_screen(this);
     setFixedSize(form_width, form_height);
     set_claimed_title(this, title_claim_, program().version_caption);
 

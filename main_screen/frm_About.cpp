@@ -14,6 +14,7 @@
 
 #include "core/startup.h"
 #include "platform/display_controls.h"
+#include "platform/screen_fit.h"
 
 namespace lv {
 
@@ -64,6 +65,7 @@ QPixmap about_picture() {
 }  // namespace
 
 frm_About::frm_About(QWidget* parent) : QDialog(parent) {
+    keep_on_screen(this);
     setModal(true);
     setWindowTitle(QStringLiteral("About ") + QStringLiteral("Lumivane"));
 

@@ -41,6 +41,7 @@
 #include "platform/launch.h"
 #include "platform/desktop_services.h"
 #include "platform/frmPopmessage.h"
+#include "platform/screen_fit.h"
 #include "player/frmSlideshow.h"
 
 #include "custom_editor/frmCaptionSettings.h"
@@ -170,6 +171,7 @@ std::string frmRandom::drive_of(const std::string& folder, const std::vector<std
 // construction
 
 frmRandom::frmRandom(QWidget* parent) : QWidget(parent, Qt::Window) {
+    keep_on_screen(this);
     setAttribute(Qt::WA_DeleteOnClose);
     roots_ = drive_roots();
 
