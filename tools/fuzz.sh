@@ -7,14 +7,15 @@
 #      restriction), and runs each for FUZZ_SECONDS (default 60) from its
 #      checked-in seed corpus; PICTURE_FUZZ_SECONDS overrides the second.
 # Exits non-zero on any build failure, test failure or fuzzer finding.
-# Build folders can be moved with ASAN_BUILD_DIR and FUZZ_BUILD_DIR.
+# Build folders can be moved with ASAN_BUILD_DIR and FUZZ_BUILD_DIR; JOBS sets
+# the build parallelism (default: every processor).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ASAN_BUILD_DIR="${ASAN_BUILD_DIR:-$ROOT/build-asan}"
 FUZZ_BUILD_DIR="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-JOBS="$(nproc 2>/dev/null || echo 2)"
+JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
