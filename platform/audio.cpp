@@ -252,13 +252,31 @@ bool start_is_over(const QMediaPlayer& p) {
 
 bool event_loop_usable() { return QCoreApplication::instance() && !QCoreApplication::closingDown(); }
 
+// Players stopped and waiting to be deleted.
+std::set<QMediaPlayer*>& doomed() {
+    static auto* s = new std::set<QMediaPlayer*>;
+    return *s;
+}
+
+void delete_doomed(QMediaPlayer* p) {
+    if (doomed().erase(p)) delete p;
+}
+
 void shut_down(QMediaPlayer* p) {
     QObject::disconnect(p, nullptr, &parking_lot(), nullptr);
-    p->stop();
-    p->setSource(QUrl());   // frees the device and the decoder now
+    // Deleting the player takes its pipeline straight down and frees the
+    // device and the decoder. Neither stop() nor a new source first: both
+    // pause a playing pipeline and wait for it to settle, which can hold the
+    // window for a second.
+    if (!event_loop_usable()) {
+        delete p;
+        return;
+    }
     // The player may be the sender of the signal that is running right now.
-    if (event_loop_usable()) p->deleteLater();
-    else delete p;
+    // (Not deleteLater: that waits for the outermost event loop, which a
+    // window that only yields never returns to.)
+    doomed().insert(p);
+    QMetaObject::invokeMethod(&parking_lot(), [p] { delete_doomed(p); }, Qt::QueuedConnection);
 }
 
 void unpark(QMediaPlayer* p) {
@@ -268,7 +286,10 @@ void unpark(QMediaPlayer* p) {
 QMediaPlayer* new_player() {
     auto* p = new QMediaPlayer;
     ++players_alive();
-    QObject::connect(p, &QObject::destroyed, [] { --players_alive(); });
+    // Counted by a child: the player cuts its own connections, destroyed()
+    // included, when it is deleted.
+    auto* marker = new QObject(p);
+    QObject::connect(marker, &QObject::destroyed, [] { --players_alive(); });
     return p;
 }
 
@@ -305,6 +326,8 @@ void release_parked_players(int ms) {
         }
     }
     while (!parked().empty()) unpark(*parked().begin());
+    if (!event_loop_usable())
+        while (!doomed().empty()) delete_doomed(*doomed().begin());
 }
 
 // ---------------------------------------------------------------------------

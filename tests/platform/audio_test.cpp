@@ -3,6 +3,8 @@
 // sink in real time) and against a scripted backend for the report ordering.
 #include "qt_wait.h"
 #include "platform/audio.h"
+#include "platform/audio_files.h"
+#include "platform/hang_guard.h"
 
 #include "core/hooks.h"
 #include "core/state.h"
@@ -10,11 +12,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -24,7 +27,11 @@
 
 namespace {
 
+using lv::test::media_files;
+using lv::test::midi_bytes;
+using lv::test::rmi_bytes;
 using lv::test::wait_for;
+using lv::test::write_file;
 
 void pump(int ms) { wait_for([] { return false; }, ms); }
 
@@ -35,85 +42,6 @@ qint64 ms_until_idle(const std::function<bool()>& busy, int limit_ms) {
     if (!wait_for([&] { return !busy(); }, limit_ms)) return -1;
     return t.elapsed();
 }
-
-std::string vlq(std::uint32_t v) {
-    std::string out(1, static_cast<char>(v & 0x7F));
-    while (v >>= 7) out.insert(out.begin(), static_cast<char>(0x80 | (v & 0x7F)));
-    return out;
-}
-
-std::string be(std::uint32_t v, int bytes) {
-    std::string s;
-    for (int i = bytes - 1; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return s;
-}
-
-std::string le32(std::uint32_t v) {
-    std::string s;
-    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return s;
-}
-
-// One piano note lasting `seconds` at the default tempo (480 ticks = 0.5 s).
-std::string midi_bytes(double seconds) {
-    const auto ticks = static_cast<std::uint32_t>(seconds * 960);
-    std::string ev;
-    ev += std::string("\x00\xC0\x00", 3);                  // program 0
-    ev += std::string("\x00\x90\x3C\x64", 4);              // note on C4
-    ev += vlq(ticks) + std::string("\x80\x3C\x00", 3);     // note off
-    ev += std::string("\x00\xFF\x2F\x00", 4);              // end of track
-    return "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(480, 2) + "MTrk" + be(ev.size(), 4) + ev;
-}
-
-// RIFF MIDI with an INFO list ahead of the data chunk, as editors write it.
-std::string rmi_bytes(const std::string& midi) {
-    const std::string info = "INFO" + std::string("INAM") + le32(6) + std::string("tune\0\0", 6);
-    std::string body = "RMID" + std::string("LIST") + le32(info.size()) + info;
-    body += "data" + le32(midi.size()) + midi;
-    if (midi.size() & 1) body += '\0';
-    return "RIFF" + le32(body.size()) + body;
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool run_tool(const QString& program, const QStringList& args) {
-    if (QStandardPaths::findExecutable(program).isEmpty()) return false;
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-class media_files {
-public:
-    media_files() {
-        base_ = dir_.path().toStdString() + "/";
-        write_file(path("tune.mid"), midi_bytes(1.0));
-        write_file(path("tune.rmi"), rmi_bytes(midi_bytes(1.0)));
-        write_file(path("garbage.wav"), std::string(4000, 'x'));
-        write_file(path("garbage.mp3"), std::string(4000, '\x55'));
-        write_file(path("garbage.mid"), "MThd but not really a midi file at all");
-        tools_ok_ = sine_wav("tone.wav", 1.5, 440) && sine_wav("long.wav", 4, 660) &&
-                    sine_mp3("tone.mp3", 1.5) && sine_mp3("long.mp3", 4);
-    }
-    std::string path(const std::string& name) const { return base_ + name; }
-    bool tools_ok() const { return tools_ok_; }
-
-private:
-    bool sine_wav(const std::string& name, double seconds, int hz) {
-        return run_tool("sox", {"-n", "-r", "22050", "-c", "1", QString::fromStdString(path(name)),
-                                "synth", QString::number(seconds), "sine", QString::number(hz)});
-    }
-    bool sine_mp3(const std::string& name, double seconds) {
-        return run_tool("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                   QString("sine=frequency=440:duration=%1").arg(seconds),
-                                   "-c:a", "libmp3lame", QString::fromStdString(path(name))});
-    }
-    QTemporaryDir dir_;
-    std::string base_;
-    bool tools_ok_ = false;
-};
 
 class AudioPlayback : public ::testing::Test {
 protected:
@@ -229,6 +157,42 @@ TEST_F(AudioPlayback, MissingAndCorruptFilesLeaveTheChannelIdle) {
         EXPECT_GE(ms_until_idle(lv::sound_busy, 2000), 0) << name;
         lv::play_music_file(f(name));
         EXPECT_GE(ms_until_idle(lv::music_busy, 2000), 0) << name;
+    }
+    // The channel still plays the next good file.
+    lv::play_sound_file(f("tone.wav"));
+    EXPECT_GE(ms_until_idle(lv::sound_busy, 3500), 1000);
+}
+
+// A FIFO or a device named like a sound is never opened: opening a FIFO
+// waits for a writer (for ever, in a show packed by someone else), and a
+// device may never end. It counts as a file that cannot be played, on every
+// path a file takes: plain, MP3, MIDI, RIFF MIDI and the editor's control.
+TEST_F(AudioPlayback, FifosAndDevicesNamedLikeSoundsAreRefusedWithoutBlocking) {
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString() + "/";
+    std::vector<std::string> hostile;
+    for (const char* name : {"pipe.wav", "pipe.mp3", "pipe.mid", "pipe.rmi", "pipe.xyz"}) {
+        ASSERT_EQ(::mkfifo((base + name).c_str(), 0600), 0) << name;
+        hostile.push_back(base + name);
+    }
+    for (const char* name : {"zero.wav", "zero.rmi"}) {
+        ASSERT_EQ(::symlink("/dev/zero", (base + name).c_str()), 0) << name;
+        hostile.push_back(base + name);
+    }
+    ASSERT_EQ(::mkdir((base + "folder.mid").c_str(), 0700), 0);
+    hostile.push_back(base + "folder.mid");
+
+    lv::test::hang_guard guard("opening a FIFO or a device as a sound", 20000);
+    for (const std::string& file : hostile) {
+        lv::play_sound_file(file);
+        EXPECT_GE(ms_until_idle(lv::sound_busy, 2000), 0) << file;
+        lv::play_music_file(file);
+        EXPECT_GE(ms_until_idle(lv::music_busy, 2000), 0) << file;
+        lv::audio_control editor;
+        editor.device_type = "Sequencer";
+        editor.open_and_play(file);
+        EXPECT_TRUE(wait_for([&] { return !editor.playing(); }, 2000)) << file;
+        guard.pet();
     }
     // The channel still plays the next good file.
     lv::play_sound_file(f("tone.wav"));
