@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -23,6 +25,7 @@
 #include "core/settings.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
+#include "custom_editor/frmAddphotos.h"
 #include "custom_editor/frmCustom.h"
 #include "main_screen/frmTitle.h"
 #include "simple_editor/frmRandom.h"
@@ -640,6 +643,57 @@ TEST_F(MainScreenTest, RealEditorsHandBackWhenClosed) {
         EXPECT_EQ(lv::editors().custom_editor_open, 0);
         EXPECT_EQ(lv::editors().random_editor_open, 0);
     }
+}
+
+// The whole road of a new custom slideshow through the real editor: pictures
+// added with its picker, a name typed, Save And Exit; the screen comes back
+// with the new show in its list and selected.
+TEST_F(MainScreenTest, RealCustomEditorCreatesSavesAndHandsBackTheShow) {
+    for (int n = 1; n <= 14; ++n) store.values[lv::message_setting_key(n)] = "1";
+    touch(data("Old.lmv"));
+    lv::settings().active_slideshow = "Old.lmv";
+    QDir(tmp.path()).mkdir(QStringLiteral("pictures"));
+    picture("pictures/one.png");
+    picture("pictures/two.png");
+    lv::program().last_folder = path("pictures");
+    lv::frmTitle::open_custom_editor = [] {
+        auto* e = new lv::frmCustom();
+        e->show();
+        return static_cast<QWidget*>(e);
+    };
+    lv::frmTitle f;
+    f.activated = 1;
+    f.show();
+
+    bool saved = false;
+    QTimer::singleShot(200, [&] {
+        lv::frmCustom* e = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* c = qobject_cast<lv::frmCustom*>(w); c && c->isVisible()) e = c;
+        ASSERT_NE(e, nullptr);
+        watchers.push_back(lvtest::when_modal<lv::frmAddphotos>([](lv::frmAddphotos* d) { d->Command2->click(); }));
+        e->Command4->click();   // add images: the picker adds all files of the folder
+        EXPECT_EQ(e->List1->count(), 2);
+        e->Text3->setFocus();
+        for (QChar c : QStringLiteral("Holiday")) {
+            QKeyEvent press(QEvent::KeyPress, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+            QApplication::sendEvent(e->Text3, &press);
+        }
+        e->Command21->click();   // Save And Exit
+        saved = true;
+    });
+    f.create_new_custom();
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(lv::editors().custom_editor_open, 0);
+    EXPECT_EQ(names(f), (std::vector<std::string>{"Holiday", "Old"}));
+    EXPECT_EQ(f.Combo1->currentText(), "Holiday");
+    EXPECT_EQ(lv::settings().active_slideshow, "Holiday.lmv");
+    // What the editor wrote is a show the loader reads back whole.
+    ASSERT_EQ(lv::load_custom_file(data("Holiday.lmv")), 0);
+    EXPECT_EQ(lv::doc().image_count, 2);
+    f.intro_finished = 1;
+    f.close();
 }
 
 }  // namespace
