@@ -127,6 +127,10 @@ private:
     int cw_ = 1, ch_ = 1, cols_ = 1, rows_ = 1;
     std::vector<std::uint32_t> rank_;   // reveal order of each cell, row-major
     std::vector<px> mask_;              // one row of cells, see cell_mask
+    // Lowest and highest rank in each line of 16 pixels of each row of
+    // cells: a line of all due or all waiting cells needs no mask.
+    std::vector<std::uint32_t> line_lo_, line_hi_;
+    std::vector<RowComposer::Op> kinds_;
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<KeyRange> lines_;
 };
@@ -141,6 +145,22 @@ void CellTransition::setup() {
     rows_ = g.rows;
     rank_ = std::move(g.rank);
     mask_.assign(std::size_t(cols_) * std::size_t(cw_) + 4, 0u);
+    const int lines = (W_ + 15) / 16;
+    kinds_.resize(std::size_t(lines));
+    line_lo_.clear();
+    line_hi_.clear();
+    if (effect_ == 50 || cols_ == 1) return;
+    line_lo_.resize(std::size_t(lines) * rows_);
+    line_hi_.resize(std::size_t(lines) * rows_);
+    for (int r = 0; r < rows_; ++r) {
+        const std::uint32_t* ranks = rank_.data() + std::size_t(r) * cols_;
+        for (int i = 0; i < lines; ++i) {
+            const int c0 = 16 * i / cw_, c1 = (std::min(W_, 16 * i + 16) - 1) / cw_;
+            const auto [lo, hi] = std::minmax_element(ranks + c0, ranks + c1 + 1);
+            line_lo_[std::size_t(r) * lines + i] = *lo;
+            line_hi_[std::size_t(r) * lines + i] = *hi;
+        }
+    }
 }
 
 // Column c starts at its delay and reaches the bottom half a run later,
@@ -173,8 +193,17 @@ void CellTransition::frame(const Surface& s, double p) {
             comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
-        cell_mask(mask_.data(), ranks, cols_, cw_, count);
-        comp_.masked_rows(s, y0, y1, mask_.data());
+        const std::size_t lines = kinds_.size();
+        const std::uint32_t* lo = line_lo_.data() + std::size_t(r) * lines;
+        const std::uint32_t* hi = line_hi_.data() + std::size_t(r) * lines;
+        for (std::size_t i = 0; i < lines; ++i)
+            kinds_[i] = hi[i] < count ? RowComposer::Op::new_face
+                        : lo[i] >= count ? RowComposer::Op::old_face
+                                         : RowComposer::Op::mixed;
+        comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), [&](int x0, int x1) {
+            const int c0 = x0 / cw_, c1 = (x1 - 1) / cw_;
+            cell_mask(mask_.data() + std::ptrdiff_t(c0) * cw_, ranks + c0, c1 - c0 + 1, cw_, count);
+        });
     }
 }
 

@@ -108,8 +108,8 @@ void gather_row(px* d, const px* s, const int* xmap, int n);               // d[
 void shade_row(px* d, int n);
 
 // Cell masks: mask[x] = all ones where the cell holding x is due
-// (rank < count), for cells cw pixels wide. mask holds cells * cw + 4
-// pixels (the last few are scratch).
+// (rank < count), for cells cw pixels wide. Up to 3 pixels past the last
+// cell are written too (the next cell's, or scratch).
 void cell_mask(px* mask, const std::uint32_t* rank, int cells, int cw, std::uint32_t count);
 
 // Smallest and largest key of each line of 16 pixels of a row of keys.
@@ -131,8 +131,18 @@ public:
     void row(const Surface& s, int y, const Spans& new_spans, bool stable = false) {
         rows(s, y, y + 1, new_spans, stable);
     }
-    // New face where mask (s.w pixels, see cell_mask) is all ones.
-    void masked_rows(const Surface& s, int y0, int y1, const px* mask);
+    // What a line of 16 pixels of a row shows: all of one face, or both.
+    enum class Op : std::uint8_t { old_face, new_face, mixed };
+    // Rows described line by line (kinds: one per line of 16 pixels). The
+    // lines that show both faces select by mask (s.w pixels, all ones for the
+    // new face), which fill(x0, x1) is asked to write for just those runs.
+    template <class Fill>
+    void lined_rows(const Surface& s, int y0, int y1, const Op* kinds, const px* mask, Fill&& fill) {
+        plan_lines(kinds, s.w);
+        for (const Step& st : steps_)
+            if (st.op == Op::mixed) fill(st.x0, st.x1);
+        run(s, y0, y1, mask, nullptr, 0);
+    }
     // New face where key[x] > level, on row y; lines from key_ranges.
     void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
                    const std::vector<KeyRange>& lines);
@@ -140,7 +150,6 @@ public:
     void new_frame() { stable_ptr_ = nullptr; }
 
 private:
-    enum class Op : std::uint8_t { old_face, new_face, mixed };
     struct Step {
         int x0, x1;
         Op op;

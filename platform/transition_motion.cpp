@@ -104,13 +104,12 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
         scaler_.prepare(std::move(xmap), wk);
         const int right = vis.right() + 1;
         for (int y = vis.top(); y <= vis.bottom(); ++y) {
-            if (y + prefetch_distance <= vis.bottom())
-                prefetch(halved_row(s, use_new, k, source_row(y + prefetch_distance)), wk);
             const px* b = s.row(back, y);
-            copy_row(s.scratch, b, vis.left());
-            scaler_.run(s.scratch + vis.left(), halved_row(s, use_new, k, source_row(y)));
-            copy_row(s.scratch + right, b + right, W_ - right);
-            store_row(s, y, s.scratch);
+            px* d = s.out_row(y);
+            put_copy(d, b, vis.left(), s.stream);
+            scaler_.run(s.scratch, halved_row(s, use_new, k, source_row(y)));
+            put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
+            put_copy(d + right, b + right, W_ - right, s.stream);
         }
     }
     comp_.full_rows(s, vis.bottom() + 1, H_, back);
@@ -196,20 +195,23 @@ void MotionTransition::roll(const Surface& s, double p) {
                 prefetch(po, W_ - band_end);
             }
         }
+        // The roll is put together in the scratch row; the flat parts go
+        // straight from the faces.
+        px* d = s.out_row(y);
+        scaler_.run(out, n);
         if (right) {
-            copy_row(out, n, flat);
-            scaler_.run(out + flat, n);
-            shade_row(out + flat + shade_from, band_w - shade_from);
-            shade_row(out + flat + dark_from, band_w - dark_from);
-            copy_row(out + band_end, o + band_end, W_ - band_end);
+            shade_row(out + shade_from, band_w - shade_from);
+            shade_row(out + dark_from, band_w - dark_from);
+            put_copy(d, n, flat, s.stream);
+            put_copy(d + flat, out, band_w, s.stream);
+            put_copy(d + band_end, o + band_end, W_ - band_end, s.stream);
         } else {
-            copy_row(out + W_ - flat, n + W_ - flat, flat);
-            scaler_.run(out + W_ - band_end, n);
-            shade_row(out + W_ - band_end, band_w - shade_from);
-            shade_row(out + W_ - band_end, band_w - dark_from);
-            copy_row(out, o, W_ - band_end);
+            shade_row(out, band_w - shade_from);
+            shade_row(out, band_w - dark_from);
+            put_copy(d, o, W_ - band_end, s.stream);
+            put_copy(d + W_ - band_end, out, band_w, s.stream);
+            put_copy(d + W_ - flat, n + W_ - flat, flat, s.stream);
         }
-        store_row(s, y, out);
     }
 }
 

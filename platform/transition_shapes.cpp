@@ -68,6 +68,8 @@ private:
     std::vector<Polygon> polys_;
     std::vector<double> xs_;
     Spans even_cols_, odd_cols_, frame_spans_, tmp_;
+    Spans checker_[2];   // the runs of even and odd rows of cells
+    int checker_cell_ = 1;
     Spans sp_;
 };
 
@@ -219,6 +221,17 @@ void ShapeTransition::begin(double p) {
         }
         break;
     }
+    case 40: {   // checkerboard: every cell wipes across; odd rows of cells lag by a cell
+        const int c = checker_cell_ = std::clamp(grain_ * 16, 4, std::max(4, std::min(W_, H_) / 2));
+        const double open = p * 2 * c;
+        for (int odd = 0; odd < 2; ++odd) {
+            Spans& sp = checker_[odd];
+            sp.clear();
+            for (int start = odd ? -c : 0; start < W_; start += 2 * c) add_span(sp, start, start + open, W_);
+            normalize(sp);
+        }
+        break;
+    }
     default: break;
     }
 }
@@ -354,13 +367,7 @@ const Spans& ShapeTransition::row_spans(int y, Spans& sp) {
         break;
     }
 
-    case 40: {   // checkerboard: every cell wipes across; odd rows of cells lag by a cell
-        const int c = std::clamp(grain_ * 16, 4, std::max(4, std::min(W_, H_) / 2));
-        const int offset = ((y / c) & 1) ? c : 0;
-        const double open = p * 2 * c;
-        for (int start = -offset; start < W_; start += 2 * c) add_span(sp, start, start + open, W_);
-        break;
-    }
+    case 40: return checker_[(y / checker_cell_) & 1];
 
     // Double passes of the named wipes over lines of the grain's thickness.
     case 102: add_span(sp, 0, (line_odd(y) ? t2_ : t1_) * W_, W_); break;

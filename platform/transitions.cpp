@@ -417,11 +417,15 @@ void RowComposer::plan_lines(const Op* kinds, int w) {
 
 void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level) {
     if (steps_.size() == 1 && steps_[0].op != Op::mixed) return full_rows(s, y0, y1, steps_[0].op == Op::new_face);
+    bool has_mixed = false;
+    for (const Step& st : steps_) has_mixed |= st.op == Op::mixed;
     for (int y = y0; y < y1; ++y) {
         px* d = s.out_row(y);
         const px* o = s.old_row(y);
         const px* n = s.new_row(y);
-        const bool ahead = y + prefetch_distance < s.h;
+        // Rows that select read both faces whole, streams the hardware
+        // follows by itself; asking for more then only stalls.
+        const bool ahead = !has_mixed && y + prefetch_distance < s.h;
         const px* po = ahead ? s.old_row(y + prefetch_distance) : nullptr;
         const px* pn = ahead ? s.new_row(y + prefetch_distance) : nullptr;
         for (const Step& st : steps_) {
@@ -436,10 +440,6 @@ void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const st
                 put_copy(d + st.x0, n + st.x0, len, s.stream);
                 break;
             case Op::mixed:
-                if (ahead) {
-                    prefetch(po + st.x0, len);
-                    prefetch(pn + st.x0, len);
-                }
                 if (mask)
                     put_select(d + st.x0, n + st.x0, o + st.x0, mask + st.x0, len, s.stream);
                 else
@@ -467,35 +467,6 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
     run(s, y0, y1, mask_.data(), nullptr, 0);
 }
 
-void RowComposer::masked_rows(const Surface& s, int y0, int y1, const px* mask) {
-    y0 = std::max(y0, 0);
-    y1 = std::min(y1, s.h);
-    if (y0 >= y1) return;
-    const int w = s.w;
-    kinds_.resize(std::size_t((w + 15) / 16));
-    int x = 0;
-#if defined(__SSE2__)
-    for (; x + 16 <= w; x += 16) {
-        const __m128i a = load4(mask + x), b = load4(mask + x + 4), c = load4(mask + x + 8), e = load4(mask + x + 12);
-        const int all = _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, e)));
-        const int any = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, e)));
-        kinds_[std::size_t(x / 16)] = all == 0xFFFF ? Op::new_face : any == 0 ? Op::old_face : Op::mixed;
-    }
-#endif
-    for (; x < w; x += 16) {
-        const int e = std::min(w, x + 16);
-        px all = ~px(0), any = 0;
-        for (int k = x; k < e; ++k) {
-            all &= mask[k];
-            any |= mask[k];
-        }
-        kinds_[std::size_t(x / 16)] = all ? Op::new_face : any ? Op::mixed : Op::old_face;
-    }
-    plan_lines(kinds_.data(), w);
-    cached_w_ = -1;   // the plan no longer follows cached_
-    run(s, y0, y1, mask, nullptr, 0);
-}
-
 void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
                             const std::vector<KeyRange>& lines) {
     if (y < 0 || y >= s.h) return;
@@ -503,7 +474,7 @@ void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, st
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
     plan_lines(kinds_.data(), s.w);
-    cached_w_ = -1;
+    cached_w_ = -1;   // the plan no longer follows cached_
     run(s, y, y + 1, nullptr, key, level);
 }
 
