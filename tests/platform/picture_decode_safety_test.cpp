@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -226,6 +227,22 @@ TEST_F(PictureDecodeSafetyTest, ProgressiveJpegsAreWeighedByTheirWholeScanBuffer
     EXPECT_EQ(decode_picture(path(QStringLiteral("bomb.jpg"))).code, -7);
     const std::int64_t growth = peak_rss_bytes("VmHWM:") - before;
     EXPECT_LT(growth, 100LL << 20);
+
+    // A sequential JPEG whose first scan holds one component of three needs
+    // the same buffer (libjpeg-turbo's cjpeg writes one with a scan script).
+    const QString script = path(QStringLiteral("scans.txt")), ppm = path(QStringLiteral("red.ppm"));
+    ASSERT_TRUE(write_file(script, "0;\n1;\n2;\n"));
+    ASSERT_TRUE(two_halves(16, 16).save(ppm, "PPM"));
+    QProcess cjpeg;
+    cjpeg.start(QStringLiteral("cjpeg"), {QStringLiteral("-scans"), script, ppm});
+    ASSERT_TRUE(cjpeg.waitForFinished(60000) && cjpeg.exitCode() == 0) << "cjpeg (libjpeg-turbo-progs) is needed";
+    QByteArray sequential = cjpeg.readAllStandardOutput();
+    const int sof0 = int(sequential.indexOf(QByteArray("\xFF\xC0", 2)));
+    ASSERT_GT(sof0, 0);
+    sequential[sof0 + 5] = char(0x7B), sequential[sof0 + 6] = char(0x70);
+    sequential[sof0 + 7] = char(0x7B), sequential[sof0 + 8] = char(0x70);
+    ASSERT_TRUE(write_file(path(QStringLiteral("scans.jpg")), sequential));
+    EXPECT_EQ(decode_picture(path(QStringLiteral("scans.jpg")), QSize(1920, 1080)).code, -7);
 
     // Real progressive photos still load, whole or reduced.
     const QImage src = two_halves(400, 300);
