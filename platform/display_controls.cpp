@@ -117,6 +117,7 @@ void EffectControl::set_updates(bool on) {
         // Keep showing what was on screen; a running reveal still ends on
         // the face it started with (end_reveal freezes that one).
         frozen_face_ = face_cache_;
+        frozen_origin_ = face_cache_rect_.topLeft();
     }
     updates_ = on;
     if (on && !transition_) update();
@@ -151,6 +152,18 @@ bool EffectControl::transition_running() const { return transition_ != nullptr; 
 
 void EffectControl::finish_transition() { end_reveal(); }
 
+QRect EffectControl::face_rect() const {
+    QRect r = rect();
+    if (const QWidget* p = parentWidget()) r &= p->rect().translated(-pos());
+    return r;
+}
+
+QImage EffectControl::render_face_area(const QRect& area) {
+    if (area.isEmpty()) return QImage();
+    QImage whole = render_face();
+    return area == whole.rect() ? whole : whole.copy(area);
+}
+
 QImage EffectControl::transition_frame_at(double p) {
     if (!transition_) return QImage();
     QImage out(new_face_.size(), new_face_.format());
@@ -159,8 +172,11 @@ QImage EffectControl::transition_frame_at(double p) {
 }
 
 const QImage& EffectControl::current_face() {
-    if (face_dirty_ || face_cache_.size() != size()) {
-        face_cache_ = render_face();
+    const QRect area = face_rect();
+    if (face_dirty_ || face_cache_rect_ != area) {
+        face_cache_ = QImage();   // the old face goes before the new one is made
+        face_cache_ = render_face_area(area);
+        face_cache_rect_ = area;
         face_dirty_ = false;
     }
     return face_cache_;
@@ -180,7 +196,8 @@ void EffectControl::face_changed() {
 QImage EffectControl::compose_new_face() {
     QImage out = old_face_.copy();
     QPainter p(&out);
-    p.drawImage(0, 0, current_face());
+    const QImage& face = current_face();
+    p.drawImage(face_cache_rect_.topLeft() - reveal_origin_, face);
     return out;
 }
 
@@ -190,9 +207,11 @@ void EffectControl::start_reveal() {
     frozen_until_reveal_ = false;
     std::unique_ptr<Transition> t;
     int duration = 0;
-    if (has_transition(effect_number_) && width() > 0 && height() > 0) {
+    // The transition runs over the part of the control that can show.
+    const QRect area = face_rect();
+    if (has_transition(effect_number_) && !area.isEmpty()) {
         duration = transition_duration_ms(effect_number_, effect_speed_, effect_grain_);
-        if (duration > 0) t = Transition::create(effect_number_, effect_grain_, size());
+        if (duration > 0) t = Transition::create(effect_number_, effect_grain_, area.size());
     }
     if (!t) {
         update();
@@ -200,7 +219,8 @@ void EffectControl::start_reveal() {
         QTimer::singleShot(0, this, [this] { emit effect_done(); });
         return;
     }
-    old_face_ = grab_beneath();
+    reveal_origin_ = area.topLeft();
+    old_face_ = grab_beneath(area);
     new_face_ = compose_new_face();
     frame_ = old_face_.copy();
     transition_ = std::move(t);
@@ -233,13 +253,16 @@ void EffectControl::end_reveal() {
     qApp->removeEventFilter(this);
     transition_.reset();
     old_face_ = new_face_ = frame_ = QImage();
-    if (!updates_) frozen_face_ = face_cache_;
+    if (!updates_) {
+        frozen_face_ = face_cache_;
+        frozen_origin_ = face_cache_rect_.topLeft();
+    }
     update();
     emit effect_done();
 }
 
-QImage EffectControl::grab_beneath() {
-    QImage img(size(), QImage::Format_RGB32);
+QImage EffectControl::grab_beneath(const QRect& part) {
+    QImage img(part.size(), QImage::Format_RGB32);
     img.fill(Qt::black);
     QWidget* win = window();
     if (win == this) return img;
@@ -250,8 +273,8 @@ QImage EffectControl::grab_beneath() {
     std::reverse(chain.begin(), chain.end());
 
     QPainter painter(&img);
-    const QPoint origin = mapTo(win, QPoint(0, 0));
-    const QRect area(origin, size());   // window coordinates
+    const QPoint origin = mapTo(win, part.topLeft());
+    const QRect area(origin, part.size());   // window coordinates
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
         QWidget* a = chain[i];
         QWidget* next = chain[i + 1];
@@ -279,17 +302,24 @@ QImage EffectControl::grab_beneath() {
 void EffectControl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (transition_) {
-        p.drawImage(0, 0, frame_);
+        p.drawImage(reveal_origin_, frame_);
         return;
     }
     if (!updates_ || frozen_until_reveal_) {
-        if (!frozen_face_.isNull()) p.drawImage(0, 0, frozen_face_);
+        if (!frozen_face_.isNull()) p.drawImage(frozen_origin_, frozen_face_);
         return;
     }
-    p.drawImage(0, 0, current_face());
+    const QImage& face = current_face();
+    p.drawImage(face_cache_rect_.topLeft(), face);
 }
 
 void EffectControl::resizeEvent(QResizeEvent*) { face_dirty_ = true; }
+
+void EffectControl::moveEvent(QMoveEvent*) {
+    // A control that moved partly into or out of its parent shows another
+    // part of its face; what was not rendered yet is rendered now.
+    if (face_rect() != face_cache_rect_ && isVisible()) update();
+}
 
 void EffectControl::mousePressEvent(QMouseEvent* e) {
     press_inside_ = true;
@@ -424,8 +454,11 @@ const QImage& PictureControl::shown_image() {
     return shown_;
 }
 
-QImage PictureControl::render_face() {
-    QImage face(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+QImage PictureControl::render_face() { return render_face_area(QRect(QPoint(0, 0), size().expandedTo(QSize(1, 1)))); }
+
+QImage PictureControl::render_face_area(const QRect& area) {
+    if (area.isEmpty()) return QImage();
+    QImage face(area.size(), QImage::Format_ARGB32_Premultiplied);
     face.fill(Qt::transparent);
     if (image_.isNull()) return face;
     if (reduced_ && draw_mode_ != stretched && !file_name_.isEmpty()) {
@@ -440,17 +473,19 @@ QImage PictureControl::render_face() {
     }
     const QImage& img = shown_image();
     QPainter p(&face);
+    p.translate(-area.topLeft());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect whole(QPoint(0, 0), size().expandedTo(QSize(1, 1)));
     const int bw = border_.total_width();
     if (draw_mode_ == stretched) {
-        const QRect inner = face.rect().adjusted(bw, bw, -bw, -bw);
+        const QRect inner = whole.adjusted(bw, bw, -bw, -bw);
         if (!inner.isEmpty()) p.drawImage(inner, img);
-        paint_border(p, face.rect(), border_);
+        paint_border(p, whole, border_);
     } else if (draw_mode_ == tiled) {
         const QImage tile = img.size() == natural_size_ ? img : img.scaled(natural_size_, Qt::IgnoreAspectRatio,
                                                                            Qt::SmoothTransformation);
-        p.fillRect(face.rect(), QBrush(tile));
-        paint_border(p, face.rect(), border_);
+        p.fillRect(whole, QBrush(tile));
+        paint_border(p, whole, border_);
     } else {
         const QRect r(QPoint(0, 0), natural_size_);
         p.drawImage(r, img);

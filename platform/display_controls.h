@@ -23,11 +23,15 @@
 //  - Changes to an armed, visible control redraw it at once, without effect.
 //  - Colours are 0x00BBGGRR (red in the low byte) everywhere.
 //  - Geometry is in pixels of the host window.
+//  - Only the part of a control inside its parent is ever rendered
+//    (face_rect()): a caption or picture far larger than the screen costs
+//    no more than one that fits it.
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QPainter;
 class QTimer;
@@ -88,6 +92,9 @@ public:
 
     // The face the control shows when no transition runs, at its own size.
     virtual QImage render_face() = 0;
+    // The part of the control that can show: its rectangle cut to its
+    // parent's (its whole rectangle when it has no parent); may be empty.
+    QRect face_rect() const;
 
 signals:
     void effect_done();
@@ -99,6 +106,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void moveEvent(QMoveEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -109,14 +117,19 @@ protected:
     // True while the face changes by itself (a playing video): a running
     // transition then reveals the current face on every frame.
     virtual bool live_face() const { return false; }
-    // The face as last rendered (cached until face_changed or a resize).
+    // The face of the given part of the control (area lies within rect()),
+    // as an image of area's size. The default cuts it from render_face();
+    // controls that can grow far beyond the screen render only the area.
+    virtual QImage render_face_area(const QRect& area);
+    // The face of face_rect() as last rendered (cached until face_changed,
+    // a resize, or a move that changes face_rect()).
     const QImage& current_face();
 
 private:
     void start_reveal();
     void tick();
     void end_reveal();
-    QImage grab_beneath();
+    QImage grab_beneath(const QRect& part);   // part: in the control's coordinates
     QImage compose_new_face();
 
     int effect_number_ = 0;
@@ -130,6 +143,8 @@ private:
     std::unique_ptr<Transition> transition_;
     QImage old_face_, new_face_, frame_;
     QImage face_cache_, frozen_face_;
+    QRect face_cache_rect_;                 // the part face_cache_ shows
+    QPoint frozen_origin_, reveal_origin_;  // where frozen_face_ / the reveal frames go
     bool face_dirty_ = true;
     QTimer* timer_ = nullptr;
     qint64 started_ms_ = 0;
@@ -167,6 +182,9 @@ public:
     void set_preview_value(int v) { preview_value_ = v; }
 
     QImage render_face() override;
+
+protected:
+    QImage render_face_area(const QRect& area) override;
 
 private:
     const QImage& shown_image();   // image_ through the palette and the transparent colour
@@ -215,7 +233,31 @@ public:
 
     QImage render_face() override;
 
+protected:
+    QImage render_face_area(const QRect& area) override;
+
 private:
+    // The caption measured once per text and font. A line too long to shape
+    // whole is kept as pieces at their offsets, so that drawing a part of it
+    // shapes only the pieces that can show.
+    struct caption_piece {
+        int start = 0, length = 0;
+        qreal x = 0;
+    };
+    struct caption_line {
+        QString text;
+        std::vector<caption_piece> pieces;
+        qreal width = 0;
+    };
+    struct caption_layout {
+        bool valid = false;
+        QString caption;
+        QFont font;
+        std::vector<caption_line> lines;
+        QSize text_size;   // without the relief's room
+    };
+    const caption_layout& layout() const;
+    mutable caption_layout layout_;
     void resize_to_caption();
     void looks_changed();
     QString caption_;
@@ -264,6 +306,7 @@ protected:
     bool live_face() const override;
 
 private:
+    void make_player();  // the media player, its video sink and audio output, on first use
     bool load_fresh();   // loads the open file again, ready to play from its start
     struct impl;
     std::unique_ptr<impl> d_;

@@ -61,34 +61,84 @@ double gradient_position(int style, double x, double y) {
     }
 }
 
-void paint_gradient(QImage& img, QColor colour, int style, int steps) {
-    const int w = img.width(), h = img.height();
+// Fills img, the part at offset of a gradient spread over a control of size
+// whole.
+void paint_gradient(QImage& img, QPoint offset, QSize whole, QColor colour, int style, int steps) {
+    const int w = whole.width(), h = whole.height();
     const double sx = w > 1 ? 1.0 / (w - 1) : 0, sy = h > 1 ? 1.0 / (h - 1) : 0;
     const int r = colour.red(), g = colour.green(), b = colour.blue();
-    for (int y = 0; y < h; ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < w; ++x) {
+    for (int iy = 0; iy < img.height(); ++iy) {
+        QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(iy));
+        const int y = iy + offset.y();
+        for (int ix = 0; ix < img.width(); ++ix) {
+            const int x = ix + offset.x();
             double t = std::clamp(gradient_position(style, x * sx, y * sy), 0.0, 1.0);
             if (steps > 1) t = std::min(std::floor(t * steps), double(steps - 1)) / (steps - 1);
             const double k = 1 - t;
-            row[x] = qRgb(int(r * k + 0.5), int(g * k + 0.5), int(b * k + 0.5));
+            row[ix] = qRgb(int(r * k + 0.5), int(g * k + 0.5), int(b * k + 0.5));
         }
     }
 }
+
+// A line up to this long is measured and drawn whole, exactly as the font
+// shapes it; a longer one in pieces of piece_length to twice as many
+// characters, cut after a blank where there is one, each shaped on its own
+// and placed after the advances of the pieces before it.
+constexpr qsizetype whole_line_limit = 1000;
+constexpr qsizetype piece_length = 64;
 
 }  // namespace
 
 LabelControl::LabelControl(QWidget* parent) : EffectControl(parent) { resize_to_caption(); }
 
-QSize LabelControl::caption_size() const {
+const LabelControl::caption_layout& LabelControl::layout() const {
+    if (layout_.valid && layout_.caption == caption_ && layout_.font == font_) return layout_;
+    caption_layout lay;
+    lay.valid = true;
+    lay.caption = caption_;
+    lay.font = font_;
     const QFontMetrics fm(font_);
+    const QFontMetricsF fmf(font_);
     int w = 0;
     const QStringList lines = caption_lines(caption_);
-    for (const QString& line : lines)
-        w = std::max({w, fm.horizontalAdvance(line), line.isEmpty() ? 0 : fm.boundingRect(line).right() + 1});
+    lay.lines.reserve(std::size_t(lines.size()));
+    for (const QString& text : lines) {
+        caption_line line;
+        line.text = text;
+        if (text.size() <= whole_line_limit) {
+            line.pieces.push_back({0, int(text.size()), 0});
+            line.width = std::max(fm.horizontalAdvance(text), text.isEmpty() ? 0 : fm.boundingRect(text).right() + 1);
+        } else {
+            qreal x = 0;
+            qsizetype start = 0;
+            for (qsizetype i = 0; i < text.size();) {
+                const bool blank = text[i] == QLatin1Char(' ');
+                // A surrogate pair is never cut.
+                i += (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
+                const qsizetype n = i - start;
+                if ((n >= piece_length && blank) || n >= 2 * piece_length || i == text.size()) {
+                    line.pieces.push_back({int(start), int(n), x});
+                    x += fmf.horizontalAdvance(text.mid(start, n));
+                    start = i;
+                }
+            }
+            // Room for the last glyph's overhang, as a whole line would have.
+            const caption_piece& last = line.pieces.back();
+            line.width = std::ceil(std::max(x, last.x + fm.boundingRect(text.mid(last.start, last.length)).right() + 1));
+        }
+        w = std::max(w, int(std::min<qreal>(line.width, QWIDGETSIZE_MAX)));
+        lay.lines.push_back(std::move(line));
+    }
+    const qint64 h = fm.height() + qint64(lines.size() - 1) * fm.lineSpacing();
+    lay.text_size = QSize(w, int(std::min<qint64>(h, QWIDGETSIZE_MAX)));
+    layout_ = std::move(lay);
+    return layout_;
+}
+
+QSize LabelControl::caption_size() const {
+    const QSize text = layout().text_size;
     const QMargins m = relief_margins(relief_, shadow_);
-    const int h = fm.height() + (int(lines.size()) - 1) * fm.lineSpacing();
-    return QSize(std::max(1, w + m.left() + m.right()), std::max(1, h + m.top() + m.bottom()));
+    return QSize(std::max(1, text.width() + m.left() + m.right()), std::max(1, text.height() + m.top() + m.bottom()));
 }
 
 void LabelControl::resize_to_caption() {
@@ -177,25 +227,54 @@ void LabelControl::set_back_color(std::int32_t bgr) {
     face_changed();
 }
 
-QImage LabelControl::render_face() {
-    QImage face(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+QImage LabelControl::render_face() { return render_face_area(QRect(QPoint(0, 0), size().expandedTo(QSize(1, 1)))); }
+
+QImage LabelControl::render_face_area(const QRect& area) {
+    if (area.isEmpty()) return QImage();
+    QImage face(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (bg_gradient_) {
-        paint_gradient(face, color_from_bgr(bg_color_), std::clamp(bg_style_, 0, 19), std::clamp(bg_setting_, 0, 256));
+        paint_gradient(face, area.topLeft(), size().expandedTo(QSize(1, 1)), color_from_bgr(bg_color_),
+                       std::clamp(bg_style_, 0, 19), std::clamp(bg_setting_, 0, 256));
     } else {
         face.fill(transparent_background_ ? QColor(Qt::transparent) : color_from_bgr(back_color_));
     }
     if (caption_.isEmpty()) return face;
 
     QPainter p(&face);
+    p.translate(-area.topLeft());
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     const QFontMetrics fm(font_);
     const QMargins m = relief_margins(relief_, shadow_);
     const QPointF origin(m.left(), m.top());
+    // Only the glyphs that can reach the area go into the outline, with room
+    // for the relief, the outline stroke and italic overhang.
+    const qreal slack = fm.height() + 16;
+    const QRectF reach = QRectF(area).adjusted(-slack, -slack, slack, slack);
+    const caption_layout& lay = layout();
     QPainterPath text;
-    const QStringList lines = caption_lines(caption_);
-    for (int i = 0; i < lines.size(); ++i)
-        text.addText(origin + QPointF(0, fm.ascent() + i * fm.lineSpacing()), font_, lines[i]);
+    bool whole = true;
+    for (std::size_t i = 0; i < lay.lines.size(); ++i) {
+        const caption_line& line = lay.lines[i];
+        const qreal baseline = origin.y() + fm.ascent() + qreal(i) * fm.lineSpacing();
+        if (baseline + fm.descent() < reach.top() || baseline - fm.ascent() > reach.bottom()) {
+            whole = false;
+            continue;
+        }
+        for (std::size_t k = 0; k < line.pieces.size(); ++k) {
+            const caption_piece& piece = line.pieces[k];
+            const qreal left = origin.x() + piece.x;
+            const qreal right = origin.x() + (k + 1 < line.pieces.size() ? line.pieces[k + 1].x : line.width);
+            if (right < reach.left() || left > reach.right()) {
+                whole = false;
+                continue;
+            }
+            text.addText(QPointF(left, baseline), font_,
+                         piece.start == 0 && piece.length == line.text.size() ? line.text
+                                                                                : line.text.mid(piece.start, piece.length));
+        }
+    }
+    if (text.isEmpty()) return face;
 
     const QColor light(255, 255, 255), dark(0, 0, 0);
     auto fill_at = [&](QPointF offset, const QColor& c) { p.fillPath(text.translated(offset), c); };
@@ -227,7 +306,8 @@ QImage LabelControl::render_face() {
         colour = colour.darker(150);
     }
     if (fill_mode_ == 2) {
-        const QRectF box = text.boundingRect();
+        // The gradient spans the whole caption, also where only a part of it is drawn.
+        const QRectF box = whole ? text.boundingRect() : QRectF(origin, QSizeF(lay.text_size));
         QLinearGradient g = gradient_kind_ == 1 ? QLinearGradient(box.topLeft(), box.topRight())
                                                 : QLinearGradient(box.topLeft(), box.bottomLeft());
         QColor c1 = color_from_bgr(grad1_), c2 = color_from_bgr(grad2_);

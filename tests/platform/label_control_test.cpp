@@ -141,5 +141,99 @@ TEST_F(LabelControlTest, ThreeButtonLooks) {
     EXPECT_EQ(looks.size(), 3u);
 }
 
+// Exposes the face of a part of the label, as its parent shows it.
+struct PartLabel : LabelControl {
+    using LabelControl::LabelControl;
+    using LabelControl::render_face_area;
+    using EffectControl::current_face;
+};
+
+QString repeated(const QString& unit, int n) {
+    QString s;
+    for (int i = 0; i < n; ++i) s += unit;
+    return s;
+}
+
+TEST(LongCaption, MeasuresLikeAWholeLineWithoutAJumpAtTheLongLineLimit) {
+    LabelControl label;
+    label.set_font(QStringLiteral("DejaVu Sans"), 20, false, false);
+    label.set_caption(QStringLiteral("W"));
+    const int one = label.width();
+    // Lines up to 1000 characters are measured whole, longer ones in
+    // pieces: one character more changes the width by about one character.
+    label.set_caption(repeated(QStringLiteral("W"), 1000));
+    const int whole = label.width();
+    label.set_caption(repeated(QStringLiteral("W"), 1001));
+    EXPECT_NEAR(label.width() - whole, one, 3);
+    // A caption far longer than any screen.
+    label.set_caption(repeated(QStringLiteral("Wi "), 200000));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(20);
+    const double expected = QFontMetricsF(font).horizontalAdvance(QStringLiteral("Wi ")) * 200000;
+    EXPECT_NEAR(double(label.width()), expected, expected * 0.005);
+    EXPECT_EQ(label.height(), [] {
+        LabelControl l;
+        l.set_font(QStringLiteral("DejaVu Sans"), 20, false, false);
+        l.set_caption(QStringLiteral("W"));
+        return l.height();
+    }());
+}
+
+TEST(LongCaption, OnlyThePartInsideTheParentIsRendered) {
+    QWidget parent;
+    parent.resize(400, 90);
+    PartLabel label(&parent);
+    auto set_look = [](LabelControl& l) {
+        l.set_font(QStringLiteral("DejaVu Sans"), 20, true, true);
+        l.set_relief(7, 4);   // outline and shadow reach beyond the glyphs
+        l.set_text_color(0x00FFFF);
+    };
+    set_look(label);
+    const QString caption = QStringLiteral("  ") + repeated(QStringLiteral("Lumivane shows a long caption "), 150) +
+                            QStringLiteral("  ");
+    label.set_caption(caption);
+    ASSERT_GT(label.width(), 40000);
+    // Centred as "Bottom Justify Middle" places it: far out on both sides.
+    label.move(200 - label.width() / 2, 90 - label.height());
+    label.show();
+    const QRect area = label.face_rect();
+    EXPECT_EQ(area, QRect(label.width() / 2 - 200, 0, 400, label.height()));
+    const QImage part = label.current_face();
+    EXPECT_EQ(part.size(), area.size());
+    EXPECT_GT(count_pixels(part, [](QRgb c) { return qAlpha(c) > 200 && qRed(c) > 180 && qGreen(c) > 180; }), 500);
+    // Moved so that its left end shows: the cached part follows, pixel for
+    // pixel what a caption of only its first words shows there.
+    label.move(0, 0);
+    EXPECT_EQ(label.current_face().size(), QSize(400, label.height()));
+    PartLabel start;
+    set_look(start);
+    start.set_caption(caption.left(120));
+    ASSERT_GT(start.width(), 400);
+    EXPECT_EQ(label.current_face(), start.render_face().copy(QRect(0, 0, 400, label.height())));
+    // Wholly outside its parent it renders nothing at all.
+    label.move(-label.width() - 10, 0);
+    EXPECT_TRUE(label.face_rect().isEmpty());
+    EXPECT_TRUE(label.current_face().isNull());
+}
+
+TEST(LongCaption, AShortCaptionsPartIsTheSameAsItsWholeFaceWithGradientText) {
+    PartLabel label;
+    label.set_font(QStringLiteral("DejaVu Sans"), 36, true, false);
+    label.set_caption(QStringLiteral("  Gradient caption  "));
+    label.set_gradient_kind(2);
+    label.set_gradient_colors(0x0000FF, 0xFF0000);
+    label.set_fill_mode(2);
+    label.set_relief(2, 3);
+    const QImage whole = label.render_face();
+    const QRect part(label.width() / 3, label.height() / 4, label.width() / 3, label.height() / 2);
+    EXPECT_EQ(label.render_face_area(part), whole.copy(part));
+    // The full-window gradient background in parts, too.
+    label.set_auto_size(false);
+    label.resize(160, 120);
+    label.set_background_gradient(0x00FF00, 12, 200);
+    const QRect corner(100, 70, 60, 50);
+    EXPECT_EQ(label.render_face_area(corner), label.render_face().copy(corner));
+}
+
 }  // namespace
 }  // namespace lv
