@@ -104,12 +104,11 @@ QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower
 
 // ---- GraphicsMagick -------------------------------------------------------
 
-// The coders GraphicsMagick keeps: the formats handed to it, and DIB (with
-// BMP, its other name), which the WMF reader uses for bitmaps inside a
-// metafile. Every other coder goes, so that no nested read inside a picture
+// The coders GraphicsMagick keeps: the formats handed to it, and DIB, which
+// the WMF reader uses for bitmaps inside a metafile. Every other coder goes, so that no nested read inside a picture
 // (WPG and PICT records, SVG or MSL references) can reach PostScript, SVG,
 // text or any format that runs a delegate or opens other files.
-constexpr std::array<const char*, 7> kept_coders = {"PCX", "WMF", "WPG", "PICT", "TGA", "DIB", "BMP"};
+constexpr std::array<const char*, 6> kept_coders = {"PCX", "WMF", "WPG", "PICT", "TGA", "DIB"};
 
 // Every picture reaches GraphicsMagick as bytes in memory, so it has no file
 // to open, no URL to fetch and no program to run: refuse them all. Temporary

@@ -58,6 +58,7 @@ TEST_F(PictureControlTest, EveryTypeLoadsWithItsSizeAndColours) {
         {"a.pcx", [](const QImage& i, const QString& p) { return write_magick(i, p, "PCX"); }, 0},
         {"a.pic", [](const QImage& i, const QString& p) { return write_magick(i, p, "PICT"); }, 0},
         {"a.wmf", [](const QImage&, const QString& p) { return write_file(p, two_halves_wmf(40, 30)); }, 8},
+        {"bitmap.wmf", [](const QImage&, const QString& p) { return write_file(p, two_halves_wmf(40, 30, true)); }, 8},
         {"a.wpg", [](const QImage&, const QString& p) { return write_file(p, two_halves_wpg(40, 30)); }, 0},
     };
     for (const auto& t : types) {

@@ -193,24 +193,38 @@ inline QByteArray packed_dib(const QImage& img) {
 }
 
 // A placeable metafile of w x h units at 96 units per inch: two filled
-// rectangles, red on the left half, blue on the right.
-inline QByteArray two_halves_wmf(int w, int h) {
+// rectangles, red on the left half, blue on the right; or, with `bitmap`,
+// the same picture as a bitmap stretched over the metafile (StretchDIB).
+inline QByteArray two_halves_wmf(int w, int h, bool bitmap = false) {
     QByteArray recs;
-    auto rec = [&recs](unsigned func, std::initializer_list<unsigned> params) {
-        put32(recs, std::uint32_t(3 + params.size()));
+    std::uint32_t largest = 0;
+    auto rec = [&recs, &largest](unsigned func, std::initializer_list<unsigned> params,
+                                 const QByteArray& data = QByteArray()) {
+        const std::uint32_t words = std::uint32_t(3 + params.size() + data.size() / 2);
+        largest = std::max(largest, words);
+        put32(recs, words);
         put16(recs, func);
         for (unsigned p : params) put16(recs, p);
+        recs += data;
     };
     rec(0x020B, {0, 0});                         // window origin
     rec(0x020C, {unsigned(h), unsigned(w)});     // window extent
-    rec(0x02FA, {5, 0, 0, 0, 0});                // null pen
-    rec(0x012D, {0});
-    rec(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush (0x000000FF)
-    rec(0x012D, {1});
-    rec(0x041B, {unsigned(h), unsigned(w / 2), 0, 0});
-    rec(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush (0x00FF0000)
-    rec(0x012D, {2});
-    rec(0x041B, {unsigned(h), unsigned(w), 0, unsigned(w / 2)});
+    if (bitmap) {
+        // Raster operation SRCCOPY (low word first), RGB colours, source
+        // height, width, y, x, then destination height, width, y, x.
+        QByteArray dib = packed_dib(two_halves(w, h));
+        if (dib.size() % 2) dib.append('\0');
+        rec(0x0F43, {0x0020, 0x00CC, 0, unsigned(h), unsigned(w), 0, 0, unsigned(h), unsigned(w), 0, 0}, dib);
+    } else {
+        rec(0x02FA, {5, 0, 0, 0, 0});                // null pen
+        rec(0x012D, {0});
+        rec(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush (0x000000FF)
+        rec(0x012D, {1});
+        rec(0x041B, {unsigned(h), unsigned(w / 2), 0, 0});
+        rec(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush (0x00FF0000)
+        rec(0x012D, {2});
+        rec(0x041B, {unsigned(h), unsigned(w), 0, unsigned(w / 2)});
+    }
     rec(0x0000, {});                             // end of file
     QByteArray header;
     put32(header, 0x9AC6CDD7);
@@ -228,8 +242,8 @@ inline QByteArray two_halves_wmf(int w, int h) {
     put16(header, 9);
     put16(header, 0x0300);
     put32(header, std::uint32_t(9 + recs.size() / 2));
-    put16(header, 3);
-    put32(header, 8);
+    put16(header, bitmap ? 0 : 3);   // objects
+    put32(header, largest);
     put16(header, 0);
     return header + recs;
 }
