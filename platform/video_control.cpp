@@ -57,10 +57,12 @@ bool wait_until(const std::function<bool()>& done, int ms) {
 }  // namespace
 
 struct VideoControl::impl {
+    // Made when the first file is opened (make_player): every player window
+    // and picker holds a video control, and most shows never open a video.
     // Declared before the player, which uses them, so they outlive it.
-    QVideoSink sink;
+    std::unique_ptr<QVideoSink> sink;
     std::unique_ptr<QAudioOutput> audio;
-    QMediaPlayer player;
+    std::unique_ptr<QMediaPlayer> player;
 
     QVideoFrame frame;
     QImage frame_image;   // frame converted, made when painted
@@ -87,47 +89,55 @@ struct VideoControl::impl {
 };
 
 VideoControl::VideoControl(QWidget* parent) : EffectControl(parent), d_(std::make_unique<impl>()) {
-    d_->player.setVideoSink(&d_->sink);
+    d_->watchdog.setInterval(1000);
+    connect(&d_->watchdog, &QTimer::timeout, this, [this] {
+        if (d_->playing && now_ms() - d_->last_progress_ms > stall_ms) {
+            d_->playing = false;
+            if (d_->player) d_->player->pause();
+        }
+    });
+}
+
+void VideoControl::make_player() {
+    if (d_->player) return;
+    d_->sink = std::make_unique<QVideoSink>();
+    d_->player = std::make_unique<QMediaPlayer>();
+    d_->player->setVideoSink(d_->sink.get());
     // Without an audio device (a headless session) video plays silent.
     if (!QMediaDevices::audioOutputs().isEmpty()) {
         d_->audio = std::make_unique<QAudioOutput>();
-        d_->player.setAudioOutput(d_->audio.get());
+        d_->audio->setMuted(d_->muted);
+        d_->player->setAudioOutput(d_->audio.get());
     }
-    connect(&d_->sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
-        if (!f.isValid() || !d_->player.source().isValid()) return;
+    connect(d_->sink.get(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
+        if (!f.isValid() || !d_->player->source().isValid()) return;
         d_->frame = f;
         d_->frame_image = QImage();
         d_->last_progress_ms = now_ms();
         face_changed();
     });
-    connect(&d_->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
+    connect(d_->player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) d_->playing = false;
     });
-    connect(&d_->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
+    connect(d_->player.get(), &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
         if (e == QMediaPlayer::NoError) return;
         d_->failed = true;
         d_->playing = false;
     });
-    connect(&d_->player, &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
+    connect(d_->player.get(), &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
         if (pos != d_->last_position) {
             d_->last_position = pos;
             d_->last_progress_ms = now_ms();
         }
     });
-    d_->watchdog.setInterval(1000);
-    connect(&d_->watchdog, &QTimer::timeout, this, [this] {
-        if (d_->playing && now_ms() - d_->last_progress_ms > stall_ms) {
-            d_->playing = false;
-            d_->player.pause();
-        }
-    });
 }
 
 VideoControl::~VideoControl() {
-    QObject::disconnect(&d_->player, nullptr, this, nullptr);
-    QObject::disconnect(&d_->sink, nullptr, this, nullptr);
     d_->watchdog.stop();
-    d_->player.stop();
+    if (!d_->player) return;
+    QObject::disconnect(d_->player.get(), nullptr, this, nullptr);
+    QObject::disconnect(d_->sink.get(), nullptr, this, nullptr);
+    d_->player->stop();
 }
 
 void VideoControl::set_initial_setting(int v) { d_->initial_setting = v; }
@@ -174,10 +184,11 @@ bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& r
 
 bool VideoControl::load_fresh() {
     QPointer<VideoControl> self(this);
+    make_player();
     d_->failed = false;
-    d_->player.setSource(QUrl());
-    d_->player.setSource(d_->url);
-    auto status = [this] { return d_->player.mediaStatus(); };
+    d_->player->setSource(QUrl());
+    d_->player->setSource(d_->url);
+    auto status = [this] { return d_->player->mediaStatus(); };
     wait_until([&] {
         return !self || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
                status() == QMediaPlayer::InvalidMedia;
@@ -197,8 +208,10 @@ int VideoControl::set_file_name(const QString& path) {
     d_->fresh = false;
     d_->failed = false;
     d_->watchdog.stop();
-    d_->player.stop();
-    d_->player.setSource(QUrl());
+    if (d_->player) {
+        d_->player->stop();
+        d_->player->setSource(QUrl());
+    }
     d_->url = QUrl();
     d_->frame = QVideoFrame();
     d_->frame_image = d_->first_frame = QImage();
@@ -232,7 +245,7 @@ int VideoControl::set_file_name(const QString& path) {
     }
     d_->probing = false;
     if (!ok) {
-        d_->player.setSource(QUrl());
+        if (d_->player) d_->player->setSource(QUrl());
         d_->url = QUrl();
         open_result_ = open_undecodable;
         face_changed();
@@ -269,14 +282,14 @@ void VideoControl::command(int c) {
                 d_->failed = false;
                 d_->playing = true;
                 d_->last_progress_ms = now_ms();
-                d_->player.play();
+                d_->player->play();
                 d_->watchdog.start();
             }
             break;
         case 11:   // stop where it is
             d_->playing = false;
             d_->watchdog.stop();
-            if (d_->open) d_->player.pause();
+            if (d_->open) d_->player->pause();
             break;
         default:
             break;
