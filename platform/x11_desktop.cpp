@@ -196,7 +196,11 @@ bool hold_screensaver_off() {
     // The timer setting outlives our connection. Qt ends the process with
     // exit() when its own connection is killed (xkill, xdotool windowkill);
     // give the setting back then too.
-    static const bool at_exit = std::atexit([] { release_screensaver(); }) == 0;
+    static const bool at_exit = std::atexit([] {
+        // The server itself may be gone; Xlib would then call exit() again.
+        XSetIOErrorHandler([](Display*) -> int { std::_Exit(1); });
+        release_screensaver();
+    }) == 0;
     (void)at_exit;
     return true;
 }
