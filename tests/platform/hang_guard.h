@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 namespace lv::test {
 
 class hang_guard {
@@ -38,6 +40,13 @@ public:
 
 private:
     using clock = std::chrono::steady_clock;
+    // Where every thread stands, when a debugger is at hand: the hang's cause.
+    static void print_stacks() {
+        if (std::system("command -v gdb >/dev/null 2>&1") != 0) return;
+        const std::string cmd = "gdb -p " + std::to_string(::getpid()) +
+                                " -batch -ex 'thread apply all bt 40' 1>&2 2>/dev/null";
+        [[maybe_unused]] const int rc = std::system(cmd.c_str());
+    }
     void watch() {
         std::unique_lock<std::mutex> lock(m_);
         while (!done_) {
@@ -45,6 +54,7 @@ private:
                 std::fprintf(stderr, "HANG: %s (nothing came back for %lld ms)\n", what_.c_str(),
                              static_cast<long long>(limit_.count()));
                 std::fflush(stderr);
+                print_stacks();
                 std::abort();
             }
             cv_.wait_for(lock, std::chrono::milliseconds(100));

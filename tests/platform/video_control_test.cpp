@@ -2,6 +2,7 @@
 // the end with "PLAYING" in between; broken files fail their open at once.
 #include "qt_wait.h"
 #include "platform/display_controls.h"
+#include "platform/hang_guard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,6 +11,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -125,6 +129,25 @@ TEST_F(VideoControlTest, BrokenFilesFailTheirOpen) {
     EXPECT_EQ(v.status(), QString());
     v.command(5);   // nothing open: nothing plays
     EXPECT_NE(v.status(), QStringLiteral("PLAYING"));
+}
+
+// A FIFO or a device named like a video is refused before anything opens
+// it: opening a FIFO waits for a writer, for ever in a show packed by
+// someone else. The control stays usable.
+TEST_F(VideoControlTest, FifosAndDevicesNamedLikeVideosAreRefusedAtOnce) {
+    const std::string fifo = path("pipe.avi").toStdString();
+    const std::string zero = path("zero.mpg").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    VideoControl v;
+    {
+        lv::test::hang_guard guard("opening a FIFO or a device as a video", 20000);
+        EXPECT_EQ(v.set_file_name(QString::fromStdString(fifo)), -1);
+        EXPECT_EQ(v.set_file_name(QString::fromStdString(zero)), -1);
+        EXPECT_EQ(v.set_file_name(dir_->path()), -1);
+    }
+    EXPECT_EQ(v.status(), QString());
+    EXPECT_EQ(v.set_file_name(path("clip.mpg")), 0);
 }
 
 TEST_F(VideoControlTest, StopAndCloseWhilePlaying) {
