@@ -414,6 +414,9 @@ std::string key_of_section(std::string section) {
 }
 
 std::optional<std::string> find_registry_entry(const std::string& key, const std::string& name) {
+    // Only a regular file: opening a FIFO put there would wait for a writer,
+    // and the player reads this as it starts.
+    if (!QFileInfo(QString::fromStdString(registry_file_path())).isFile()) return std::nullopt;
     std::ifstream in(registry_file_path(), std::ios::binary);
     if (!in) return std::nullopt;
     const std::string want_key = key_of_section(key);

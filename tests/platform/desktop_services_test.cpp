@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -131,7 +132,11 @@ TEST_F(Registry, WrittenNumbersKeepEverythingElse) {
                                "ScreenSaveUsePassword=dword:00000001\n");
     EXPECT_EQ(lv::read_registry_value("Control Panel\\Mouse", "Speed"), "010");
 
-    // Something that is no file is never replaced.
+    // Something that is no file is never replaced, and a FIFO is not waited on.
+    QFile::remove(file);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    EXPECT_EQ(lv::read_registry_value(key, "ScreenSaveUsePassword"), "");
+    EXPECT_FALSE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
     QFile::remove(file);
     ASSERT_TRUE(QDir().mkpath(file));
     EXPECT_FALSE(lv::write_registry_dword(key, "ScreenSaveUsePassword", 1));
