@@ -2,10 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cctype>
 #include <exception>
 #include <filesystem>
 #include <string_view>
+
+#if __has_include(<dirent.h>)
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#define LV_HAVE_DIRENT 1
+#else
+#define LV_HAVE_DIRENT 0
+#endif
 
 #include "core/document.h"
 #include "core/file_names.h"
@@ -23,10 +34,15 @@ constexpr std::array<std::string_view, 14> picture_types = {
 constexpr std::array<std::string_view, 2> video_types = {"AVI", "MPG"};
 constexpr std::array<std::string_view, 4> music_types = {"WAV", "MID", "RMI", "MP3"};
 
+// file_type without building a string: it runs for every file listed.
 template <std::size_t N>
 bool has_type(const std::string& name, const std::array<std::string_view, N>& types) {
-    const std::string t = file_type(name);
-    return !t.empty() && std::find(types.begin(), types.end(), t) != types.end();
+    if (name.size() < 3) return false;
+    char t[3];
+    for (std::size_t k = 0; k < 3; ++k)
+        t[k] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.size() - 3 + k])));
+    const std::string_view type(t, 3);
+    return std::find(types.begin(), types.end(), type) != types.end();
 }
 
 // Orders names as std::tolower folds them, byte by byte, in the current C
@@ -44,7 +60,7 @@ public:
         return t;
     }
     explicit name_order(const fold_table& fold) : fold_(&fold) {}
-    bool operator()(const std::string& a, const std::string& b) const {
+    bool operator()(std::string_view a, std::string_view b) const {
         const std::size_t n = std::min(a.size(), b.size());
         const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
         const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
@@ -62,6 +78,52 @@ public:
 private:
     const fold_table* fold_;
 };
+
+// Sorts names in name_order. Most comparisons are settled by a number: the
+// first eight folded bytes after the prefix that every name shares byte for
+// byte (which cannot decide any comparison), with zeros past a name's end,
+// read as one big-endian integer. Only names whose numbers are equal are
+// compared in full, so the order is exactly name_order's.
+std::vector<std::string> sorted_by_name(std::vector<std::string> names) {
+    const name_order::fold_table fold = name_order::current_fold();
+    const name_order less(fold);
+    // A zero fold of another byte would make padding ambiguous.
+    bool keys_work = true;
+    for (std::size_t c = 1; c < fold.size(); ++c) keys_work = keys_work && fold[c] != 0;
+
+    std::size_t shared = names.empty() ? 0 : names.front().size();
+    for (const std::string& n : names) {
+        const std::string& first = names.front();
+        shared = std::min(shared, n.size());
+        std::size_t i = 0;
+        while (i < shared && n[i] == first[i]) ++i;
+        shared = i;
+    }
+    struct keyed {
+        std::uint64_t key;
+        std::uint32_t index;
+    };
+    std::vector<keyed> order(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::uint64_t key = 0;
+        if (keys_work) {
+            const std::string& n = names[i];
+            for (std::size_t k = 0; k < 8; ++k) {
+                const std::size_t at = shared + k;
+                key = (key << 8) | (at < n.size() ? fold[static_cast<unsigned char>(n[at])] : 0);
+            }
+        }
+        order[i] = {key, static_cast<std::uint32_t>(i)};
+    }
+    std::sort(order.begin(), order.end(), [&](const keyed& a, const keyed& b) {
+        if (a.key != b.key) return a.key < b.key;
+        return less(names[a.index], names[b.index]);
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const keyed& k : order) sorted.push_back(std::move(names[k.index]));
+    return sorted;
+}
 
 // How the two variants differ: the player's yields, can be stopped and
 // shows its loading label.
@@ -197,24 +259,51 @@ std::vector<std::string> list_ordinary_files(const std::string& folder, std::err
     ec.clear();
     std::vector<std::string> names;
     if (folder.empty()) return names;
+#if LV_HAVE_DIRENT
+    // readdir directly: std::filesystem builds a full path for every entry,
+    // which cost as much as the rest of the listing.
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        // A folder that has gone away simply holds nothing any more.
+        if (errno != ENOENT && errno != ENOTDIR) ec.assign(errno, std::generic_category());
+        return names;
+    }
+    const int dir_fd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0) ec.assign(errno, std::generic_category());
+            break;
+        }
+        const char* name = entry->d_name;
+        if (name[0] == '\0' || name[0] == '.') continue;   // hidden, and "." and ".."
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            // What a link points at, or a file system that does not say.
+            struct stat st {};
+            regular = ::fstatat(dir_fd, name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular) names.emplace_back(name);   // not folders, devices or dangling links
+    }
+    ::closedir(dir);
+#else
     fs::directory_iterator it(fs::path(folder), ec);
     if (ec) {
-        // A folder that has gone away simply holds nothing any more.
         if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) ec.clear();
         return names;
     }
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) return names;
         std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.') continue;   // hidden
+        if (name.empty() || name.front() == '.') continue;
         std::error_code type_ec;
-        if (!it->is_regular_file(type_ec)) continue;           // folders, devices, dangling links
+        if (!it->is_regular_file(type_ec)) continue;
         names.push_back(std::move(name));
     }
+#endif
     if (ec) return names;
-    const name_order::fold_table fold = name_order::current_fold();
-    std::sort(names.begin(), names.end(), name_order(fold));
-    return names;
+    return sorted_by_name(std::move(names));
 }
 
 int build_random_slideshow() { return build(build_mode{}); }

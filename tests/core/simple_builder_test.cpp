@@ -230,17 +230,29 @@ TEST_F(SimpleBuilder, ListingOrderIsTheOldCaseBlindOrder) {
         std::string name = "n";
         const int n = 1 + static_cast<int>(gen() % 5);
         for (int k = 0; k < n; ++k) name += parts[gen() % parts.size()];
-        names.insert(name + ".jpg");
+        names.insert(gen() % 3 ? name + ".jpg" : name);   // some a case-blind prefix of others
     }
-    const std::vector<std::string> files(names.begin(), names.end());
-    const std::string dir = folder("mixed", files);
-    for (const char* locale : {"C", "C.UTF-8"}) {
-        if (!std::setlocale(LC_CTYPE, locale)) continue;
-        std::vector<std::string> expected = files;
-        std::sort(expected.begin(), expected.end(), old_less_ignoring_case);
-        std::error_code ec;
-        EXPECT_EQ(lv::list_ordinary_files(dir, ec), expected) << locale;
-        EXPECT_FALSE(ec);
+    // A second folder where every name shares a long prefix, and the rest
+    // differs only late, only in case or only in length.
+    std::set<std::string> camera;
+    const std::vector<std::string> tails = {"1", "10", "100", "1000000000", "a", "A", "\xC3\xA9", "_", "~"};
+    while (camera.size() < 300) {
+        std::string name = "Holiday 2024 - IMG_";
+        const int n = 1 + static_cast<int>(gen() % 4);
+        for (int k = 0; k < n; ++k) name += tails[gen() % tails.size()];
+        camera.insert(name + (gen() % 2 ? ".jpg" : ".JPG"));
+    }
+    const std::vector<std::vector<std::string>> sets = {{names.begin(), names.end()}, {camera.begin(), camera.end()}};
+    for (std::size_t set = 0; set < sets.size(); ++set) {
+        const std::string dir = folder("mixed" + std::to_string(set), sets[set]);
+        for (const char* locale : {"C", "C.UTF-8"}) {
+            if (!std::setlocale(LC_CTYPE, locale)) continue;
+            std::vector<std::string> expected = sets[set];
+            std::sort(expected.begin(), expected.end(), old_less_ignoring_case);
+            std::error_code ec;
+            EXPECT_EQ(lv::list_ordinary_files(dir, ec), expected) << locale;
+            EXPECT_FALSE(ec);
+        }
     }
     std::setlocale(LC_CTYPE, "C");
 }
