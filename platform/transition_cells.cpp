@@ -127,9 +127,16 @@ private:
     int cw_ = 1, ch_ = 1, cols_ = 1, rows_ = 1;
     std::vector<std::uint32_t> rank_;   // reveal order of each cell, row-major
     std::vector<px> mask_;              // one row of cells, see cell_mask
-    // Lowest and highest rank in each line of 16 pixels of each row of
-    // cells: a line of all due or all waiting cells needs no mask.
-    std::vector<std::uint32_t> line_lo_, line_hi_;
+    // Ranks shifted down to below 256, and the lowest and highest of them
+    // in each line of 16 pixels of each row of cells: a line of cells all
+    // due or all waiting needs no mask.
+    int shift_ = 0;
+    std::vector<std::uint8_t> coarse_, line_lo_, line_hi_;
+    // The cells by rank, and one bit per cell marking, during a frame, the
+    // due cells among those whose coarse rank ties with the count's: few
+    // enough to mark one by one, and read back without touching full ranks.
+    std::vector<std::uint32_t> order_;
+    std::vector<std::uint64_t> tie_due_;
     std::vector<RowComposer::Op> kinds_;
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<KeyRange> lines_;
@@ -149,11 +156,21 @@ void CellTransition::setup() {
     kinds_.resize(std::size_t(lines));
     line_lo_.clear();
     line_hi_.clear();
+    coarse_.clear();
     if (effect_ == 50 || cols_ == 1) return;
+    shift_ = 0;
+    while ((std::uint64_t(rank_.size()) - 1) >> shift_ > 255) ++shift_;
+    coarse_.resize(rank_.size());
+    order_.resize(rank_.size());
+    for (std::size_t i = 0; i < rank_.size(); ++i) {
+        coarse_[i] = std::uint8_t(rank_[i] >> shift_);
+        order_[rank_[i]] = std::uint32_t(i);
+    }
+    tie_due_.assign((rank_.size() + 63) / 64, 0);
     line_lo_.resize(std::size_t(lines) * rows_);
     line_hi_.resize(std::size_t(lines) * rows_);
     for (int r = 0; r < rows_; ++r) {
-        const std::uint32_t* ranks = rank_.data() + std::size_t(r) * cols_;
+        const std::uint8_t* ranks = coarse_.data() + std::size_t(r) * cols_;
         for (int i = 0; i < lines; ++i) {
             const int c0 = 16 * i / cw_, c1 = (std::min(W_, 16 * i + 16) - 1) / cw_;
             const auto [lo, hi] = std::minmax_element(ranks + c0, ranks + c1 + 1);
@@ -186,6 +203,12 @@ void CellTransition::drip(const Surface& s, double p) {
 void CellTransition::frame(const Surface& s, double p) {
     if (effect_ == 50) return drip(s, p);
     const auto count = std::uint32_t(p * double(rank_.size()));
+    const std::uint32_t cq = count >> shift_;   // count < cells, so below 256
+    const auto mark_ties = [&] {
+        if (cols_ == 1) return;
+        for (std::uint32_t k = cq << shift_; k < count; ++k) tie_due_[order_[k] / 64] ^= std::uint64_t(1) << (order_[k] % 64);
+    };
+    mark_ties();
     for (int r = 0; r < rows_; ++r) {
         const std::uint32_t* ranks = rank_.data() + std::size_t(r) * cols_;
         const int y0 = r * ch_, y1 = std::min(H_, y0 + ch_);
@@ -193,18 +216,23 @@ void CellTransition::frame(const Surface& s, double p) {
             comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
+        // Lines whose coarse ranks straddle count's are taken as mixed: the
+        // mask then decides them exactly.
         const std::size_t lines = kinds_.size();
-        const std::uint32_t* lo = line_lo_.data() + std::size_t(r) * lines;
-        const std::uint32_t* hi = line_hi_.data() + std::size_t(r) * lines;
+        const std::uint8_t* lo = line_lo_.data() + std::size_t(r) * lines;
+        const std::uint8_t* hi = line_hi_.data() + std::size_t(r) * lines;
         for (std::size_t i = 0; i < lines; ++i)
-            kinds_[i] = hi[i] < count ? RowComposer::Op::new_face
-                        : lo[i] >= count ? RowComposer::Op::old_face
-                                         : RowComposer::Op::mixed;
+            kinds_[i] = hi[i] < cq ? RowComposer::Op::new_face
+                        : lo[i] > cq ? RowComposer::Op::old_face
+                                     : RowComposer::Op::mixed;
+        const std::uint8_t* coarse = coarse_.data() + std::size_t(r) * cols_;
         comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), [&](int x0, int x1) {
             const int c0 = x0 / cw_, c1 = (x1 - 1) / cw_;
-            cell_mask(mask_.data() + std::ptrdiff_t(c0) * cw_, ranks + c0, c1 - c0 + 1, cw_, count);
+            cell_mask(mask_.data() + std::ptrdiff_t(c0) * cw_, coarse + c0, std::uint8_t(cq), tie_due_.data(),
+                      std::size_t(r) * cols_ + c0, c1 - c0 + 1, cw_);
         });
     }
+    mark_ties();   // clears the marks again
 }
 
 }  // namespace

@@ -107,10 +107,14 @@ void gather_row(px* d, const px* s, const int* xmap, int n);               // d[
 // Darkens a run to three quarters, keeping alpha (the roll's curved edge).
 void shade_row(px* d, int n);
 
-// Cell masks: mask[x] = all ones where the cell holding x is due
-// (rank < count), for cells cw pixels wide. Up to 3 pixels past the last
-// cell are written too (the next cell's, or scratch).
-void cell_mask(px* mask, const std::uint32_t* rank, int cells, int cw, std::uint32_t count);
+// Cell masks: mask[x] = all ones where the cell holding x is due, for
+// cells cw pixels wide. Cells are ranked coarsely (below 256, a quarter of
+// the bytes of a full rank to read): a cell is due when its coarse rank is
+// below cq, and when it equals cq, when its bit in tie_due is set (bits
+// counted from the cell first). Up to 3 pixels past the last cell are
+// written too (the next cell's, or scratch).
+void cell_mask(px* mask, const std::uint8_t* coarse, std::uint8_t cq, const std::uint64_t* tie_due,
+               std::size_t first, int cells, int cw);
 
 // Smallest and largest key of each line of 16 pixels of a row of keys.
 struct KeyRange {

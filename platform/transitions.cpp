@@ -318,32 +318,57 @@ void shade_row(px* d, int n) {
 
 void store_row(const Surface& s, int y, const px* row) { put_copy(s.out_row(y), row, s.w, s.stream); }
 
-void cell_mask(px* mask, const std::uint32_t* rank, int cells, int cw, std::uint32_t count) {
-    // Ranks stay far below 2^31, so a signed compare does.
+void cell_mask(px* mask, const std::uint8_t* coarse, std::uint8_t cq, const std::uint64_t* tie_due,
+               std::size_t first, int cells, int cw) {
+    const auto tie_at = [&](int c) -> bool {
+        const std::size_t i = first + std::size_t(c);
+        return (tie_due[i / 64] >> (i % 64)) & 1;
+    };
+    const auto due = [&](int c) -> bool { return coarse[c] < cq || (coarse[c] == cq && tie_at(c)); };
     int c = 0;
 #if defined(__SSE2__)
-    const __m128i limit = _mm_set1_epi32(int(count));
-    if (cw == 1) {
-        for (; c + 4 <= cells; c += 4)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + c), _mm_cmplt_epi32(load4(rank + c), limit));
-    } else if (cw == 2) {
-        for (; c + 4 <= cells; c += 4) {
-            const __m128i f = _mm_cmplt_epi32(load4(rank + c), limit);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + 2 * c), _mm_unpacklo_epi32(f, f));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + 2 * c + 4), _mm_unpackhi_epi32(f, f));
+    // Sixteen cells at a time: their coarse ranks decide all but the cells
+    // in count's own bucket, which look at their full rank.
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i limit = _mm_set1_epi8(char(cq ^ 0x80));
+    const __m128i exact = _mm_set1_epi8(char(cq));
+    alignas(16) std::uint8_t flags[16];
+    for (; c + 16 <= cells; c += 16) {
+        const __m128i r = load4(coarse + c);
+        __m128i f = _mm_cmplt_epi8(_mm_xor_si128(r, bias), limit);
+        if (int tie = _mm_movemask_epi8(_mm_cmpeq_epi8(r, exact))) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(flags), f);
+            for (; tie; tie &= tie - 1) {
+                const int j = __builtin_ctz(unsigned(tie));
+                flags[j] = tie_at(c + j) ? 0xFF : 0;
+            }
+            f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags));
         }
-    } else {
-        // Four pixels at a time from the start of each cell; a store that
-        // runs past the cell is overwritten by the next one.
-        for (; c < cells; ++c) {
-            const __m128i f = _mm_set1_epi32(rank[c] < count ? -1 : 0);
-            px* d = mask + std::ptrdiff_t(c) * cw;
-            for (int k = 0; k < cw; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + k), f);
+        px* d = mask + std::ptrdiff_t(c) * cw;
+        const __m128i lo = _mm_unpacklo_epi8(f, f), hi = _mm_unpackhi_epi8(f, f);
+        const __m128i q[4] = {_mm_unpacklo_epi16(lo, lo), _mm_unpackhi_epi16(lo, lo), _mm_unpacklo_epi16(hi, hi),
+                              _mm_unpackhi_epi16(hi, hi)};
+        if (cw == 1) {
+            for (int k = 0; k < 4; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * k), q[k]);
+        } else if (cw == 2) {
+            for (int k = 0; k < 4; ++k) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * k), _mm_unpacklo_epi32(q[k], q[k]));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8 * k + 4), _mm_unpackhi_epi32(q[k], q[k]));
+            }
+        } else {
+            // Four pixels at a time from the start of each cell; a store
+            // that runs past the cell is overwritten by the next one.
+            _mm_store_si128(reinterpret_cast<__m128i*>(flags), f);
+            for (int j = 0; j < 16; ++j) {
+                const __m128i v = _mm_set1_epi32(flags[j] ? -1 : 0);
+                px* e = d + std::ptrdiff_t(j) * cw;
+                for (int k = 0; k < cw; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(e + k), v);
+            }
         }
     }
 #endif
     for (; c < cells; ++c) {
-        const px f = rank[c] < count ? ~px(0) : 0u;
+        const px f = due(c) ? ~px(0) : 0u;
         px* d = mask + std::ptrdiff_t(c) * cw;
         for (int k = 0; k < cw; ++k) d[k] = f;
     }
@@ -368,8 +393,10 @@ void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
     for (int y = y0; y < y1; ++y) store_row(s, y, s.row(use_new, y));
 }
 
-// Runs shorter than this many pixels are not worth a copy of their own.
-constexpr int short_run = 24;
+// Runs shorter than this many pixels are not worth a copy of their own:
+// between selects, a handful of short copies from both faces by turns costs
+// more than reading both faces whole.
+constexpr int short_run = 64;
 
 void RowComposer::add_step(int x0, int x1, Op op) {
     if (x1 <= x0) return;
