@@ -38,6 +38,7 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/frmCustom_detail.h"
+#include "platform/focus_keep.h"
 #include "platform/frmPopmessage.h"
 #include "platform/launch.h"
 #include "platform/screen_fit.h"
@@ -717,7 +718,9 @@ void frmCustom::list_click() {
     if (list_guard == 1) return;
     const int row = List1->currentRow();
     if (row < 0 || !valid_image(row + 1)) return;
-    List1->setEnabled(false);
+    // The list is greyed out while it shows the record; the keyboard stays
+    // with it, so the next arrow key moves on through the list.
+    focus_keeping_disable hold(List1);
     display_guard = 1;
     current_image = row + 1;
     update_totals();
@@ -730,7 +733,7 @@ void frmCustom::list_click() {
     }
     display_guard = 0;
     // The interface may have gone off meanwhile (the last sequence removed).
-    List1->setEnabled(doc().image_count > 0);
+    hold.enable_again(doc().image_count > 0);
 }
 
 void frmCustom::file_not_found_box(int image) {
@@ -787,7 +790,7 @@ void frmCustom::play_wav(const std::string& file) {
 int frmCustom::play_cd_track(int track) { return lv::play_cd_track(MMControl1, track); }
 
 void frmCustom::preview_audio() {
-    Command28->setEnabled(false);
+    focus_keeping_disable hold(Command28);
     yield_events();
     audio_off();
     if (selected()) {
@@ -797,7 +800,7 @@ void frmCustom::preview_audio() {
         else
             play_wav(file);
     }
-    Command28->setEnabled(!unloaded_ && doc().image_count > 0);
+    hold.enable_again(!unloaded_ && doc().image_count > 0);
     yield_events();
 }
 

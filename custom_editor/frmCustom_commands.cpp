@@ -23,6 +23,7 @@
 #include "custom_editor/frmGetbackground.h"
 #include "custom_editor/frmGetimage.h"
 #include "custom_editor/frmImagePreview.h"
+#include "platform/focus_keep.h"
 #include "platform/frmPopmessage.h"
 
 namespace lv {
@@ -67,7 +68,7 @@ void frmCustom::add_images() {
 
 void frmCustom::remove_image() {
     if (current_image < 1 || !selected()) return;
-    Command24->setEnabled(false);
+    focus_keeping_disable hold(Command24);
     auto& d = doc();
     const int n = current_image;
     const bool was_last = n == d.image_count;
@@ -87,7 +88,7 @@ void frmCustom::remove_image() {
         interface_off();
     yield_events();
     redim_slides(doc().image_count);
-    if (doc().image_count > 0) Command24->setEnabled(true);
+    hold.enable_again(doc().image_count > 0);
     yield_events();
     update_totals();
 }
@@ -372,7 +373,7 @@ void frmCustom::select_new_image() {
 void frmCustom::toggle_preview() {
     if (List1->currentRow() < 0 || !selected()) return;
     audio_off();
-    Command25->setEnabled(false);
+    focus_keeping_disable hold(Command25);
     auto& ed = editors();
     if (ed.image_preview_open == 1) {
         close_image_preview();
@@ -391,7 +392,7 @@ void frmCustom::toggle_preview() {
             yield_events();
         }
     }
-    Command25->setEnabled(!unloaded_ && doc().image_count > 0);
+    hold.enable_again(!unloaded_ && doc().image_count > 0);
 }
 
 void frmCustom::close_image_preview() {

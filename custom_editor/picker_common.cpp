@@ -6,6 +6,7 @@
 #include "core/state.h"
 #include "platform/audio.h"
 #include "platform/display_controls.h"
+#include "platform/focus_keep.h"
 #include "platform/screen_fit.h"
 
 #include <QBoxLayout>
@@ -45,29 +46,7 @@ bool folder_readable(const QString& folder) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- places
-
-std::vector<std::string> storage_places() {
-    std::vector<std::string> places;
-    for (const QFileInfo& root : QDir::drives()) places.push_back(s(clean_folder(root.absoluteFilePath())));
-    const std::string home = s(clean_folder(QDir::homePath()));
-    if (std::find(places.begin(), places.end(), home) == places.end()) places.push_back(home);
-    return places;
-}
-
-std::string storage_place_of(const std::string& folder) {
-    const QString f = clean_folder(q(folder));
-    const QString home = clean_folder(QDir::homePath());
-    if (home != QStringLiteral("/") && (f == home || f.startsWith(home + QLatin1Char('/')))) return s(home);
-    // The longest root the folder lies in.
-    std::string best = "/";
-    for (const QFileInfo& root : QDir::drives()) {
-        const QString r = clean_folder(root.absoluteFilePath());
-        const QString prefix = r.endsWith(QLatin1Char('/')) ? r : r + QLatin1Char('/');
-        if ((f == r || f.startsWith(prefix)) && r.size() > static_cast<qsizetype>(best.size())) best = s(r);
-    }
-    return best;
-}
+// ---------------------------------------------------------------- patterns
 
 QStringList pattern_filters(const QString& pattern) {
     QStringList out;
@@ -83,9 +62,10 @@ QStringList pattern_filters(const QString& pattern) {
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     const std::string home = s(clean_folder(QDir::homePath()));
     QFileIconProvider icons;
-    for (const std::string& place : storage_places()) {
-        const QString label = place == home ? QStringLiteral("%1 (Home)").arg(q(place)) : q(place);
-        addItem(icons.icon(place == home ? QFileIconProvider::Folder : QFileIconProvider::Drive), label, q(place));
+    for (const storage_place& place : place_list()) {
+        const bool is_home = place.path == home;
+        addItem(icons.icon(is_home ? QFileIconProvider::Folder : QFileIconProvider::Drive), q(place.label),
+                q(place.path));
     }
 }
 
@@ -135,6 +115,11 @@ void FolderList::keyPressEvent(QKeyEvent* e) {
     QListWidget::keyPressEvent(e);
 }
 
+void FolderList::showEvent(QShowEvent* e) {
+    QListWidget::showEvent(e);
+    if (QListWidgetItem* open = currentItem()) scrollToItem(open, QAbstractItemView::PositionAtCenter);
+}
+
 void FolderList::fill() {
     const QSignalBlocker quiet(this);
     clear();
@@ -163,6 +148,7 @@ void FolderList::fill() {
         it->setData(Qt::UserRole, clean_folder(here.filePath(sub)));
     }
     setCurrentRow(current);
+    if (isVisible()) scrollToItem(item(current), QAbstractItemView::PositionAtCenter);
 }
 
 // ---------------------------------------------------------------- File1
@@ -258,9 +244,16 @@ picker_frame::picker_frame(QWidget* parent, const QString& caption, const QStrin
 }
 
 void picker_frame::show_remembered() {
+    // The picture pickers share last_folder; the sound pickers keep their own.
+    const media_kind kind = &remembered_ == &program().last_folder ? media_kind::pictures : media_kind::sounds;
+    const QStringList patterns = pattern_filters(File1->pattern());
+    const std::string& prog = program().program_folder;
     // A remembered folder that went away (a removed medium) cannot be shown:
-    // the program's folder, then the home folder, then the root take its place.
-    for (const std::string& f : {remembered_, program().program_folder, s(QDir::homePath()), std::string("/")}) {
+    // the program's folder, then the user's folder for the kind, then the
+    // home folder, then the root take its place.
+    for (const std::string& f : {opening_folder(remembered_, prog, kind, patterns),
+                                 opening_folder(prog, prog, kind, patterns), user_media_folder(kind),
+                                 s(QDir::homePath()), std::string("/")}) {
         if (Dir1->set_path(f)) break;
     }
     Drive1->set_drive_of(Dir1->path());
@@ -306,13 +299,13 @@ bool picker_frame::add_files(bool selected_only, const std::function<bool()>& ro
     // waits for its end.
     QPointer<picker_frame> self(this);
     ++busy_;
-    setEnabled(false);
+    focus_keeping_disable hold(this);
     for (const std::string& p : paths) {
         if (!room()) continue;   // beyond the limit: skipped without a message
         add(p);
     }
     if (!self) return true;
-    setEnabled(true);
+    hold.enable_again(true);
     --busy_;
     if (close_pending_) {
         close_pending_ = false;

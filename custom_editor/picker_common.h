@@ -5,8 +5,8 @@
 // picker remembers while the program runs; a picture-and-video preview box
 // for the picture pickers and a sound preview for the audio pickers.
 //
-// Linux has no drive letters: the place list offers the file-system roots
-// and the user's home folder in their stead.
+// Linux has no drive letters: the place list (platform/places.h, shared with
+// the simple editor) offers "/", mounted volumes and the home folder instead.
 #include <QComboBox>
 #include <QDialog>
 #include <QListWidget>
@@ -16,6 +16,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/places.h"
 
 class QBoxLayout;
 class QFrame;
@@ -33,12 +35,6 @@ inline constexpr const char* picture_file_pattern =
 inline constexpr const char* background_file_pattern = "*.gif;*.jpg;*.bmp";
 inline constexpr const char* sound_file_pattern = "*.wav;*.mp3;*.rmi;*.mid";
 inline constexpr const char* music_file_pattern = "*.mid;*.rmi;*.mp3;*.wav";
-
-// The places the drive list offers: every file-system root, then the home folder.
-std::vector<std::string> storage_places();
-// The place a folder lies in: the home folder for it and anything below it,
-// otherwise the root it belongs to.
-std::string storage_place_of(const std::string& folder);
 
 // "*.gif;*.jpg" -> {"*.gif", "*.jpg"}; blanks and empty parts dropped.
 QStringList pattern_filters(const QString& pattern);
@@ -75,6 +71,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    // The open folder is scrolled into view once the list has its size.
+    void showEvent(QShowEvent* e) override;
 
 private:
     void fill();
