@@ -4,6 +4,10 @@
 // common formats with Qt's readers and the older ones (PCX, WMF, WPG, PICT,
 // compressed or colour-mapped TGA) with GraphicsMagick, within fixed limits so
 // that a hostile or huge file fails with a code instead of taking the machine.
+// GraphicsMagick only ever sees the file's bytes: from the first picture on it
+// keeps just the coders these formats need and may open no file, fetch no URL
+// and run no program (Ghostscript and the other delegates included), and
+// PostScript records inside WPG files are dropped before it reads them.
 //
 // Result codes are those the picture control reports:
 //   0 loaded, -1 no such file, -2 unknown type, -3 memory error while
