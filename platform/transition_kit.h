@@ -81,10 +81,8 @@ inline void copy_row(px* d, const px* s, int n) {
 // copied: frames read runs from two pictures by turns, which the hardware's
 // own stream detection picks up late.
 constexpr int prefetch_distance = 3;   // rows
-extern int exp_flags;
 inline void prefetch(const px* p, int n) {
 #if defined(__SSE2__)
-    if (exp_flags & 1) return;
     for (int i = 0; i < n; i += 16) _mm_prefetch(reinterpret_cast<const char*>(p + i), _MM_HINT_T0);
 #else
     (void)p;

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cmath>
 #include <random>
-#include <cstdlib>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -67,7 +66,6 @@ std::unique_ptr<Transition> Transition::create(int effect_number, int grain, QSi
 }
 
 namespace tx {
-int exp_flags = 0;
 
 void add_span(Spans& spans, double a, double b, int w) {
     if (!(b > a)) return;
@@ -137,7 +135,7 @@ inline __m128i load4(const void* p) { return _mm_loadu_si128(static_cast<const _
 inline __m128i pick4(__m128i m, __m128i a, __m128i b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
 
 // Streaming stores want an aligned address: the pixels before it are
-// written one by one.
+// written one by one (the 256-bit writers then take one 128-bit step).
 template <bool Stream>
 inline int head(const px* d, int n, int align) {
     if constexpr (!Stream) return 0;
@@ -202,8 +200,12 @@ __attribute__((target("avx2"))) inline __m256i pick8(__m256i m, __m256i a, __m25
 
 template <bool Stream>
 __attribute__((target("avx2"))) void copy_256(px* d, const px* s, int n) {
-    int i = head<Stream>(d, n, 32);
+    int i = head<Stream>(d, n, 16);
     for (int k = 0; k < i; ++k) put_px<Stream>(d + k, s[k]);
+    if (Stream && i + 4 <= n && (reinterpret_cast<std::uintptr_t>(d + i) & 31)) {
+        put4<Stream>(d + i, load4(s + i));
+        i += 4;
+    }
     for (; i + 32 <= n; i += 32) {
         const __m256i a = load8(s + i), b = load8(s + i + 8), c = load8(s + i + 16), e = load8(s + i + 24);
         put8<Stream>(d + i, a);
@@ -217,8 +219,12 @@ __attribute__((target("avx2"))) void copy_256(px* d, const px* s, int n) {
 
 template <bool Stream>
 __attribute__((target("avx2"))) void select_256(px* d, const px* a, const px* b, const px* m, int n) {
-    int i = head<Stream>(d, n, 32);
+    int i = head<Stream>(d, n, 16);
     for (int k = 0; k < i; ++k) put_px<Stream>(d + k, (a[k] & m[k]) | (b[k] & ~m[k]));
+    if (Stream && i + 4 <= n && (reinterpret_cast<std::uintptr_t>(d + i) & 31)) {
+        put4<Stream>(d + i, pick4(load4(m + i), load4(a + i), load4(b + i)));
+        i += 4;
+    }
     for (; i + 16 <= n; i += 16) {
         const __m256i r0 = pick8(load8(m + i), load8(a + i), load8(b + i));
         const __m256i r1 = pick8(load8(m + i + 8), load8(a + i + 8), load8(b + i + 8));
@@ -232,8 +238,12 @@ __attribute__((target("avx2"))) void select_256(px* d, const px* a, const px* b,
 template <bool Stream>
 __attribute__((target("avx2"))) void above_256(px* d, const px* a, const px* b, const std::int32_t* key,
                                                std::int32_t level, int n) {
-    int i = head<Stream>(d, n, 32);
+    int i = head<Stream>(d, n, 16);
     for (int k = 0; k < i; ++k) put_px<Stream>(d + k, key[k] > level ? a[k] : b[k]);
+    if (Stream && i + 4 <= n && (reinterpret_cast<std::uintptr_t>(d + i) & 31)) {
+        put4<Stream>(d + i, pick4(_mm_cmpgt_epi32(load4(key + i), _mm_set1_epi32(level)), load4(a + i), load4(b + i)));
+        i += 4;
+    }
     const __m256i lv = _mm256_set1_epi32(level);
     for (; i + 8 <= n; i += 8)
         put8<Stream>(d + i, pick8(_mm256_cmpgt_epi32(load8(key + i), lv), load8(a + i), load8(b + i)));
@@ -702,7 +712,7 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     s.old_key = o.cacheKey();
     s.new_key = n.cacheKey();
     // Streaming pays once the three pictures no longer fit the caches.
-    s.stream = !(exp_flags & 2) && std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
+    s.stream = std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
     scratch_.resize(std::size_t(s.w) + 16);
     s.scratch = scratch_.data();
 
