@@ -23,11 +23,20 @@ endif()
 
 set(LUMIVANE_TEST_HOME_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/fresh_test_home.sh)
 
-# Gives test <name> its own folders (see above) and starts it through
-# fresh_test_home.sh, which empties and makes them.
-function(lumivane_isolate_test name)
-  set(_root ${CMAKE_BINARY_DIR}/test-homes/${name})
-  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+# add_test for a test with its own folders (see above): the command runs
+# through fresh_test_home.sh, which empties and makes them, and the test's
+# ENVIRONMENT points HOME and the XDG variables there (add more variables with
+# set_property(TEST ... APPEND PROPERTY ENVIRONMENT ...), not by replacing it).
+#   lumivane_add_test(NAME <name> COMMAND <target or program> [args...])
+function(lumivane_add_test)
+  cmake_parse_arguments(A "" "NAME" "COMMAND" ${ARGN})
+  list(POP_FRONT A_COMMAND _program)
+  if(TARGET ${_program})
+    set(_program $<TARGET_FILE:${_program}>)
+  endif()
+  add_test(NAME ${A_NAME} COMMAND sh ${LUMIVANE_TEST_HOME_SCRIPT} ${_program} ${A_COMMAND})
+  set(_root ${CMAKE_BINARY_DIR}/test-homes/${A_NAME})
+  set_property(TEST ${A_NAME} APPEND PROPERTY ENVIRONMENT
     LUMIVANE_TEST_HOME_ROOT=${_root}
     HOME=${_root}/home
     XDG_CONFIG_HOME=${_root}/config
@@ -52,18 +61,16 @@ function(lumivane_add_tests)
     endif()
     target_include_directories(${_target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     if(_name MATCHES "_xvfb_test$")
-      add_test(NAME ${_target}
-               COMMAND sh ${LUMIVANE_TEST_HOME_SCRIPT}
-                       xvfb-run -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${_target}>)
+      lumivane_add_test(NAME ${_target}
+                        COMMAND xvfb-run -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${_target}>)
       set_tests_properties(${_target} PROPERTIES LABELS "xvfb" TIMEOUT 300)
     else()
-      add_test(NAME ${_target} COMMAND sh ${LUMIVANE_TEST_HOME_SCRIPT} $<TARGET_FILE:${_target}>)
+      lumivane_add_test(NAME ${_target} COMMAND ${_target})
       set_tests_properties(${_target} PROPERTIES TIMEOUT 300)
       if(T_QT)
-        set_tests_properties(${_target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        set_property(TEST ${_target} APPEND PROPERTY ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
       endif()
     endif()
-    lumivane_isolate_test(${_target})
   endforeach()
 endfunction()
 
