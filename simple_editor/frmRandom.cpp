@@ -39,6 +39,7 @@
 #include "core/slideshow_file.h"
 #include "core/state.h"
 #include "platform/launch.h"
+#include "platform/places.h"
 #include "platform/desktop_services.h"
 #include "platform/frmPopmessage.h"
 #include "platform/screen_fit.h"
@@ -128,6 +129,25 @@ std::string usable_folder(const std::string& remembered) {
     return home_folder();
 }
 
+// Set on a folder tree while its open folder is to be kept in view.
+constexpr const char* reveal_key = "lv_reveal_open_folder";
+
+void reveal_folder(QTreeView* tree) {
+    if (!tree || !tree->property(reveal_key).toBool()) return;
+    const QModelIndex open = tree->currentIndex();
+    if (open.isValid()) tree->scrollTo(open, QAbstractItemView::PositionAtCenter);
+}
+
+// The folder a panel opens on: its remembered one, or, while that is still
+// the program's own folder with nothing of the panel's kind in it, the
+// user's Pictures or Music folder.
+std::string panel_start(int k) {
+    const auto& p = program();
+    return opening_folder(p.last_random_folders[static_cast<std::size_t>(k)], p.program_folder,
+                          k == 2 ? media_kind::sounds : media_kind::pictures,
+                          QString::fromLatin1(file_patterns[k]).split(u';'));
+}
+
 // Holds a form's busy flag for the length of a command, across every yield.
 struct busy_hold {
     int& flag;
@@ -145,17 +165,9 @@ std::function<bool(const std::string&, const std::string&, const std::string&)> 
 // drives
 
 std::vector<std::string> frmRandom::drive_roots() {
-    std::vector<std::string> roots{"/"};
-    auto add = [&roots](const std::string& r) {
-        if (std::find(roots.begin(), roots.end(), r) == roots.end()) roots.push_back(r);
-    };
-    add(home_folder());
-    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-        if (!v.isValid() || !v.isReady()) continue;
-        const std::string r = with_slash(v.rootPath().toStdString());
-        if (r.rfind("/media/", 0) == 0 || r.rfind("/mnt/", 0) == 0 || r.rfind("/run/media/", 0) == 0)
-            add(r);
-    }
+    // The same places as the custom editor's file pickers offer.
+    std::vector<std::string> roots;
+    for (const std::string& p : storage_places()) roots.push_back(with_slash(p));
     return roots;
 }
 
@@ -302,11 +314,8 @@ void frmRandom::build_panel(int k) {
     auto* v = new QVBoxLayout(Frame1[k]);
 
     Drive1[k] = new QComboBox(Frame1[k]);
-    for (const std::string& r : roots_) {
-        const QString path = QString::fromStdString(r);
-        const QString shown = r == home_folder() ? QStringLiteral("Home (%1)").arg(path) : path;
-        Drive1[k]->addItem(shown, path);
-    }
+    for (const storage_place& p : place_list())
+        Drive1[k]->addItem(QString::fromStdString(p.label), QString::fromStdString(with_slash(p.path)));
     v->addWidget(Drive1[k]);
 
     dir_model_[k] = new QFileSystemModel(this);
@@ -363,6 +372,13 @@ void frmRandom::build_panel(int k) {
     connect(Dir1[k], &QTreeView::clicked, this, pick);
     connect(Dir1[k]->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [pick](const QModelIndex& cur, const QModelIndex&) { pick(cur); });
+    // The model reads folders in the background and sorts them afterwards,
+    // which moves the rows under the open folder: it is scrolled back into
+    // view until the user takes over the tree.
+    auto reveal = [this, k] { reveal_folder(Dir1[k]); };
+    connect(dir_model_[k], &QFileSystemModel::directoryLoaded, this, reveal);
+    connect(dir_model_[k], &QAbstractItemModel::layoutChanged, this, reveal);
+    connect(dir_model_[k], &QAbstractItemModel::rowsInserted, this, reveal);
     connect(Command1[k], &QPushButton::clicked, this, [this, k] { add_folder(k); });
     connect(Command2[k], &QPushButton::clicked, this, [this, k] { remove_folder(k); });
     connect(Command5[k], &QToolButton::clicked, this, [this, k] { move_up(k); });
@@ -373,7 +389,7 @@ void frmRandom::form_load() {
     auto& d = doc();
     setWindowTitle(QStringLiteral("Lumivane - Simple SlideShow Editor"));
 
-    for (int k = 0; k < 3; ++k) show_dir(k, usable_folder(program().last_random_folders[k]));
+    for (int k = 0; k < 3; ++k) show_dir(k, usable_folder(panel_start(k)));
 
     for (const char* p : display_positions) Combo1->addItem(QString::fromLatin1(p));
 
@@ -406,6 +422,10 @@ void frmRandom::form_load() {
 
 void frmRandom::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    // The trees have their real height only now.
+    QTimer::singleShot(0, this, [this] {
+        for (QTreeView* t : Dir1) reveal_folder(t);
+    });
     if (!activated_) {
         activated_ = true;
         // After the window is up and painted: help pop-up 6, once per opening.
@@ -464,7 +484,8 @@ void frmRandom::show_dir(int k, const std::string& folder_in) {
     if (idx.isValid()) {
         for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent()) Dir1[k]->expand(p);
         Dir1[k]->setCurrentIndex(idx);
-        Dir1[k]->scrollTo(idx);
+        Dir1[k]->setProperty(reveal_key, true);
+        reveal_folder(Dir1[k]);
     } else {
         Dir1[k]->setCurrentIndex(QModelIndex());
     }
@@ -486,7 +507,7 @@ void frmRandom::set_drive(int k, const std::string& drive) {
         return;
     }
     // The drive cannot be read: back to the panel's remembered folder.
-    show_dir(k, usable_folder(program().last_random_folders[k]));
+    show_dir(k, usable_folder(panel_start(k)));
 }
 
 void frmRandom::fill_files(int k) {
@@ -626,6 +647,13 @@ void frmRandom::keyPressEvent(QKeyEvent* e) {
 }
 
 bool frmRandom::eventFilter(QObject* watched, QEvent* event) {
+    // The user's own click, key or wheel in a folder tree ends the scrolling
+    // back to the open folder.
+    const QEvent::Type t = event->type();
+    if (t == QEvent::MouseButtonPress || t == QEvent::KeyPress || t == QEvent::Wheel)
+        for (QTreeView* tree : Dir1)
+            if (tree && (watched == tree || tree->isAncestorOf(qobject_cast<QWidget*>(watched))))
+                tree->setProperty(reveal_key, false);
     if (event->type() == QEvent::KeyPress) {
         auto* ke = static_cast<QKeyEvent*>(event);
         if (ke->key() >= Qt::Key_F1 && ke->key() <= Qt::Key_F12) {
