@@ -289,13 +289,21 @@ std::optional<std::string> kind_of(std::string_view text, std::size_t* consumed 
     return kind;
 }
 
+}  // namespace
+
+bool storable_in_slideshow(std::string_view text) {
+    return text.find_first_of("\"\r\n") == std::string_view::npos && is_valid_utf8(text);
+}
+
+namespace {
+
 // ---------------------------------------------------------------------------
 // Writing. Every value is checked against what the loader accepts, so that a
 // written file always loads back to the same document.
 class record_writer {
 public:
     void text(std::string_view s) {
-        if (s.find_first_of("\"\r\n") != std::string_view::npos || !is_valid_utf8(s)) ok_ = false;
+        if (!storable_in_slideshow(s)) ok_ = false;
         separate();
         out_ += '"';
         out_ += s;

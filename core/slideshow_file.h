@@ -51,6 +51,11 @@ int c_load_random(const std::string& path);
 int load_custom_text(std::string_view bytes);
 int load_random_text(std::string_view bytes);
 
+// Whether a text field (a file or folder name, a caption, a name) can be
+// stored in a slideshow file: the format has no way to carry a double quote,
+// a carriage return or a line feed, nor bytes that are not UTF-8.
+bool storable_in_slideshow(std::string_view text);
+
 // Write the simple / custom slideshow of doc() to path. A text field holding
 // a double quote, CR or LF (which the format cannot carry), a number outside
 // what the loader accepts or a count that does not match the arrays makes
