@@ -8,8 +8,11 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace lv {
@@ -364,7 +367,39 @@ int PictureControl::repalette() {
     return code;
 }
 
+// One decode on a worker thread. The worker and the control share it, so
+// whichever lets go last frees it: a control that goes away, or takes another
+// file, leaves the worker to finish into a record nobody reads. (Qt waits for
+// the global pool's workers before the application object goes.)
+struct PictureControl::early_decode {
+    QString path;
+    QSize hint;
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    decoded_picture result;
+};
+
+void PictureControl::predecode(const QString& path, QSize decode_hint) {
+    early_.reset();
+    if (path.isEmpty()) return;
+    auto job = std::make_shared<early_decode>();
+    job->path = path;
+    job->hint = decode_hint;
+    early_ = job;
+    QThreadPool::globalInstance()->start([job] {
+        decoded_picture d = decode_picture(job->path, job->hint);
+        const std::lock_guard<std::mutex> hold(job->lock);
+        job->result = std::move(d);
+        job->done = true;
+        job->finished.notify_all();
+    });
+}
+
 int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
+    // An early decode serves only the next file name, and only when it is this one.
+    const std::shared_ptr<early_decode> early = std::move(early_);
+    early_.reset();
     file_name_ = path;
     image_ = paletted_ = QImage();
     natural_size_ = QSize();
@@ -372,7 +407,17 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     shown_dirty_ = true;
     load_result_ = 0;
     if (!path.isEmpty()) {
-        decoded_picture d = decode_picture(path, decode_hint);
+        decoded_picture d;
+        bool decoded = false;
+        if (early && early->path == path && early->hint == decode_hint) {
+            std::unique_lock<std::mutex> hold(early->lock);
+            early->finished.wait(hold, [&] { return early->done; });
+            if (early->result.code >= 0) {
+                d = std::move(early->result);
+                decoded = true;
+            }
+        }
+        if (!decoded) d = decode_picture(path, decode_hint);
         load_result_ = d.code;
         if (d.code >= 0) {
             image_ = std::move(d.image);

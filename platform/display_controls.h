@@ -165,6 +165,12 @@ public:
     // give it only for stretched pictures (drawn at natural size or tiled,
     // a reduced picture is decoded again whole when first drawn).
     int set_file_name(const QString& path, QSize decode_hint = QSize());
+    // Starts decoding a picture on a worker thread, for the set_file_name
+    // with the same path and hint that is expected next, which then takes the
+    // decoded picture instead of decoding it again. Any other next
+    // set_file_name, or a failed early decode, decodes as usual; the early
+    // decode is then simply dropped.
+    void predecode(const QString& path, QSize decode_hint = QSize());
     QString file_name() const { return file_name_; }
     int load_result() const { return load_result_; }
     void set_picture(const QImage& image);
@@ -189,6 +195,8 @@ protected:
 private:
     const QImage& shown_image();   // image_ through the palette and the transparent colour
     int repalette();               // remakes paletted_; 0 or -4 / -5
+    struct early_decode;
+    std::shared_ptr<early_decode> early_;   // shared with the worker until it ends
     QString file_name_;
     int load_result_ = 0;
     QImage image_;                 // as decoded (may be smaller than natural_size_)

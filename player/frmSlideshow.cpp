@@ -311,6 +311,15 @@ void frmSlideshow::init_after_load_is_done() {
     set_screensaver_running(true);
     set_screensaver_active(false);
     init_engine();
+    if (load_aborted != 1) {
+        // The first picture decodes on a worker while the clocks pace the
+        // start; state 3 then finds it ready. A look ahead on a copy of the
+        // play order, which the real step takes the same way.
+        const bool sequential = settings().slideshow_method == 0 || rf.show_origin == 2;
+        play_order_state ahead = order;
+        if (sequential || ahead.size() == doc().image_count)
+            renderer_->predecode_picture(next_image(image_index, doc().image_count, sequential, ahead));
+    }
     if (rf.show_origin == 0) {
         make_topmost();
         activateWindow();

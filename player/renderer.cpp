@@ -112,6 +112,17 @@ int relief_style(int s) {
     return s;
 }
 
+// The box a picture is decoded for: fitted pictures never show larger than
+// the window; any other placement decodes at full size.
+QSize picture_decode_hint(const sequence_record& r, double W, double H) {
+    return r.display_position >= 0 && r.display_position <= 2 ? QSize(px(W), px(H)) : QSize();
+}
+
+bool is_video_file(const std::string& f) {
+    const std::string kind = upper_suffix3(f);
+    return kind == "AVI" || kind == "MPG";
+}
+
 QImage stand_in_placeholder() {
     QImage img(320, 240, QImage::Format_RGB32);
     img.fill(QColor(40, 40, 40));
@@ -304,9 +315,7 @@ void Renderer::display_picture() {
         pic->set_picture(no_images_picture.isNull() ? stand_in_placeholder() : no_images_picture);
         result = 0;
     } else {
-        // Fitted pictures never show larger than the window.
-        const QSize hint = rec->display_position >= 0 && rec->display_position <= 2 ? QSize(px(W), px(H)) : QSize();
-        result = pic->set_file_name(QString::fromStdString(rec->image_file), hint);
+        result = pic->set_file_name(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, W, H));
     }
     if (result < 0) {
         load_error = 1;
@@ -351,6 +360,12 @@ void Renderer::display_picture() {
     pic->refresh();
     yield_events();
     pic->set_effect_number(0);
+}
+
+void Renderer::predecode_picture(int index) {
+    const auto rec = current_record(index);
+    if (!rec || no_images_mode == 1 || rec->image_file.empty() || is_video_file(rec->image_file)) return;
+    d_->image_picture->predecode(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, d_->W(), d_->H()));
 }
 
 void Renderer::display_video() {

@@ -76,6 +76,11 @@ public:
     void display_background();
     void display_gradient();
     void display_picture();
+    // Starts decoding the picture of sequence index, as display_picture
+    // will ask for it, while the caller waits for its time to show it.
+    // Does nothing for a video, the placeholder show or an index outside
+    // the document.
+    void predecode_picture(int index);
     void display_video();
     void display_caption();
     void display_error_banner();

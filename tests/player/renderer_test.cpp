@@ -16,9 +16,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -205,6 +207,70 @@ TEST_F(RendererTest, AnchoredPictureKeepsItsSizeAndLeavesTheBackgroundVisible) {
     EXPECT_TRUE(near(img2.pixelColor(10, 10), k_green));
     EXPECT_TRUE(near(img2.pixelColor(400, 300), k_blue));
     EXPECT_TRUE(near(img2.pixelColor(250, 50), k_blue));
+}
+
+TEST_F(RendererTest, NineAnchorsPlaceThePictureByColumnAndRow) {
+    // A picture wider than tall in a window wider than tall: a column taken
+    // for a row, or the window's width for its height, lands elsewhere.
+    seq().image_file = picture("p.png", solid(200, 100, k_green));
+    const int lefts[3] = {0, 300, 600}, tops[3] = {0, 250, 500};
+    for (int pos = 4; pos <= 12; ++pos) {
+        seq().display_position = pos;
+        draw();
+        const QPoint expected(lefts[(pos - 4) % 3], tops[(pos - 4) / 3]);
+        EXPECT_EQ(r_->image_picture()->geometry(), QRect(expected, QSize(200, 100))) << "position " << pos;
+        const QImage img = shot();
+        EXPECT_TRUE(near(img.pixelColor(expected + QPoint(3, 3)), k_green)) << "position " << pos;
+        EXPECT_TRUE(near(img.pixelColor(expected + QPoint(196, 96)), k_green)) << "position " << pos;
+        // Nothing of it at the mirrored place across the window's centre.
+        const QPoint mirrored(800 - expected.x() - 100, 600 - expected.y() - 50);
+        if (mirrored != expected + QPoint(100, 50)) {
+            EXPECT_TRUE(near(img.pixelColor(mirrored), Qt::black)) << "position " << pos;
+        }
+    }
+}
+
+TEST_F(RendererTest, NineAnchorsPlaceTheCaptionByColumnAndRow) {
+    seq().image_file = picture("k.png", solid(10, 10, Qt::black));
+    seq().caption_text = "Caption";
+    seq().caption_font_size = 20;
+    seq().caption_color = 0xFFFFFF;
+    for (int pos = 0; pos <= 8; ++pos) {
+        seq().caption_position = pos;
+        draw();
+        const lv::LabelControl* cap = r_->image_caption();
+        const int w = cap->width(), h = cap->height();
+        const int col = pos % 3, row = pos / 3;
+        const int left = col == 0 ? 0 : col == 1 ? static_cast<int>(std::lround(400 - w / 2.0)) : 800 - w;
+        const int top = row == 0 ? 0 : row == 1 ? static_cast<int>(std::lround(300 - h / 2.0)) : 600 - h;
+        EXPECT_EQ(cap->pos(), QPoint(left, top)) << "caption position " << pos;
+        EXPECT_TRUE(cap->isVisible()) << "caption position " << pos;
+    }
+}
+
+TEST_F(RendererTest, APictureDecodedAheadIsTheOneDisplayPictureShows) {
+    // Fitted (decoded for the window's box) and at natural size.
+    for (int pos : {0, 8}) {
+        const std::string p = picture("ahead.png", solid(400, 300, k_green));
+        seq().image_file = p;
+        seq().display_position = pos;
+        commit();
+        r_->predecode_picture(1);
+        QThreadPool::globalInstance()->waitForDone();
+        // Changed after the early decode: showing green proves that
+        // display_picture asked for the very file and box decoded ahead.
+        picture("ahead.png", solid(400, 300, k_red));
+        draw();
+        EXPECT_TRUE(near(shot().pixelColor(400, 300), k_green)) << "position " << pos;
+        draw();
+        EXPECT_TRUE(near(shot().pixelColor(400, 300), k_red)) << "position " << pos;
+    }
+    // The placeholder show loads no file, so nothing is decoded ahead for it.
+    r_->no_images_mode = 1;
+    r_->predecode_picture(1);
+    r_->no_images_mode = 0;
+    draw();
+    EXPECT_TRUE(near(shot().pixelColor(400, 300), k_red));
 }
 
 TEST_F(RendererTest, LargePictureInTheMiddleIsCentredNotClamped) {

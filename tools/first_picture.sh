@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# How soon "lumivane /S" shows its first picture, against feh showing the same
+# 24-megapixel JPEG full screen on the same virtual screen.
+#
+#   bash tools/first_picture.sh [build-folder] [runs]
+#
+# Runs on its own X server (xvfb-run). Each run starts the program and polls
+# the screen every 10 ms until it shows the picture fitted to the screen
+# (compared block by block, so that the two programs' scaling filters may
+# differ); the time counts from the program's start. Prints the median of
+# each and their ratio. Needs feh, xvfb-run, GraphicsMagick (gm) and a C
+# compiler with the X11 headers. Not part of the tests: run it by hand.
+# SIZE=WxH sets the screen (default 1920x1080).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+runs=${2:-5}
+size=${SIZE:-1920x1080}
+
+if [[ -z "${FIRST_PICTURE_ON_XVFB:-}" ]]; then
+  export FIRST_PICTURE_ON_XVFB=1
+  exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash "$0" "$build" "$runs"
+fi
+
+bin="$build/app/lumivane"
+[[ -x "$bin" ]] || { echo "no lumivane in $build/app" >&2; exit 1; }
+command -v feh >/dev/null || { echo "feh is not installed (apt-get install feh)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The probe: starts a command, polls the screen, prints the milliseconds from
+# the start until the screen matches the expected picture (-1: never).
+cat > "$work/probe.c" <<'EOF'
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+enum { block = 16 };
+
+static double now_ms(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+static unsigned char* read_ppm(const char* path, int* w, int* h) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return NULL;
+    int maxval = 0;
+    if (fscanf(f, "P6 %d %d %d", w, h, &maxval) != 3 || maxval != 255) { fclose(f); return NULL; }
+    fgetc(f);
+    size_t n = (size_t)*w * *h * 3;
+    unsigned char* p = malloc(n);
+    if (fread(p, 1, n, f) != n) { free(p); p = NULL; }
+    fclose(f);
+    return p;
+}
+
+/* Mean colour of every block x block square, sampling every other pixel. */
+static void block_means(int w, int h, int bw, int bh, int* out,
+                        void (*pixel)(void*, int, int, int*), void* ctx) {
+    for (int by = 0; by < bh; ++by)
+        for (int bx = 0; bx < bw; ++bx) {
+            int sum[3] = {0, 0, 0}, n = 0, c[3];
+            for (int y = by * block; y < (by + 1) * block && y < h; y += 2)
+                for (int x = bx * block; x < (bx + 1) * block && x < w; x += 2) {
+                    pixel(ctx, x, y, c);
+                    sum[0] += c[0]; sum[1] += c[1]; sum[2] += c[2]; ++n;
+                }
+            for (int k = 0; k < 3; ++k) out[(by * bw + bx) * 3 + k] = n ? sum[k] / n : 0;
+        }
+}
+
+static int ppm_w;
+static void ppm_pixel(void* ctx, int x, int y, int* c) {
+    const unsigned char* p = (const unsigned char*)ctx + ((size_t)y * ppm_w + x) * 3;
+    c[0] = p[0]; c[1] = p[1]; c[2] = p[2];
+}
+static void x_pixel(void* ctx, int x, int y, int* c) {
+    XImage* img = ctx;
+    unsigned long v = XGetPixel(img, x, y);
+    c[0] = (v >> 16) & 255; c[1] = (v >> 8) & 255; c[2] = v & 255;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 5) { fprintf(stderr, "usage: probe expected.ppm timeout_ms cmd args...\n"); return 2; }
+    int w, h;
+    unsigned char* expected = read_ppm(argv[1], &w, &h);
+    if (!expected) { fprintf(stderr, "cannot read %s\n", argv[1]); return 2; }
+    ppm_w = w;
+    const int bw = w / block, bh = h / block;
+    int* want = malloc(sizeof(int) * 3 * bw * bh);
+    int* got = malloc(sizeof(int) * 3 * bw * bh);
+    block_means(w, h, bw, bh, want, ppm_pixel, expected);
+    Display* dpy = XOpenDisplay(NULL);
+    if (!dpy) { fprintf(stderr, "no display\n"); return 2; }
+    const Window root = DefaultRootWindow(dpy);
+    const double timeout = atof(argv[2]);
+
+    const double start = now_ms();
+    pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[3], argv + 3);
+        _exit(127);
+    }
+    double found = -1;
+    while (now_ms() - start < timeout) {
+        XImage* img = XGetImage(dpy, root, 0, 0, w, h, AllPlanes, ZPixmap);
+        const double shot = now_ms();
+        if (img) {
+            block_means(w, h, bw, bh, got, x_pixel, img);
+            XDestroyImage(img);
+            int match = 0;
+            for (int i = 0; i < bw * bh; ++i) {
+                int ok = 1;
+                for (int k = 0; k < 3; ++k) ok &= abs(got[i * 3 + k] - want[i * 3 + k]) <= 24;
+                match += ok;
+            }
+            if (match >= bw * bh * 97 / 100) {
+                found = shot - start;
+                break;
+            }
+        }
+        const double next = shot + 10 - now_ms();
+        if (next > 0) usleep((useconds_t)(next * 1000));
+    }
+    printf("%.0f\n", found);
+    fflush(stdout);
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100 && waitpid(pid, NULL, WNOHANG) == 0; ++i) usleep(20000);
+    if (waitpid(pid, NULL, WNOHANG) == 0) { kill(pid, SIGKILL); waitpid(pid, NULL, 0); }
+    return found < 0;
+}
+EOF
+cc -O2 -o "$work/probe" "$work/probe.c" -lX11
+
+# A 24-megapixel photo-like JPEG and the screen it should give: fitted, centred, on black.
+echo "making a 6000x4000 JPEG ..." >&2
+gm convert -size 6000x4000 plasma:fractal -quality 90 "$work/photo.jpg"
+gm convert "$work/photo.jpg" -resize "$size" -background black -gravity center -extent "$size" "$work/expected.ppm"
+
+# The screen saver's home: its settings and a one-picture custom slideshow
+# ("Center Full Screen 100%", no effect, no caption, no sound, no background).
+data="$work/data/lumivane/Lumivane Data"
+mkdir -p "$data" "$work/config" "$work/run"
+chmod 700 "$work/run"
+printf '[Config]\nactive_slideshow=First.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\n' \
+  > "$work/config/Tavrel Lumivane.ini"
+{
+  printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
+  printf '"First"\r\n'
+  printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
+  printf '1\r\n'
+  printf '"%s",0,1,0,1\r\n' "$work/photo.jpg"
+  printf '60,"","",7,1\r\n'
+  printf '0,1,"Arial",16\r\n'
+  printf '0,0,0,1\r\n'
+  printf '16777215,0,"",0\r\n'
+  printf '"",0,1\r\n'
+  printf '0,1\r\n'
+  printf '0\r\n'
+  printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
+  printf '0\r\n'
+  printf '0\r\n'
+} > "$data/First.lmv"
+
+run_lumivane() {
+  XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
+    "$work/probe" "$work/expected.ppm" 20000 "$bin" /S
+}
+run_feh() {
+  "$work/probe" "$work/expected.ppm" 20000 feh --fullscreen --auto-zoom --image-bg black --hide-pointer "$work/photo.jpg"
+}
+
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# One unmeasured run of each, so that both start from a warm file cache.
+run_feh >/dev/null || true
+run_lumivane >/dev/null || true
+feh_times=() lv_times=()
+for ((i = 1; i <= runs; ++i)); do
+  f=$(run_feh) || true
+  l=$(run_lumivane) || true
+  feh_times+=("$f") lv_times+=("$l")
+  echo "run $i: feh $f ms, lumivane /S $l ms" >&2
+done
+feh_med=$(printf '%s\n' "${feh_times[@]}" | median)
+lv_med=$(printf '%s\n' "${lv_times[@]}" | median)
+echo "screen $size, median of $runs: feh $feh_med ms, lumivane /S $lv_med ms, ratio $(awk -v a="$lv_med" -v b="$feh_med" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')x"
