@@ -112,6 +112,27 @@ CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
 
 namespace {
 
+// What each line shows, from the lowest and highest coarse rank in it.
+void line_kinds(RowComposer::Op* kinds, const std::uint8_t* lo, const std::uint8_t* hi, std::size_t lines,
+                std::uint8_t cq) {
+    using Op = RowComposer::Op;
+    static_assert(int(Op::old_face) == 0 && int(Op::new_face) == 1 && int(Op::mixed) == 2);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Unsigned bytes compared as signed ones, shifted by 128.
+    const __m128i bias = _mm_set1_epi8(char(0x80)), c = _mm_set1_epi8(char(cq ^ 0x80));
+    const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2);
+    for (; i + 16 <= lines; i += 16) {
+        const __m128i l = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo + i)), bias);
+        const __m128i h = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi + i)), bias);
+        const __m128i is_new = _mm_cmplt_epi8(h, c), is_old = _mm_cmpgt_epi8(l, c);
+        const __m128i k = _mm_or_si128(_mm_and_si128(is_new, one), _mm_andnot_si128(_mm_or_si128(is_new, is_old), two));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(kinds + i), k);
+    }
+#endif
+    for (; i < lines; ++i) kinds[i] = hi[i] < cq ? Op::new_face : lo[i] > cq ? Op::old_face : Op::mixed;
+}
+
 class CellTransition final : public TransitionImpl {
 public:
     using TransitionImpl::TransitionImpl;
@@ -219,12 +240,8 @@ void CellTransition::frame(const Surface& s, double p) {
         // Lines whose coarse ranks straddle count's are taken as mixed: the
         // mask then decides them exactly.
         const std::size_t lines = kinds_.size();
-        const std::uint8_t* lo = line_lo_.data() + std::size_t(r) * lines;
-        const std::uint8_t* hi = line_hi_.data() + std::size_t(r) * lines;
-        for (std::size_t i = 0; i < lines; ++i)
-            kinds_[i] = hi[i] < cq ? RowComposer::Op::new_face
-                        : lo[i] > cq ? RowComposer::Op::old_face
-                                     : RowComposer::Op::mixed;
+        line_kinds(kinds_.data(), line_lo_.data() + std::size_t(r) * lines, line_hi_.data() + std::size_t(r) * lines,
+                   lines, std::uint8_t(cq));
         const std::uint8_t* coarse = coarse_.data() + std::size_t(r) * cols_;
         comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), [&](int x0, int x1) {
             const int c0 = x0 / cw_, c1 = (x1 - 1) / cw_;

@@ -440,15 +440,29 @@ void RowComposer::plan(const Spans& spans, int w) {
 void RowComposer::plan_lines(const Op* kinds, int w) {
     steps_.clear();
     // Runs of one kind first, so that only a short run as a whole turns
-    // into a select.
-    int x = 0;
-    while (x < w) {
-        const Op op = kinds[x / 16];
-        int e = x + 16;
-        while (e < w && kinds[e / 16] == op) e += 16;
-        e = std::min(e, w);
-        add_step(x, e, op);
-        x = e;
+    // into a select. Long runs are skipped sixteen lines at a time.
+    static_assert(sizeof(Op) == 1);
+    const int lines = (w + 15) / 16;
+    int i = 0;
+    while (i < lines) {
+        const Op op = kinds[i];
+        int j = i + 1;
+#if defined(__SSE2__)
+        const __m128i want = _mm_set1_epi8(char(op));
+        for (; j + 16 <= lines; j += 16) {
+            const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(load4(kinds + j), want));
+            if (same != 0xFFFF) {
+                j += __builtin_ctz(unsigned(~same));
+                goto found;
+            }
+        }
+#endif
+        while (j < lines && kinds[j] == op) ++j;
+#if defined(__SSE2__)
+    found:
+#endif
+        add_step(16 * i, std::min(w, 16 * j), op);
+        i = j;
     }
 }
 
