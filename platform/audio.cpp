@@ -223,12 +223,14 @@ bool soundfont_ready() {
 // ---------------------------------------------------------------------------
 // Players that are let go
 
-// Stopping a GStreamer pipeline while its file is still starting can deadlock
-// the window's thread against the decoder's: the stop waits for the decoder's
-// lock, while the decoder's thread, inside Qt Multimedia's handler for the new
-// stream, waits for the pipeline. So a player whose file is still starting is
-// muted and parked until it reports that its start is over (or, as a last
-// resort, for some seconds), and only then stopped and deleted.
+// Changing the state of a GStreamer pipeline (stop, new source, delete, and
+// play too) while its file is still starting can deadlock the window's thread
+// against the decoder's: the window's thread waits for the decoder's lock,
+// while the decoder's thread, inside Qt Multimedia's handler for the new
+// stream, waits for the pipeline. So a player is asked to play only once its
+// start is over, and a player let go while its file is still starting is
+// parked, never played, until it reports that its start is over (or, as a
+// last resort, for some seconds), and only then deleted.
 constexpr int parking_limit_ms = 30000;
 
 std::atomic<int>& players_alive() {
@@ -299,11 +301,12 @@ void release_player(QMediaPlayer* p) {
         shut_down(p);
         return;
     }
-    if (QAudioOutput* out = p->audioOutput()) out->setMuted(true);
     parked().insert(p);
     // Shut down from the event loop, never inside the player's own report.
-    auto later = [p] {
-        QMetaObject::invokeMethod(&parking_lot(), [p] { unpark(p); }, Qt::QueuedConnection);
+    // (A pointer that may be stale by then is never used.)
+    const QPointer<QMediaPlayer> guard(p);
+    auto later = [guard] {
+        QMetaObject::invokeMethod(&parking_lot(), [guard] { if (guard) unpark(guard); }, Qt::QueuedConnection);
     };
     QObject::connect(p, &QMediaPlayer::mediaStatusChanged, &parking_lot(), [p, later](QMediaPlayer::MediaStatus) {
         if (start_is_over(*p)) later();
@@ -311,7 +314,7 @@ void release_player(QMediaPlayer* p) {
     QObject::connect(p, &QMediaPlayer::errorOccurred, &parking_lot(), [later](QMediaPlayer::Error, const QString&) {
         later();
     });
-    QTimer::singleShot(parking_limit_ms, &parking_lot(), [p] { unpark(p); });
+    QTimer::singleShot(parking_limit_ms, &parking_lot(), [guard] { if (guard) unpark(guard); });
 }
 
 // Lets the parked players finish their start, for at most `ms`, then shuts
@@ -390,11 +393,22 @@ private:
                          [this](QMediaPlayer::MediaStatus s) {
                              if (s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia)
                                  report();
+                             else if (!asked_to_play_ && start_is_over(*player_))
+                                 QMetaObject::invokeMethod(&context_, [this] { play(); }, Qt::QueuedConnection);
                          });
         // A player that fails has stopped playing.
         QObject::connect(player_, &QMediaPlayer::errorOccurred, &context_,
                          [this](QMediaPlayer::Error, const QString&) { report(); });
+        // Play only once the start is over: play() changes the pipeline's
+        // state too, and asked while the decoder's thread is still linking
+        // the new stream it deadlocks against it just as a stop would.
         player_->setSource(url);
+        if (start_is_over(*player_)) play();
+    }
+
+    void play() {
+        if (asked_to_play_ || reported_) return;
+        asked_to_play_ = true;
         player_->play();
     }
 
@@ -410,6 +424,7 @@ private:
     QMediaPlayer* player_ = nullptr;
     QObject context_;
     bool reported_ = false;
+    bool asked_to_play_ = false;
 };
 
 // Without an application object there is no event loop to play in: every

@@ -44,7 +44,7 @@ private:
     static void print_stacks() {
         if (std::system("command -v gdb >/dev/null 2>&1") != 0) return;
         const std::string cmd = "gdb -p " + std::to_string(::getpid()) +
-                                " -batch -ex 'thread apply all bt 40' 1>&2 2>/dev/null";
+                                " -batch -ex 'thread apply 1 bt' -ex 'thread apply all bt 40' 1>&2 2>/dev/null";
         [[maybe_unused]] const int rc = std::system(cmd.c_str());
     }
     void watch() {
