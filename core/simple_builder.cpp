@@ -115,14 +115,40 @@ std::vector<std::string> sorted_by_name(std::vector<std::string> names) {
         }
         order[i] = {key, static_cast<std::uint32_t>(i)};
     }
-    std::sort(order.begin(), order.end(), [&](const keyed& a, const keyed& b) {
-        if (a.key != b.key) return a.key < b.key;
-        return less(names[a.index], names[b.index]);
-    });
-    std::vector<std::string> sorted;
-    sorted.reserve(names.size());
-    for (const keyed& k : order) sorted.push_back(std::move(names[k.index]));
-    return sorted;
+    // By key in linear time (a stable radix sort, one pass per key byte
+    // that is not the same in every key), then each run of equal keys by
+    // the full comparison.
+    std::vector<keyed> scratch(order.size());
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> start{};
+        for (const keyed& k : order) ++start[((k.key >> shift) & 0xFF) + 1];
+        if (std::find(start.begin() + 1, start.end(), order.size()) != start.end()) continue;
+        for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        for (const keyed& k : order) scratch[start[(k.key >> shift) & 0xFF]++] = k;
+        order.swap(scratch);
+    }
+    for (auto run = order.begin(); run != order.end();) {
+        const auto end = std::find_if(run, order.end(), [&](const keyed& k) { return k.key != run->key; });
+        if (end - run > 1)
+            std::sort(run, end, [&](const keyed& a, const keyed& b) { return less(names[a.index], names[b.index]); });
+        run = end;
+    }
+    // Into that order in place, cycle by cycle: position j takes the name
+    // that was at order[j].index.
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i].index == i) continue;
+        std::string held = std::move(names[i]);
+        std::size_t j = i;
+        while (order[j].index != i) {
+            const std::size_t from = order[j].index;
+            names[j] = std::move(names[from]);
+            order[j].index = static_cast<std::uint32_t>(j);
+            j = from;
+        }
+        names[j] = std::move(held);
+        order[j].index = static_cast<std::uint32_t>(j);
+    }
+    return names;
 }
 
 // How the two variants differ: the player's yields, can be stopped and
