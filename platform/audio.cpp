@@ -499,6 +499,8 @@ void set_audio_backend(audio_backend backend) { backend_slot() = std::move(backe
 
 int audio_players_alive() { return players_alive().load(); }
 
+void release_media_player(QMediaPlayer* player) { release_player(player); }
+
 // ---------------------------------------------------------------------------
 // audio_control
 

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+class QMediaPlayer;
+
 namespace lv {
 
 void audio_load();
@@ -94,5 +96,12 @@ void set_audio_backend(audio_backend backend);
 // Media players of the Qt Multimedia backend that exist right now, those
 // still being shut down included (for tests and diagnostics).
 int audio_players_alive();
+
+// Deletes a media player that is no longer wanted, the safe way: changing the
+// state of a pipeline whose file is still starting can deadlock the window's
+// thread, so such a player is kept, unplayed, until its start is over. It
+// goes without a pause first, which can hold the window for a moment. The
+// video control gives its players back through this too.
+void release_media_player(QMediaPlayer* player);
 
 }  // namespace lv

@@ -2,6 +2,7 @@
 // itself, so that border, stacking and transitions work as on pictures.
 #include "platform/display_controls.h"
 
+#include "platform/audio.h"
 #include "platform/picture_decode.h"
 
 #include <QAudioDevice>
@@ -57,12 +58,16 @@ bool wait_until(const std::function<bool()>& done, int ms) {
 }  // namespace
 
 struct VideoControl::impl {
-    // Made when the first file is opened (make_player): every player window
-    // and picker holds a video control, and most shows never open a video.
-    // Declared before the player, which uses them, so they outlive it.
-    std::unique_ptr<QVideoSink> sink;
-    std::unique_ptr<QAudioOutput> audio;
-    std::unique_ptr<QMediaPlayer> player;
+    // Made when a file is loaded (make_player), not with the control: every
+    // player window and picker holds a video control, and most shows never
+    // open a video. The sink and the audio output are the player's children.
+    // A new load gets a new player and the old one is given back through
+    // release_media_player: a player that is given a new source or stopped
+    // pauses first and holds the window for a moment, and one whose file is
+    // still starting must not be touched at all.
+    QMediaPlayer* player = nullptr;
+    QVideoSink* sink = nullptr;
+    QAudioOutput* audio = nullptr;
 
     QVideoFrame frame;
     QImage frame_image;   // frame converted, made when painted
@@ -100,31 +105,32 @@ VideoControl::VideoControl(QWidget* parent) : EffectControl(parent), d_(std::mak
 
 void VideoControl::make_player() {
     if (d_->player) return;
-    d_->sink = std::make_unique<QVideoSink>();
-    d_->player = std::make_unique<QMediaPlayer>();
-    d_->player->setVideoSink(d_->sink.get());
+    d_->player = new QMediaPlayer;
+    d_->sink = new QVideoSink(d_->player);
+    d_->player->setVideoSink(d_->sink);
     // Without an audio device (a headless session) video plays silent.
-    if (!QMediaDevices::audioOutputs().isEmpty()) {
-        d_->audio = std::make_unique<QAudioOutput>();
+    static const bool sound_device = !QMediaDevices::audioOutputs().isEmpty();
+    if (sound_device) {
+        d_->audio = new QAudioOutput(d_->player);
         d_->audio->setMuted(d_->muted);
-        d_->player->setAudioOutput(d_->audio.get());
+        d_->player->setAudioOutput(d_->audio);
     }
-    connect(d_->sink.get(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
-        if (!f.isValid() || !d_->player->source().isValid()) return;
+    connect(d_->sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
+        if (!f.isValid() || !d_->player || !d_->player->source().isValid()) return;
         d_->frame = f;
         d_->frame_image = QImage();
         d_->last_progress_ms = now_ms();
         face_changed();
     });
-    connect(d_->player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
+    connect(d_->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) d_->playing = false;
     });
-    connect(d_->player.get(), &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
+    connect(d_->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
         if (e == QMediaPlayer::NoError) return;
         d_->failed = true;
         d_->playing = false;
     });
-    connect(d_->player.get(), &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
+    connect(d_->player, &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
         if (pos != d_->last_position) {
             d_->last_position = pos;
             d_->last_progress_ms = now_ms();
@@ -132,12 +138,20 @@ void VideoControl::make_player() {
     });
 }
 
+void VideoControl::drop_player() {
+    if (!d_->player) return;
+    QObject::disconnect(d_->player, nullptr, this, nullptr);
+    QObject::disconnect(d_->sink, nullptr, this, nullptr);
+    QMediaPlayer* p = d_->player;
+    d_->player = nullptr;
+    d_->sink = nullptr;
+    d_->audio = nullptr;
+    release_media_player(p);
+}
+
 VideoControl::~VideoControl() {
     d_->watchdog.stop();
-    if (!d_->player) return;
-    QObject::disconnect(d_->player.get(), nullptr, this, nullptr);
-    QObject::disconnect(d_->sink.get(), nullptr, this, nullptr);
-    d_->player->stop();
+    drop_player();
 }
 
 void VideoControl::set_initial_setting(int v) { d_->initial_setting = v; }
@@ -150,33 +164,38 @@ namespace {
 // Opens the file in a player of its own and takes its first frame: a file
 // that loads but decodes nothing fails here. Returns false when it fails.
 bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& resolution) {
-    QVideoSink sink;
-    QMediaPlayer probe;
-    probe.setVideoSink(&sink);
+    auto* probe = new QMediaPlayer;
+    auto* sink = new QVideoSink(probe);
+    probe->setVideoSink(sink);
+    // Given back however this ends; the connections below go first, with
+    // the context object declared after it.
+    struct give_back {
+        QMediaPlayer* p;
+        ~give_back() { release_media_player(p); }
+    } give_back_probe{probe};
     bool failed = false;
     QVideoFrame frame;
     // Frames may be reported from the decoder's thread: take them here.
     QObject here;
-    QObject::connect(&probe, &QMediaPlayer::errorOccurred, &here, [&](QMediaPlayer::Error e, const QString&) {
+    QObject::connect(probe, &QMediaPlayer::errorOccurred, &here, [&](QMediaPlayer::Error e, const QString&) {
         if (e != QMediaPlayer::NoError) failed = true;
     });
-    QObject::connect(&sink, &QVideoSink::videoFrameChanged, &here, [&](const QVideoFrame& f) {
+    QObject::connect(sink, &QVideoSink::videoFrameChanged, &here, [&](const QVideoFrame& f) {
         if (f.isValid()) frame = f;
     });
-    probe.setSource(url);
-    auto status = [&probe] { return probe.mediaStatus(); };
+    probe->setSource(url);
+    auto status = [probe] { return probe->mediaStatus(); };
     wait_until([&] {
         return failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
                status() == QMediaPlayer::InvalidMedia;
     }, load_wait_ms);
     if (failed || (status() != QMediaPlayer::LoadedMedia && status() != QMediaPlayer::BufferedMedia)) return false;
-    has_video = probe.hasVideo();
-    resolution = probe.metaData().value(QMediaMetaData::Resolution).toSize();
+    has_video = probe->hasVideo();
+    resolution = probe->metaData().value(QMediaMetaData::Resolution).toSize();
     if (!has_video) return true;   // sound only: nothing to show
-    probe.pause();
+    probe->pause();
     if (!wait_until([&] { return failed || frame.isValid(); }, frame_wait_ms) || failed) return false;
     first = frame.toImage();
-    probe.stop();
     return !first.isNull();
 }
 
@@ -184,17 +203,22 @@ bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& r
 
 bool VideoControl::load_fresh() {
     QPointer<VideoControl> self(this);
+    drop_player();
     make_player();
     d_->failed = false;
-    d_->player->setSource(QUrl());
-    d_->player->setSource(d_->url);
-    auto status = [this] { return d_->player->mediaStatus(); };
+    QMediaPlayer* const player = d_->player;
+    player->setSource(d_->url);
+    // The wait yields: whatever runs meanwhile may close the file, which
+    // gives this player back.
+    auto gone = [&] { return !self || d_->player != player; };
+    auto status = [&] { return gone() ? QMediaPlayer::NoMedia : player->mediaStatus(); };
     wait_until([&] {
-        return !self || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
+        return gone() || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
                status() == QMediaPlayer::InvalidMedia;
     }, load_wait_ms);
     if (!self) return false;
-    d_->fresh = !d_->failed && (status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia);
+    d_->fresh = !gone() && !d_->failed &&
+                (status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia);
     d_->frame = QVideoFrame();
     d_->frame_image = QImage();
     return d_->fresh;
@@ -208,10 +232,7 @@ int VideoControl::set_file_name(const QString& path) {
     d_->fresh = false;
     d_->failed = false;
     d_->watchdog.stop();
-    if (d_->player) {
-        d_->player->stop();
-        d_->player->setSource(QUrl());
-    }
+    drop_player();
     d_->url = QUrl();
     d_->frame = QVideoFrame();
     d_->frame_image = d_->first_frame = QImage();
@@ -245,7 +266,7 @@ int VideoControl::set_file_name(const QString& path) {
     }
     d_->probing = false;
     if (!ok) {
-        if (d_->player) d_->player->setSource(QUrl());
+        drop_player();
         d_->url = QUrl();
         open_result_ = open_undecodable;
         face_changed();
@@ -289,7 +310,7 @@ void VideoControl::command(int c) {
         case 11:   // stop where it is
             d_->playing = false;
             d_->watchdog.stop();
-            if (d_->open) d_->player->pause();
+            if (d_->open && d_->player) d_->player->pause();
             break;
         default:
             break;
