@@ -315,6 +315,7 @@ protected:
 
 private:
     void make_player();  // the media player, its video sink and audio output, on first use
+    void drop_player();  // gives the media player back (release_media_player)
     bool load_fresh();   // loads the open file again, ready to play from its start
     struct impl;
     std::unique_ptr<impl> d_;
