@@ -225,6 +225,8 @@ void CellTransition::frame(const Surface& s, double p) {
     if (effect_ == 50) return drip(s, p);
     const auto count = std::uint32_t(p * double(rank_.size()));
     const std::uint32_t cq = count >> shift_;   // count < cells, so below 256
+    // A whole cell of 32 pixels or more is worth a copy of its own.
+    const int min_run = cw_ >= 32 ? 32 : RowComposer::short_run;
     const auto mark_ties = [&] {
         if (cols_ == 1) return;
         for (std::uint32_t k = cq << shift_; k < count; ++k) tie_due_[order_[k] / 64] ^= std::uint64_t(1) << (order_[k] % 64);
@@ -243,7 +245,7 @@ void CellTransition::frame(const Surface& s, double p) {
         line_kinds(kinds_.data(), line_lo_.data() + std::size_t(r) * lines, line_hi_.data() + std::size_t(r) * lines,
                    lines, std::uint8_t(cq));
         const std::uint8_t* coarse = coarse_.data() + std::size_t(r) * cols_;
-        comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), [&](int x0, int x1) {
+        comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), min_run, [&](int x0, int x1) {
             const int c0 = x0 / cw_, c1 = (x1 - 1) / cw_;
             cell_mask(mask_.data() + std::ptrdiff_t(c0) * cw_, coarse + c0, std::uint8_t(cq), tie_due_.data(),
                       std::size_t(r) * cols_ + c0, c1 - c0 + 1, cw_);

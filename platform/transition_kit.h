@@ -133,14 +133,20 @@ public:
     void row(const Surface& s, int y, const Spans& new_spans, bool stable = false) {
         rows(s, y, y + 1, new_spans, stable);
     }
+    // Runs of one face shorter than this many pixels are not worth a copy
+    // of their own: between selects, a handful of short copies from both
+    // faces by turns costs more than reading both faces whole.
+    static constexpr int short_run = 64;
+
     // What a line of 16 pixels of a row shows: all of one face, or both.
     enum class Op : std::uint8_t { old_face, new_face, mixed };
     // Rows described line by line (kinds: one per line of 16 pixels). The
     // lines that show both faces select by mask (s.w pixels, all ones for the
     // new face), which fill(x0, x1) is asked to write for just those runs.
+    // Runs of one face shorter than min_run are selected too.
     template <class Fill>
-    void lined_rows(const Surface& s, int y0, int y1, const Op* kinds, const px* mask, Fill&& fill) {
-        plan_lines(kinds, s.w);
+    void lined_rows(const Surface& s, int y0, int y1, const Op* kinds, const px* mask, int min_run, Fill&& fill) {
+        plan_lines(kinds, s.w, min_run);
         for (const Step& st : steps_)
             if (st.op == Op::mixed) fill(st.x0, st.x1);
         run(s, y0, y1, mask, nullptr, 0);
@@ -156,10 +162,10 @@ private:
         int x0, x1;
         Op op;
     };
-    void add_step(int x0, int x1, Op op);
+    void add_step(int x0, int x1, Op op, int min_run);
     void plan(const Spans& spans, int w);
     // Plans from the kind of each line of 16 pixels.
-    void plan_lines(const Op* kinds, int w);
+    void plan_lines(const Op* kinds, int w, int min_run);
     // Writes rows [y0, y1) after the plan; mixed steps select by mask or by key.
     void run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level);
 

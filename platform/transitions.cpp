@@ -403,14 +403,10 @@ void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
     for (int y = y0; y < y1; ++y) store_row(s, y, s.row(use_new, y));
 }
 
-// Runs shorter than this many pixels are not worth a copy of their own:
-// between selects, a handful of short copies from both faces by turns costs
-// more than reading both faces whole.
-constexpr int short_run = 64;
 
-void RowComposer::add_step(int x0, int x1, Op op) {
+void RowComposer::add_step(int x0, int x1, Op op, int min_run) {
     if (x1 <= x0) return;
-    if (x1 - x0 < short_run) op = Op::mixed;
+    if (x1 - x0 < min_run) op = Op::mixed;
     if (!steps_.empty() && steps_.back().op == op) {
         steps_.back().x1 = x1;
         return;
@@ -423,11 +419,11 @@ void RowComposer::plan(const Spans& spans, int w) {
     int x = 0;
     for (const Span& sp : spans) {
         const int a = std::clamp(sp.x0, x, w), b = std::clamp(sp.x1, a, w);
-        add_step(x, a, Op::old_face);
-        add_step(a, b, Op::new_face);
+        add_step(x, a, Op::old_face, short_run);
+        add_step(a, b, Op::new_face, short_run);
         x = b;
     }
-    add_step(x, w, Op::old_face);
+    add_step(x, w, Op::old_face, short_run);
     const bool any_mixed = std::any_of(steps_.begin(), steps_.end(), [](const Step& st) { return st.op == Op::mixed; });
     if (!any_mixed) return;
     mask_.assign(std::size_t(w), 0u);
@@ -437,7 +433,7 @@ void RowComposer::plan(const Spans& spans, int w) {
     }
 }
 
-void RowComposer::plan_lines(const Op* kinds, int w) {
+void RowComposer::plan_lines(const Op* kinds, int w, int min_run) {
     steps_.clear();
     // Runs of one kind first, so that only a short run as a whole turns
     // into a select. Long runs are skipped sixteen lines at a time.
@@ -461,7 +457,7 @@ void RowComposer::plan_lines(const Op* kinds, int w) {
 #if defined(__SSE2__)
     found:
 #endif
-        add_step(16 * i, std::min(w, 16 * j), op);
+        add_step(16 * i, std::min(w, 16 * j), op, min_run);
         i = j;
     }
 }
@@ -524,7 +520,7 @@ void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, st
     kinds_.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
-    plan_lines(kinds_.data(), s.w);
+    plan_lines(kinds_.data(), s.w, short_run);
     cached_w_ = -1;   // the plan no longer follows cached_
     run(s, y, y + 1, nullptr, key, level);
 }
