@@ -45,7 +45,9 @@ frmAddwav::frmAddwav(QWidget* parent)
 void frmAddwav::select_clicked() {
     if (busy()) return;
     // With no current entry nothing is chosen (never the bare folder).
-    editors().picked_sound = File1->current_full_path();
+    const std::string path = File1->current_full_path();
+    if (!storable_choice(this, path)) return;   // the window stays for another choice
+    editors().picked_sound = path;
     accept();
 }
 

@@ -13,6 +13,7 @@
 #include "core/editor_state.h"
 #include "core/file_names.h"
 #include "core/hooks.h"
+#include "core/slideshow_file.h"
 #include "custom_editor/FrmBorder.h"
 #include "custom_editor/frmAddmusic.h"
 #include "custom_editor/frmAddphotos.h"
@@ -234,8 +235,12 @@ void frmCustom::popup_8_click() {
 
 void frmCustom::popup_3_click() {
     auto& s = doc().sequences;
-    for (int i = 1; i <= doc().image_count && valid_image(i); ++i)
-        s.caption_text[at(i)] = file_title(s.image_file[at(i)]);
+    // A name the slideshow file cannot store would only make the save fail:
+    // that sequence keeps its caption.
+    for (int i = 1; i <= doc().image_count && valid_image(i); ++i) {
+        std::string title = file_title(s.image_file[at(i)]);
+        if (storable_in_slideshow(title)) s.caption_text[at(i)] = std::move(title);
+    }
     if (selected()) Text1->setText(qs(s.caption_text[at(current_image)]));   // its handler stores
     yield_events();
 }

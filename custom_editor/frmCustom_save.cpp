@@ -2,6 +2,9 @@
 // sequence, and the print command.
 #include <QLineEdit>
 
+#include <utility>
+#include <vector>
+
 #include "core/document.h"
 #include "core/editor_state.h"
 #include "core/file_names.h"
@@ -11,6 +14,7 @@
 #include "custom_editor/frmCustom.h"
 #include "custom_editor/frmCustom_detail.h"
 #include "custom_editor/frmStartfrom.h"
+#include "custom_editor/picker_common.h"
 #include "platform/desktop_services.h"
 #include "player/frmSlideshow.h"
 
@@ -27,6 +31,31 @@ bool usable_file_name(const std::string& name) {
     for (char c : name)
         if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
     return true;
+}
+
+// The text fields of the open slideshow that a slideshow file cannot store,
+// each named with its sequence ("Image 3: audio file") and its value.
+std::vector<std::pair<std::string, std::string>> unstorable_fields() {
+    std::vector<std::pair<std::string, std::string>> found;
+    const auto& d = doc();
+    auto check = [&found](const std::string& where, const std::string& value) {
+        if (!storable_in_slideshow(value)) found.emplace_back(where, value);
+    };
+    check("Slideshow name", d.custom_name);
+    const auto& s = d.sequences;
+    for (int i = 1; i <= d.image_count && valid_image(i); ++i) {
+        const std::string image = "Image " + std::to_string(i) + ": ";
+        const std::size_t x = at(i);
+        check(image + "picture or video file", s.image_file[x]);
+        check(image + "notes", s.notes[x]);
+        check(image + "caption text", s.caption_text[x]);
+        check(image + "caption font", s.caption_font_name[x]);
+        check(image + "audio file", s.audio_file[x]);
+        check(image + "background picture", s.background_file[x]);
+    }
+    for (int m = 1; m <= d.music_count && static_cast<std::size_t>(m) < d.music_files.size(); ++m)
+        check("Background music file " + std::to_string(m), d.music_files[static_cast<std::size_t>(m)]);
+    return found;
 }
 
 }  // namespace
@@ -59,6 +88,19 @@ void frmCustom::save_and_exit() {
     const std::string name = doc().custom_name;
     if (name.empty()) {
         editor_box(this, product_name, "Please enter a name for this slideshow!");
+        return;
+    }
+    // A field the file cannot hold is no fault of the storage medium: say
+    // which one it is, and of which sequence.
+    if (const auto refused = unstorable_fields(); !refused.empty()) {
+        constexpr std::size_t shown = 10;
+        std::string text;
+        for (std::size_t i = 0; i < refused.size() && i < shown; ++i)
+            text += refused[i].first + "\n    " + printable_path(refused[i].second) + "\n";
+        if (refused.size() > shown) text += "... and " + std::to_string(refused.size() - shown) + " more\n";
+        text += "\nThe slideshow file cannot store a double quote or a line break. Please choose another file "
+                "or change the text, then save again.";
+        editor_box(this, product_name, text);
         return;
     }
     const int result = usable_file_name(name) ? save_custom(program().data_folder + name + ".lmv") : 1;

@@ -52,7 +52,9 @@ frmGetbackground::frmGetbackground(QWidget* parent)
 void frmGetbackground::select_clicked() {
     if (busy()) return;
     editors().picked_file.clear();
-    editors().picked_file = File1->current_full_path();
+    const std::string path = File1->current_full_path();
+    if (!storable_choice(this, path)) return;   // the window stays for another choice
+    editors().picked_file = path;
     accept();
 }
 

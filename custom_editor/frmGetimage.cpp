@@ -30,7 +30,9 @@ frmGetimage::frmGetimage(QWidget* parent)
 void frmGetimage::select_clicked() {
     if (busy()) return;
     editors().picked_file.clear();
-    editors().picked_file = File1->current_full_path();
+    const std::string path = File1->current_full_path();
+    if (!storable_choice(this, path)) return;   // the window stays for another choice
+    editors().picked_file = path;
     accept();
 }
 

@@ -3,6 +3,7 @@
 #include "core/file_names.h"
 #include "core/fit_picture.h"
 #include "core/hooks.h"
+#include "core/slideshow_file.h"
 #include "core/state.h"
 #include "platform/audio.h"
 #include "platform/display_controls.h"
@@ -300,12 +301,19 @@ bool picker_frame::add_files(bool selected_only, const std::function<bool()>& ro
     QPointer<picker_frame> self(this);
     ++busy_;
     focus_keeping_disable hold(this);
+    std::vector<std::string> refused;
     for (const std::string& p : paths) {
         if (!room()) continue;   // beyond the limit: skipped without a message
+        if (!storable_in_slideshow(p)) {
+            refused.push_back(p);
+            continue;
+        }
         add(p);
     }
     if (!self) return true;
     hold.enable_again(true);
+    if (!refused.empty()) unstorable_message(this, refused);
+    if (!self) return true;
     --busy_;
     if (close_pending_) {
         close_pending_ = false;
@@ -520,7 +528,43 @@ void sound_picker::stop_preview() { stop_sound(); }
 
 void picker_message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lumivane"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+std::string printable_path(const std::string& path) {
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool storable_choice(QWidget* parent, const std::string& path) {
+    if (storable_in_slideshow(path)) return true;
+    unstorable_message(parent, {path});
+    return false;
+}
+
+void unstorable_message(QWidget* parent, const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    constexpr std::size_t shown = 10;
+    std::string list;
+    for (std::size_t i = 0; i < paths.size() && i < shown; ++i) list += printable_path(paths[i]) + "\n";
+    if (paths.size() > shown) list += "... and " + std::to_string(paths.size() - shown) + " more\n";
+    const std::string text =
+        paths.size() == 1
+            ? list + "\nThe slideshow file cannot store this name: it holds a double quote or a line break. "
+                     "Please rename the file or its folder, then choose it again."
+            : list + "\nThe slideshow file cannot store these names: each holds a double quote or a line break. "
+                     "They were not added. Please rename the files or their folder, then add them again.";
+    picker_message(parent, QString::fromStdString(text));
 }
 
 }  // namespace lv

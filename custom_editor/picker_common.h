@@ -146,8 +146,10 @@ protected:
 
     // Walks the file list from its first entry to its last and calls add(path)
     // for each entry (only the selected ones when selected_only) while
-    // room() is true. The window takes no input meanwhile. Nothing happens
-    // when the list is empty; returns false then.
+    // room() is true. The window takes no input meanwhile. Entries whose
+    // path a slideshow file cannot store are left out, and one message names
+    // them after the walk. Nothing happens when the list is empty; returns
+    // false then.
     bool add_files(bool selected_only, const std::function<bool()>& room,
                    const std::function<void(const std::string&)>& add);
     bool busy() const { return busy_ > 0; }
@@ -228,5 +230,14 @@ protected:
 
 // The message box a picker shows: product name as title, one OK button, no icon.
 void picker_message(QWidget* parent, const QString& text);
+
+// A chosen file whose full path a slideshow file cannot store (a double quote
+// or a line break in a file or folder name) is refused when it is chosen, not
+// at the save: false, after a message that names the file.
+bool storable_choice(QWidget* parent, const std::string& path);
+// The same message for the files a walk of the file list left out.
+void unstorable_message(QWidget* parent, const std::vector<std::string>& paths);
+// A path as a message shows it: line breaks written as \r and \n.
+std::string printable_path(const std::string& path);
 
 }  // namespace lv

@@ -5,6 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -142,12 +145,22 @@ TEST_F(SaveCustom, AWriteFailureSaysSoKeepsTheEditorOpenAndTheOldFile) {
         std::ofstream f(path, std::ios::binary);
         f << "old contents";
     }
-    // Notes holding a double quote cannot be carried by the file format.
-    lv::doc().sequences.notes[3] = "say \"cheese\"";
     auto* w = open_editor(true);
     auto box = std::make_shared<seen_box>();
     answer_message_box(box);
-    w->Command21->click();
+    {
+        // A medium that takes no more than 64 bytes per file (as a full disk
+        // would): the write itself fails, even for root.
+        void (*const saved_signal)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved_limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_limit), 0);
+        rlimit small = saved_limit;
+        small.rlim_cur = 64;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        w->Command21->click();
+        setrlimit(RLIMIT_FSIZE, &saved_limit);
+        std::signal(SIGXFSZ, saved_signal);
+    }
     EXPECT_EQ(box->title, "Lumivane");
     EXPECT_EQ(box->text, "Error During File Save! Please check storage media.");
     EXPECT_EQ(read_all(path), "old contents");
