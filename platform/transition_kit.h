@@ -126,7 +126,8 @@ void key_ranges(const std::int32_t* key, int n, std::vector<KeyRange>& lines);
 // A row's plan is kept while consecutive rows share it.
 class RowComposer {
 public:
-    // New face inside the spans, old face elsewhere. stable: the caller
+    // New face inside the spans (in order of their starts, as normalize
+    // leaves them), old face elsewhere. stable: the caller
     // keeps new_spans unchanged until the next frame, so an unchanged
     // address means unchanged runs.
     void rows(const Surface& s, int y0, int y1, const Spans& new_spans, bool stable = false);

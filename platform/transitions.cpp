@@ -424,12 +424,17 @@ void RowComposer::plan(const Spans& spans, int w) {
         x = b;
     }
     add_step(x, w, Op::old_face, short_run);
-    const bool any_mixed = std::any_of(steps_.begin(), steps_.end(), [](const Step& st) { return st.op == Op::mixed; });
-    if (!any_mixed) return;
-    mask_.assign(std::size_t(w), 0u);
-    for (const Span& sp : spans) {
-        const int a = std::clamp(sp.x0, 0, w), b = std::clamp(sp.x1, a, w);
-        std::fill(mask_.begin() + a, mask_.begin() + b, ~px(0));
+    // The mask is read only where the plan selects.
+    mask_.resize(std::size_t(w));
+    auto sp = spans.begin();
+    for (const Step& st : steps_) {
+        if (st.op != Op::mixed) continue;
+        std::fill(mask_.begin() + st.x0, mask_.begin() + st.x1, 0u);
+        while (sp != spans.end() && sp->x1 <= st.x0) ++sp;
+        for (auto it = sp; it != spans.end() && it->x0 < st.x1; ++it) {
+            const int a = std::clamp(it->x0, st.x0, st.x1), b = std::clamp(it->x1, a, st.x1);
+            std::fill(mask_.begin() + a, mask_.begin() + b, ~px(0));
+        }
     }
 }
 
