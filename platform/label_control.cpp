@@ -84,7 +84,7 @@ void paint_gradient(QImage& img, QPoint offset, QSize whole, QColor colour, int 
 // shapes it; a longer one in pieces of piece_length to twice as many
 // characters, cut after a blank where there is one, each shaped on its own
 // and placed after the advances of the pieces before it.
-constexpr qsizetype whole_line_limit = 1000;
+constexpr qsizetype whole_line_limit = 256;
 constexpr qsizetype piece_length = 64;
 
 }  // namespace
