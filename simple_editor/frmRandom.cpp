@@ -47,6 +47,7 @@
 
 #include "custom_editor/frmCaptionSettings.h"
 #include "custom_editor/FrmBorder.h"
+#include "custom_editor/picker_common.h"
 
 namespace lv {
 
@@ -534,6 +535,8 @@ void frmRandom::add_folder(int k) {
     const QString path = QString::fromStdString(with_slash(file_path_[k]));
     for (int i = 0; i < List1[k]->count(); ++i)
         if (List1[k]->item(i)->text() == path) return;   // already there, same letter case
+    // Refused now, with its name, rather than at the save.
+    if (!storable_choice(this, path.toStdString())) return;
     if (List1[k]->count() < max_folders) {
         List1[k]->addItem(path);
         return;

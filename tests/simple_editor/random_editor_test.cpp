@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
@@ -34,6 +35,7 @@
 #include "core/state.h"
 #include "custom_editor/FrmBorder.h"
 #include "custom_editor/frmCaptionSettings.h"
+#include "custom_editor/picker_common.h"
 #include "platform/frmPopmessage.h"
 #include "player/frmSlideshow.h"
 #include "player/modal_watch.h"
@@ -198,6 +200,27 @@ TEST_F(RandomEditorTest, AddingFoldersOnceEachCaseSensitiveAndPerList) {
     w->add_folder(1);
     EXPECT_EQ(entries(w->List1[1]), (std::vector<std::string>{lower}));
     EXPECT_EQ(w->List1[2]->count(), 0);
+    w->close();
+}
+
+TEST_F(RandomEditorTest, FolderNamesTheFileCannotStoreAreRefusedWhenAdded) {
+    const std::string quoted = make_dir("trip \"2024\"");
+    const std::string broken = make_dir("two\nlines");
+    const std::string fine = make_dir("fine");
+    auto w = open_editor();
+    for (const std::string& folder : {quoted, broken}) {
+        auto seen = std::make_shared<seen_box>();
+        answer_message_box(seen);
+        w->set_folder(1, folder);
+        w->Command1[1]->click();
+        EXPECT_EQ(seen->title, "Lumivane");
+        EXPECT_NE(seen->text.find(lv::printable_path(folder)), std::string::npos) << seen->text;
+        EXPECT_NE(seen->text.find("cannot store"), std::string::npos) << seen->text;
+    }
+    EXPECT_EQ(w->List1[1]->count(), 0);
+    w->set_folder(1, fine);
+    w->Command1[1]->click();
+    EXPECT_EQ(entries(w->List1[1]), (std::vector<std::string>{fine}));
     w->close();
 }
 
