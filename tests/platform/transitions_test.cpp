@@ -254,11 +254,12 @@ TEST(Transitions, NewFaceStartsWhereTheNameSays) {
 // a cell shows the new face once its rank is below the share of cells due at
 // that progress; a drip column shows it down to its edge. Checked at the
 // grains the editors offer, on sizes that leave partial cells, one large
-// enough for streaming stores, and on every vector path.
+// enough for streaming stores, ones narrower than a vector line, and on
+// every vector path.
 TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
     const int families[] = {33, 37, 38, 39, 50, 60, 61, 62, 63, 64, 65, 66, 67, 90, 91, 92, 93};
     const double progress[] = {0.02, 0.3, 0.5, 0.77, 0.96};
-    for (const QSize size : {QSize(320, 200), QSize(97, 61), QSize(1030, 520)}) {
+    for (const QSize size : {QSize(320, 200), QSize(97, 61), QSize(1030, 520), QSize(17, 9), QSize(5, 3)}) {
         const QImage a = pattern(size, 9).convertToFormat(QImage::Format_RGB32);
         const QImage b = pattern(size, 10).convertToFormat(QImage::Format_RGB32);
         for (int n : families) {
