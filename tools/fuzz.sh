@@ -40,9 +40,10 @@ run_fuzzer() {
   local work="$FUZZ_BUILD_DIR/fuzz-work/$target"
   echo "== $target (${seconds}s)"
   rm -rf "$work"
-  mkdir -p "$work/corpus" "$work/artifacts"
+  mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
   cp "$seeds"/* "$work/corpus/"
-  "$FUZZ_BUILD_DIR/tests/fuzz/$target" \
+  # Files a target writes for itself stay in the build folder, even after a crash.
+  TMPDIR="$work/tmp" "$FUZZ_BUILD_DIR/tests/fuzz/$target" \
     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
     -dict="$dict" \
     -artifact_prefix="$work/artifacts/" \
