@@ -55,6 +55,9 @@ public:
     bool n16(int& out) { return number(out, i16_min, i16_max); }
     bool n32(std::int32_t& out) { return number(out, i32_min, i32_max); }
 
+    // How far into the text the reader has come.
+    std::size_t position() const { return pos_; }
+
     bool skip(int n) {
         std::string_view raw;
         bool quoted;
@@ -151,12 +154,6 @@ private:
         }
         return pos;
     }
-
-public:
-    // How far the reader has come.
-    std::size_t position() const { return pos_; }
-
-private:
 
     std::string_view s_;
     std::size_t pos_ = 0;
