@@ -12,6 +12,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -161,6 +164,24 @@ TEST_F(AudioPlayback, MissingAndCorruptFilesLeaveTheChannelIdle) {
     // The channel still plays the next good file.
     lv::play_sound_file(f("tone.wav"));
     EXPECT_GE(ms_until_idle(lv::sound_busy, 3500), 1000);
+}
+
+// Without a sound device the channels play silently, and no sound system is
+// tried for each file: ALSA, OpenAL and PulseAudio used to print a screenful
+// of errors for every sound. Played in a child process to catch what it prints.
+TEST_F(AudioPlayback, WithoutASoundDeviceNothingIsPrintedForEachFile) {
+    if (!QMediaDevices::audioOutputs().isEmpty()) GTEST_SKIP() << "this machine has a sound device";
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    // WAV, MP3 and MIDI, each played to its end.
+    child.setArguments({"--gtest_filter=Kinds/AudioPlaysToTheEnd.*/0:Kinds/AudioPlaysToTheEnd.*/1:"
+                        "Kinds/AudioPlaysToTheEnd.*/2"});
+    child.start();
+    ASSERT_TRUE(child.waitForFinished(120000));
+    EXPECT_EQ(child.exitCode(), 0);
+    const QString printed = QString::fromLocal8Bit(child.readAllStandardError());
+    for (const char* noise : {"ALSA lib", "AL lib", "Failed to connect", "jack"})
+        EXPECT_FALSE(printed.contains(QLatin1String(noise), Qt::CaseInsensitive)) << noise << "\n" << printed.toStdString();
 }
 
 // A FIFO or a device named like a sound is never opened: opening a FIFO
