@@ -12,7 +12,7 @@
 #
 # Environment: LUMIVANE_BUILD_DIR (default build), DEMO_SCREENSHOT (default
 # lumivane-demo.png in the build folder), DEMO_SECONDS (how long the headless
-# show runs before the screenshot, default 15: the first picture has given way
+# show runs before the screenshot, default 17: the first picture has given way
 # to the second by then).
 #
 # Only what building and running need is installed (tools/setup.sh), plus a
@@ -67,7 +67,7 @@ fi
 shot="${DEMO_SCREENSHOT:-$build/lumivane-demo.png}"
 case "$shot" in /*) ;; *) shot="$PWD/$shot" ;; esac
 mkdir -p "$(dirname "$shot")"
-seconds="${DEMO_SECONDS:-15}"
+seconds="${DEMO_SECONDS:-17}"
 echo "== No display: playing on a virtual X server for $seconds seconds"
 
 log="$build/lumivane-demo.log"
