@@ -529,3 +529,50 @@ TEST_F(SlideshowFile, PlayerLoadersYieldByTimeAndStillStopAtOnce) {
     EXPECT_EQ(lv::doc().random_folders[0][1], "/home/ann/Pictures/");
     EXPECT_EQ(lv::doc().random_folders[0][2], "");
 }
+
+// Number fields, whichever way they are read: plain digits take a short
+// path, everything else the general one, and both must agree on every form.
+TEST_F(SlideshowFile, NumberFieldsReadTheSameInEveryForm) {
+    struct form {
+        const char* text;
+        bool read;
+        std::int64_t value;
+    };
+    const std::vector<form> n16 = {
+        {"12", true, 12}, {"-5", true, -5}, {"0012", true, 12}, {"-0", true, 0}, {"", true, 0},
+        {" 7 ", true, 7}, {"+3", true, 3}, {"\"4\"", true, 4}, {"32767", true, 32767}, {"-32768", true, -32768},
+        {"32768", false, 0}, {"-32769", false, 0}, {"1a", false, 0}, {"-", false, 0}, {"+", false, 0},
+        {"1 2", false, 0}, {"1.5", false, 0}, {"9999999999", false, 0}, {"99999999999999999999", false, 0},
+        {"0000000000012", true, 12}, {"--1", false, 0}};
+    const std::vector<form> n32 = {
+        {"2147483647", true, 2147483647}, {"-2147483648", true, -2147483648LL}, {"2147483648", false, 0},
+        {"-2147483649", false, 0}, {"16777215", true, 16777215}, {"4294967296", false, 0}};
+    // The border's first field is a 16-bit number; the caption settings'
+    // colour a 32-bit one. Each form also stands last in the text, with no
+    // line end after it.
+    const auto simple_with = [](const std::string& border_off, const std::string& color) {
+        return header_simple + "\"n\"\r\n" + border_off + ",8,15,1,3,8,15,2,4,1,2\r\n1,1,10,1\r\n1,0,16,\"Arial\",7,3," +
+               color + ",0\r\n0\r\n0\r\n0\r\n0\r\n\" \",\" \",\" \",\" \",\" \",\" \",\" \",\" \",\" \",\" \"\r\n";
+    };
+    for (const auto& f : n16) {
+        lv::new_random_defaults();
+        lv::doc().border.border_off = 77;
+        EXPECT_EQ(lv::load_random_text(simple_with(f.text, "0")), f.read ? 0 : 1) << f.text;
+        EXPECT_EQ(lv::doc().border.border_off, f.read ? f.value : 77) << f.text;
+    }
+    for (const auto& f : n32) {
+        lv::new_random_defaults();
+        EXPECT_EQ(lv::load_random_text(simple_with("1", f.text)), f.read ? 0 : 1) << f.text;
+        if (f.read) {
+            EXPECT_EQ(lv::doc().caption_settings.caption_settings_color, f.value) << f.text;
+        }
+    }
+    // At the very end of the text.
+    const std::string base = header_custom + "\"n\"\r\n" + default_border + "0\r\n0\r\n";
+    for (const auto& [tail, result, count] : std::vector<std::tuple<std::string, int, int>>{
+             {"0", 0, 0}, {"-0", 0, 0}, {"", 1, 0}, {"1", 1, 1}, {"x", 1, 0}}) {
+        lv::new_custom_defaults();
+        EXPECT_EQ(lv::load_custom_text(base + tail), result) << tail;
+        EXPECT_EQ(lv::doc().music_count, count) << tail;
+    }
+}
