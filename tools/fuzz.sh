@@ -33,6 +33,11 @@ cmake -S "$ROOT" -B "$FUZZ_BUILD_DIR" -G Ninja \
   -DLUMIVANE_CORE_ONLY=ON -DLUMIVANE_FUZZ=ON -DLUMIVANE_BENCH=OFF
 cmake --build "$FUZZ_BUILD_DIR" -j "$JOBS" --target slideshow_file_fuzz picture_decode_fuzz
 
+# Files a target writes for itself (the picture target's input files) go to
+# memory when it can, and are removed however the run ends.
+if [ -w /dev/shm ]; then FUZZ_TMP="$(mktemp -d /dev/shm/lumivane-fuzz.XXXXXX)"; else FUZZ_TMP="$(mktemp -d)"; fi
+trap 'rm -rf "$FUZZ_TMP"' EXIT
+
 # run_fuzzer <target> <seed folder> <dictionary> <seconds>
 # The fuzzer adds what it finds to its working corpus, never to the seeds.
 run_fuzzer() {
@@ -40,10 +45,9 @@ run_fuzzer() {
   local work="$FUZZ_BUILD_DIR/fuzz-work/$target"
   echo "== $target (${seconds}s)"
   rm -rf "$work"
-  mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
+  mkdir -p "$work/corpus" "$work/artifacts"
   cp "$seeds"/* "$work/corpus/"
-  # Files a target writes for itself stay in the build folder, even after a crash.
-  TMPDIR="$work/tmp" "$FUZZ_BUILD_DIR/tests/fuzz/$target" \
+  TMPDIR="$FUZZ_TMP" "$FUZZ_BUILD_DIR/tests/fuzz/$target" \
     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
     -dict="$dict" \
     -artifact_prefix="$work/artifacts/" \

@@ -58,7 +58,6 @@ void decode(const std::uint8_t* data, std::size_t size) {
         QImage copy = fitted.image;
         lv::apply_palette(copy, 1);
     }
-    QFile::remove(path);
 }
 
 }  // namespace
