@@ -9,6 +9,7 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -20,6 +21,7 @@ frmAddmusic::frmAddmusic(QWidget* parent)
     Frame1 = new QGroupBox(QStringLiteral("Selected Music Files To Play"), this);
     List2 = new QListWidget(Frame1);
     List2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List2->setUniformItemSizes(true);
     List2->setToolTip(QStringLiteral(" This is a list of music files to play during your slideshow "));
     List2->setMinimumSize(240, 260);
     auto* frame_layout = new QVBoxLayout(Frame1);
@@ -56,15 +58,21 @@ frmAddmusic::frmAddmusic(QWidget* parent)
 void frmAddmusic::add_clicked(bool selected_only) {
     if (busy() || closing()) return;
     slideshow_document& d = doc();
+    // The rows join List2 in one batch after the walk: the document yields
+    // after every entry, and a list that grew at each yield would lay out
+    // all its rows again each time.
+    QStringList rows;
+    QPointer<QListWidget> list(List2);
     const bool walked = add_files(
         selected_only, [&d] { return d.music_count < max_music; },
-        [this, &d](const std::string& path) {
+        [&d, &rows](const std::string& path) {
             d.music_count += 1;
             redim_music(d.music_count);
             d.music_files[static_cast<std::size_t>(d.music_count)] = path;
-            List2->addItem(QString::fromStdString(file_title(path)));
+            rows.append(QString::fromStdString(file_title(path)));
         });
-    if (walked) yield_open();
+    if (list) list->addItems(rows);
+    if (walked && list) yield_open();
 }
 
 void frmAddmusic::remove_clicked() {

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringList>
 
 #include <utility>
 
@@ -24,6 +25,7 @@
 #include "custom_editor/frmGetbackground.h"
 #include "custom_editor/frmGetimage.h"
 #include "custom_editor/frmImagePreview.h"
+#include "platform/desktop_services.h"
 #include "platform/focus_keep.h"
 #include "platform/frmPopmessage.h"
 
@@ -36,23 +38,33 @@ using namespace custom_detail;
 
 void frmCustom::add_images() {
     audio_off();
+    // The picker appends a row per sequence it adds. They reach List1 in one
+    // batch once the picker is done: the document yields after every added
+    // sequence, and a list that grew by a row at each yield would lay out
+    // all its rows again each time, which makes adding thousands slow.
+    QStringList pending;
     {
         frmAddphotos dlg(this);
-        dlg.append_to_list = [this](const std::string& title) {
-            list_guard = 1;
-            List1->addItem(qs(title));
-            list_guard = 0;
-        };
+        dlg.append_to_list = [&pending](const std::string& title) { pending.append(qs(title)); };
         dlg.exec();
     }
     if (unloaded_) return;
+    hourglass_on();
     // One row per sequence, whatever the picker managed to append.
     list_guard = 1;
     const auto& d = doc();
-    while (List1->count() > d.image_count && List1->count() > 0) delete List1->takeItem(List1->count() - 1);
-    for (int i = List1->count() + 1; i <= d.image_count && valid_image(i); ++i)
-        List1->addItem(qs(file_title(d.sequences.image_file[at(i)])));
+    const int had = List1->count();
+    if (had + pending.size() == d.image_count) {
+        List1->addItems(pending);
+    } else {
+        while (List1->count() > d.image_count && List1->count() > 0) delete List1->takeItem(List1->count() - 1);
+        QStringList rows;
+        for (int i = List1->count() + 1; i <= d.image_count && valid_image(i); ++i)
+            rows.append(qs(file_title(d.sequences.image_file[at(i)])));
+        List1->addItems(rows);
+    }
     list_guard = 0;
+    hourglass_off();
 
     if (doc().image_count > 0) {
         interface_on();

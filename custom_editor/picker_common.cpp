@@ -6,12 +6,14 @@
 #include "core/slideshow_file.h"
 #include "core/state.h"
 #include "platform/audio.h"
+#include "platform/desktop_services.h"
 #include "platform/display_controls.h"
 #include "platform/focus_keep.h"
 #include "platform/screen_fit.h"
 
 #include <QBoxLayout>
 #include <QDir>
+#include <QDirIterator>
 #include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -156,6 +158,8 @@ void FolderList::fill() {
 
 FileList::FileList(bool multi_select, QWidget* parent) : QListWidget(parent), multi_(multi_select) {
     setSelectionMode(multi_select ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    // One line per name: thousands of rows are laid out without measuring each.
+    setUniformItemSizes(true);
 }
 
 void FileList::set_pattern(const QString& pattern) {
@@ -172,11 +176,49 @@ void FileList::refresh() {
     const QSignalBlocker quiet(this);
     clear();
     if (path_.empty()) return;
-    QDir d(q(path_));
-    d.setNameFilters(pattern_filters(pattern_));
-    d.setFilter(QDir::Files);
-    d.setSorting(QDir::Name | QDir::IgnoreCase);
-    addItems(d.entryList());
+    // What QDir's name filters and its case-blind name sort give, without a
+    // pattern match per file and name: a folder of thousands of pictures
+    // opens at once. Patterns of the form "*.ext" compare the ending; any
+    // other pattern goes through QDir::match.
+    const QStringList filters = pattern_filters(pattern_);
+    QStringList endings;
+    bool plain = true;
+    for (const QString& f : filters) {
+        const QString ending = f.mid(1);
+        if (!f.startsWith(QLatin1String("*.")) || ending.contains(QLatin1Char('*')) ||
+            ending.contains(QLatin1Char('?')) || ending.contains(QLatin1Char('[')))
+            plain = false;
+        endings << ending.toLower();
+    }
+    struct entry {
+        QString key, name;
+    };
+    std::vector<entry> found;
+    QDirIterator it(q(path_), QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        const QString lower = name.toLower();
+        bool wanted = false;
+        if (plain) {
+            for (const QString& e : endings)
+                if (lower.size() > e.size() && lower.endsWith(e)) {
+                    wanted = true;
+                    break;
+                }
+        } else {
+            wanted = QDir::match(filters, name);
+        }
+        if (wanted) found.push_back({lower, name});
+    }
+    std::sort(found.begin(), found.end(), [](const entry& a, const entry& b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.name < b.name;
+    });
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(found.size()));
+    for (entry& e : found) names << std::move(e.name);
+    addItems(names);
     setCurrentRow(-1);
 }
 
@@ -302,6 +344,8 @@ bool picker_frame::add_files(bool selected_only, const std::function<bool()>& ro
     ++busy_;
     focus_keeping_disable hold(this);
     std::vector<std::string> refused;
+    // Thousands of files take a moment: the busy pointer says so.
+    hourglass_on();
     for (const std::string& p : paths) {
         if (!room()) continue;   // beyond the limit: skipped without a message
         if (!storable_in_slideshow(p)) {
@@ -310,6 +354,7 @@ bool picker_frame::add_files(bool selected_only, const std::function<bool()>& ro
         }
         add(p);
     }
+    hourglass_off();
     if (!self) return true;
     hold.enable_again(true);
     if (!refused.empty()) unstorable_message(this, refused);
