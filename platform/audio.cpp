@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,7 +262,16 @@ std::set<QMediaPlayer*>& doomed() {
 }
 
 void delete_doomed(QMediaPlayer* p) {
-    if (doomed().erase(p)) delete p;
+    if (!doomed().erase(p)) return;
+    delete p;
+    // A finished pipeline leaves much freed memory in the allocator's
+    // per-thread pools (every decoder runs on threads of its own, and a MIDI
+    // decoder holds megabytes); hand it back to the system now and then.
+    static QElapsedTimer since_trim;
+    if (!since_trim.isValid() || since_trim.elapsed() > 2000) {
+        ::malloc_trim(0);
+        since_trim.restart();
+    }
 }
 
 void shut_down(QMediaPlayer* p) {
