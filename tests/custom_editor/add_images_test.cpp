@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "custom_editor/frmAddphotos.h"
 #include "custom_editor/frmCustom.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
+#include "tests/qt_wait.h"
 
 using namespace lvtest;
 
@@ -100,6 +102,25 @@ TEST_F(AddImages, MusicAddAllKeepsItsListInStepWithTheDocument) {
     const std::vector<std::string> want{"first.mp3", "A.mp3", "b.wav", "c.MID"};
     for (int r = 0; r < 4; ++r) EXPECT_EQ(dlg.List2->item(r)->text().toStdString(), want[static_cast<std::size_t>(r)]);
     EXPECT_FALSE(busy_pointer());
+    dlg.accept();
+}
+
+TEST_F(AddImages, TheMusicListsAddButtonKeepsTheKeyboardAfterAdding) {
+    // The whole window takes no input while it adds; the focus must come
+    // back to the button the user pressed, not vanish.
+    lv::program().last_music_folder = folder.toStdString();
+    for (const char* n : {"one.wav", "two.mp3"}) picture(QString("many/") + n);
+    lv::frmAddmusic dlg;
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(lv::test::wait_for([&dlg] { return QApplication::activeWindow() == &dlg; }));
+    dlg.Command2->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), dlg.Command2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    spin(20);
+    EXPECT_EQ(lv::doc().music_count, 2);
+    EXPECT_TRUE(dlg.isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), dlg.Command2);
     dlg.accept();
 }
 
