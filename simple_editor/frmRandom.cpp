@@ -581,12 +581,19 @@ void frmRandom::move_down(int k) {
 }
 
 void frmRandom::timer1_tick() {
+    // Qt hands the focus of a button it greys out to the next control of the
+    // tab chain, where the next Space would press whatever that is. The
+    // folder list the button works on is the harmless place for it.
+    const auto set_enabled = [](QWidget* button, bool on, QWidget* list) {
+        if (!on && button->hasFocus()) list->setFocus(Qt::OtherFocusReason);
+        button->setEnabled(on);
+    };
     for (int k = 0; k < 3; ++k) {
         const bool sel = selected_index(k) >= 0;
-        Command2[k]->setEnabled(sel);
+        set_enabled(Command2[k], sel, List1[k]);
         const bool movable = sel && List1[k]->count() > 1;
-        Command5[k]->setEnabled(movable);
-        Command6[k]->setEnabled(movable);
+        set_enabled(Command5[k], movable, List1[k]);
+        set_enabled(Command6[k], movable, List1[k]);
     }
     const bool any_images = List1[0]->count() >= 1;
     Command21->setEnabled(any_images);

@@ -317,6 +317,36 @@ TEST_F(RandomEditorTest, RemoveMoveAndTheButtonTimer) {
     w->close();
 }
 
+TEST_F(RandomEditorTest, SpaceOnRemoveTakesOneFolderAndTheNextSpaceNothingElse) {
+    const std::string a = make_dir("a"), b = make_dir("b"), c = make_dir("c");
+    auto w = open_editor();
+    w->activateWindow();
+    for (const auto& f : {a, b, c}) {
+        w->set_folder(0, f);
+        w->add_folder(0);
+    }
+    w->List1[0]->setCurrentRow(1);
+    w->timer1_tick();
+    const auto space = [] {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(target, &release);
+    };
+    w->Command2[0]->setFocus(Qt::TabFocusReason);
+    space();
+    lvtest::spin(300);   // the button timer greys Remove out: nothing is selected now
+    EXPECT_EQ(entries(w->List1[0]), (std::vector<std::string>{a, c}));
+    EXPECT_FALSE(w->Command2[0]->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), w->List1[0]);
+    space();   // lands on the list, which only selects
+    lvtest::spin(50);
+    EXPECT_EQ(entries(w->List1[0]), (std::vector<std::string>{a, c}));
+    w->close();
+}
+
 TEST_F(RandomEditorTest, OptionsGoIntoTheDefinition) {
     auto w = open_editor();
     auto& d = doc();
