@@ -419,6 +419,74 @@ TEST(Transitions, RowScalerMatchesPlainFetching) {
     lv::tx::limit_vector_bits(256);
 }
 
+// The row writers give what plain loops give, on every vector path, with
+// and without streaming stores, from any alignment and for any length, and
+// write nothing past the run.
+TEST(Transitions, RowWritersMatchPlainLoops) {
+    using lv::tx::px;
+    constexpr int room = 1100;
+    std::vector<px> a(room), b(room), m(room);
+    std::vector<std::int32_t> key(room);
+    std::mt19937 gen(11);
+    for (int i = 0; i < room; ++i) {
+        a[std::size_t(i)] = gen();
+        b[std::size_t(i)] = gen();
+        m[std::size_t(i)] = gen() % 2 ? ~px(0) : 0u;
+        key[std::size_t(i)] = std::int32_t(gen() % 100) - 50;
+    }
+    for (int bits : {256, 128, 0}) {
+        lv::tx::limit_vector_bits(bits);
+        for (bool stream : {false, true})
+            for (int offset = 0; offset < 9; ++offset)
+                for (int n : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1024}) {
+                    SCOPED_TRACE("bits " + std::to_string(bits) + (stream ? " streamed" : "") + " offset " +
+                                 std::to_string(offset) + " length " + std::to_string(n));
+                    std::vector<px> out(std::size_t(room + 16), 0xDEADBEEFu);
+                    px* d = out.data() + offset;
+                    const auto check = [&](auto want) {
+                        for (int i = 0; i < n; ++i) ASSERT_EQ(d[i], want(i)) << "pixel " << i;
+                        for (int i = n; i < n + 8; ++i) ASSERT_EQ(d[i], 0xDEADBEEFu) << "past the run";
+                        for (int i = 0; i < offset; ++i) ASSERT_EQ(out[std::size_t(i)], 0xDEADBEEFu) << "before it";
+                    };
+                    lv::tx::put_copy(d, a.data(), n, stream);
+                    check([&](int i) { return a[std::size_t(i)]; });
+                    lv::tx::put_select(d, a.data(), b.data(), m.data(), n, stream);
+                    check([&](int i) { return m[std::size_t(i)] ? a[std::size_t(i)] : b[std::size_t(i)]; });
+                    lv::tx::put_above(d, a.data(), b.data(), key.data(), 3, n, stream);
+                    check([&](int i) { return key[std::size_t(i)] > 3 ? a[std::size_t(i)] : b[std::size_t(i)]; });
+                }
+    }
+    lv::tx::limit_vector_bits(256);
+}
+
+// A cell mask marks exactly the cells due: below the coarse count, or tied
+// with it and marked due; for every cell width, with partial groups of
+// cells at the end.
+TEST(Transitions, CellMasksMarkTheDueCells) {
+    using lv::tx::px;
+    std::mt19937 gen(12);
+    for (int cells : {1, 5, 16, 17, 40, 333}) {
+        std::vector<std::uint8_t> coarse(static_cast<std::size_t>(cells));
+        std::vector<std::uint64_t> tie_due(static_cast<std::size_t>((cells + 200) / 64 + 1), 0);
+        for (auto& c : coarse) c = std::uint8_t(gen() % 6 + 100);
+        for (auto& w : tie_due) w = (std::uint64_t(gen()) << 32) | gen();
+        const std::uint8_t cq = 103;
+        const std::size_t first = 7;
+        for (int cw : {1, 2, 3, 4, 5, 8, 17, 64}) {
+            std::vector<px> mask(std::size_t(cells) * std::size_t(cw) + 4, 0x12345678u);
+            lv::tx::cell_mask(mask.data(), coarse.data(), cq, tie_due.data(), first, cells, cw);
+            for (int c = 0; c < cells; ++c) {
+                const std::size_t bit = first + std::size_t(c);
+                const bool due = coarse[std::size_t(c)] < cq ||
+                                 (coarse[std::size_t(c)] == cq && ((tie_due[bit / 64] >> (bit % 64)) & 1));
+                for (int k = 0; k < cw; ++k)
+                    ASSERT_EQ(mask[std::size_t(c) * std::size_t(cw) + std::size_t(k)], due ? ~px(0) : 0u)
+                        << "cells " << cells << " width " << cw << " cell " << c;
+            }
+        }
+    }
+}
+
 // Whatever vector extensions the processor offers, a run paints the same
 // frames: every transition, on a small picture and on one large enough to
 // be written with streaming stores.
