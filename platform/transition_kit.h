@@ -98,7 +98,6 @@ void put_select(px* d, const px* a, const px* b, const px* mask, int n, bool str
 // key > level ? a : b, pixel by pixel.
 void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::int32_t level, int n, bool stream);
 
-void select_row(px* d, const px* a, const px* b, const px* mask, int n);   // mask ? a : b
 // Writes a whole output row from row (the scratch row or a face's row).
 void store_row(const Surface& s, int y, const px* row);
 void gather_row(px* d, const px* s, const int* xmap, int n);               // d[i] = s[xmap[i]]

@@ -293,8 +293,6 @@ void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::in
 #endif
 }
 
-void select_row(px* d, const px* a, const px* b, const px* m, int n) { put_select(d, a, b, m, n, false); }
-
 void gather_row(px* __restrict d, const px* __restrict s, const int* __restrict xmap, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
