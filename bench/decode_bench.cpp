@@ -9,6 +9,7 @@
 // PostScript record, decoded through GraphicsMagick.
 #include "platform/picture_decode.h"
 #include "tests/platform/picture_files.h"
+#include "tests/proc_status.h"
 
 #include <benchmark/benchmark.h>
 
@@ -121,17 +122,6 @@ void BM_DecodeProgressiveForWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeProgressiveForWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-std::int64_t status_bytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        std::int64_t kb = 0;
-        if (key == field && status >> kb) return kb * 1024;
-        status.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
-
 void BM_RefuseProgressiveBomb(benchmark::State& state) {
     QByteArray bomb;
     {
@@ -149,12 +139,12 @@ void BM_RefuseProgressiveBomb(benchmark::State& state) {
     std::int64_t growth = 0;
     for (auto _ : state) {
         std::ofstream("/proc/self/clear_refs") << "5";
-        const std::int64_t before = status_bytes("VmRSS:");
+        const std::int64_t before = lvtest::proc_status_bytes("VmRSS:");
         const auto t0 = std::chrono::steady_clock::now();
         const lv::decoded_picture d = lv::decode_picture(path, window);
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
         if (d.code != -7) state.SkipWithError("the bomb was not refused");
-        growth = std::max(growth, status_bytes("VmHWM:") - before);
+        growth = std::max(growth, lvtest::proc_status_bytes("VmHWM:") - before);
     }
     state.counters["peak_growth_MB"] = double(growth) / (1 << 20);
 }

@@ -3,6 +3,7 @@
 // FIFO named like a picture never blocks the decoder.
 #include "platform/picture_decode.h"
 #include "platform/picture_files.h"
+#include "proc_status.h"
 
 #include <Magick++.h>
 
@@ -183,17 +184,6 @@ TEST_F(PictureDecodeSafetyTest, GraphicsMagickRunsNoDelegateAndOpensNoFileOnceRe
     EXPECT_FALSE(temporary.opened());
 }
 
-// The resident-set high-water mark since the last reset, in bytes.
-std::int64_t peak_rss_bytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        std::int64_t kb = 0;
-        if (key == field && status >> kb) return kb * 1024;
-        status.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
 bool reset_peak_rss() {
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
@@ -222,10 +212,10 @@ TEST_F(PictureDecodeSafetyTest, ProgressiveJpegsAreWeighedByTheirWholeScanBuffer
     ASSERT_TRUE(write_file(path(QStringLiteral("bomb.jpg")), bomb));
 
     ASSERT_TRUE(reset_peak_rss());
-    const std::int64_t before = peak_rss_bytes("VmRSS:");
+    const std::int64_t before = lvtest::proc_status_bytes("VmRSS:");
     EXPECT_EQ(decode_picture(path(QStringLiteral("bomb.jpg")), QSize(1920, 1080)).code, -7);
     EXPECT_EQ(decode_picture(path(QStringLiteral("bomb.jpg"))).code, -7);
-    const std::int64_t growth = peak_rss_bytes("VmHWM:") - before;
+    const std::int64_t growth = lvtest::proc_status_bytes("VmHWM:") - before;
     EXPECT_LT(growth, 100LL << 20);
 
     // A sequential JPEG whose first scan holds one component of three needs

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "player/xvfb_program.h"
+#include "proc_status.h"
 #include "qt_wait.h"
 #include "core/document.h"
 #include "core/effects.h"
@@ -27,20 +29,9 @@ namespace {
 
 using lv::test::wait_for;
 
-// The lumivane executable of this build (LUMIVANE_BIN overrides).
-QString lumivane_binary() {
-    const QByteArray env = qgetenv("LUMIVANE_BIN");
-    if (!env.isEmpty()) return QString::fromLocal8Bit(env);
-    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../app")).absoluteFilePath(QStringLiteral("lumivane"));
-}
-
-// Peak resident memory of a running process in kB (VmHWM), 0 when unknown.
+// Peak resident memory of a running process in kB, 0 when unknown.
 long peak_rss_kb(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
+    return static_cast<long>(std::max<std::int64_t>(0, lvtest::proc_status_bytes("VmHWM:", std::to_string(pid)) / 1024));
 }
 
 // Words of varying length up to n characters: a caption that wraps nowhere.
@@ -66,21 +57,11 @@ protected:
     void SetUp() override {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             GTEST_SKIP() << "needs the X server of xvfb-run";
-        ASSERT_TRUE(tmp.isValid());
-        data_home = tmp.path() + QStringLiteral("/data");
-        config_home = tmp.path() + QStringLiteral("/config");
-        runtime = tmp.path() + QStringLiteral("/run");
-        windows_dir = data_home + QStringLiteral("/lumivane/");
-        ASSERT_TRUE(QDir().mkpath(windows_dir + QStringLiteral("Lumivane Data")));
-        ASSERT_TRUE(QDir().mkpath(config_home));
-        ASSERT_TRUE(QDir().mkpath(runtime));
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        lv::ini_store store((config_home + QStringLiteral("/Tavrel Lumivane.ini")).toStdString());
-        store.write("logging", "1");
-        store.write("set_extension", "yes");   // registered already: leave the file types alone
-        store.write("auto_stop", "0");
-
-        picture = tmp.path() + QStringLiteral("/green.png");
+        ASSERT_TRUE(box.ok());
+        box.write_settings({{"logging", "1"},
+                            {"set_extension", "yes"},   // registered already: leave the file types alone
+                            {"auto_stop", "0"}});
+        picture = box.path(QStringLiteral("green.png"));
         QImage img(320, 200, QImage::Format_RGB32);
         img.fill(QColor(20, 200, 20));
         ASSERT_TRUE(img.save(picture));
@@ -114,7 +95,7 @@ protected:
         for (std::size_t i = 0; i < recs.size(); ++i) lv::doc().sequences.set(static_cast<int>(i) + 1, recs[i]);
         lv::redim_music(0);
         lv::doc().music_count = 0;
-        const QString path = tmp.path() + QStringLiteral("/Long Captions.lmv");
+        const QString path = box.path(QStringLiteral("Long Captions.lmv"));
         EXPECT_EQ(lv::write_custom_file(path.toStdString()), 0);
         return path;
     }
@@ -125,17 +106,10 @@ protected:
     show_result play(const QString& file, const QByteArray& trigger, int wait_ms, int then_ms) {
         show_result r;
         QProcess proc;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), data_home);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_home);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        proc.setProcessEnvironment(env);
-        proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proc.start(lumivane_binary(), {file});
+        box.start(proc, {file});
         if (!proc.waitForStarted(5000)) return r;
         const qint64 pid = proc.processId();
-        const QString log_path = windows_dir + QStringLiteral("Lumivane Log.txt");
+        const QString log_path = box.log_file();
         auto log_has = [&] {
             QFile log(log_path);
             return log.open(QIODevice::ReadOnly) && log.readAll().contains(trigger);
@@ -169,8 +143,8 @@ protected:
         return r;
     }
 
-    QTemporaryDir tmp;
-    QString data_home, config_home, runtime, windows_dir, picture;
+    lvtest::program_sandbox box;
+    QString picture;
 };
 
 constexpr long memory_limit_kb = 300 * 1024;
@@ -204,7 +178,7 @@ TEST_F(LongCaptionShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
 }
 
 TEST_F(LongCaptionShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
-    const std::string missing = tmp.path().toStdString() + "/" + long_text(1 << 20) + ".jpg";
+    const std::string missing = box.path(QString()).toStdString() + long_text(1 << 20) + ".jpg";
     const QString file = write_show({record(missing, long_text(1000), 24),
                                      record(picture.toStdString(), "short", 24)});
     const show_result r = play(file, "Going To Case 7", 30000, 0);
