@@ -43,14 +43,9 @@
 #include "main_screen/frmTitle.h"
 #include "main_screen/frm_About.h"
 #include "simple_editor/frmRandom.h"
+#include "custom_editor/frmCustom_fixture.h"
 
 namespace {
-
-void spin(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 using window_maker = std::function<QWidget*()>;
 
@@ -131,25 +126,24 @@ TEST(ScreenFit, EveryWindowKeepsItsDesignSizeOnALargeScreen) {
     EXPECT_TRUE(ok) << out.toStdString();
 }
 
-// The child's part: opens each window on this process's screen.
-TEST(ScreenFitOnThisScreen, DISABLED_EveryWindow) {
-    const QByteArray expect = qgetenv("LUMIVANE_FIT_EXPECT");
-    QTemporaryDir dir;
-    lv::memory_settings_store store;
-    for (int n = 1; n <= 14; ++n) store.values[lv::message_setting_key(n)] = "1";   // no help pop-ups
-    lv::set_settings_store(&store);
-    lv::hooks().yield_events = [] { QCoreApplication::processEvents(); };
-    lv::settings() = lv::config_settings{};
-    lv::editors() = lv::editor_state{};
-    lv::run() = lv::run_flags{};
-    lv::reset_effect_table();
-    lv::new_custom_defaults();
-    lv::new_random_defaults();
-    lv::program().data_folder = (dir.path() + "/Lumivane Data/").toStdString();
-    lv::program().last_folder = dir.path().toStdString();
-    QDir().mkpath(QString::fromStdString(lv::program().data_folder));
-    lv::frmTitle::color_count_source = [] { return 16777216.0; };
+// The child's part: opens each window on this process's screen, with the
+// editors' usual state and no help pop-ups.
+class ScreenFitOnThisScreen : public lvtest::editor_fixture {
+protected:
+    void SetUp() override {
+        editor_fixture::SetUp();
+        for (int n = 1; n <= 14; ++n) store.values[lv::message_setting_key(n)] = "1";
+        lv::new_random_defaults();
+        lv::frmTitle::color_count_source = [] { return 16777216.0; };
+    }
+    void TearDown() override {
+        lv::frmTitle::color_count_source = nullptr;
+        editor_fixture::TearDown();
+    }
+};
 
+TEST_F(ScreenFitOnThisScreen, DISABLED_EveryWindow) {
+    const QByteArray expect = qgetenv("LUMIVANE_FIT_EXPECT");
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     for (const auto& [name, make] : every_window()) {
         QWidget* w = make();
@@ -157,7 +151,7 @@ TEST(ScreenFitOnThisScreen, DISABLED_EveryWindow) {
         const QSize before = w->size();
         const bool given_a_size = w->testAttribute(Qt::WA_Resized);
         w->show();
-        spin(60);
+        lvtest::spin(60);
         const QRect frame = w->frameGeometry();
         const bool scrolls = w->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
         if (expect == "inside") {
@@ -180,12 +174,9 @@ TEST(ScreenFitOnThisScreen, DISABLED_EveryWindow) {
         }
         w->hide();
         delete w;
-        spin(20);
+        lvtest::spin(20);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    lv::frmTitle::color_count_source = nullptr;
-    lv::hooks().yield_events = nullptr;
-    lv::set_settings_store(nullptr);
 }
 
 }  // namespace
