@@ -52,7 +52,9 @@ protected:
     QString desktop_file() const { return dir("data/applications/lumivane.desktop"); }
     QString data_folder() const { return dir("data/lumivane/Lumivane Data"); }
 
-    result run(const QStringList& args, bool with_display = true) {
+    // The program's environment: this test's own user folders, and Qt off
+    // screen (or no display at all).
+    QProcessEnvironment environment(bool with_display = true) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", dir("home"));
         env.insert("XDG_DATA_HOME", dir("data"));
@@ -63,6 +65,11 @@ protected:
         } else {
             for (const char* v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(v);
         }
+        return env;
+    }
+
+    result run(const QStringList& args, bool with_display = true) {
+        const QProcessEnvironment env = environment(with_display);
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(LUMIVANE_BINARY), args);
@@ -181,13 +188,8 @@ TEST_F(ProgramTest, FileTypeEntryStartsTheProgramWithoutThePath) {
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString copy = folder + "/lumivane";
     ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVANE_BINARY), copy));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir("home"));
-    env.insert("XDG_DATA_HOME", dir("data"));
-    env.insert("XDG_CONFIG_HOME", dir("config"));
-    env.insert("XDG_RUNTIME_DIR", dir("runtime"));
+    QProcessEnvironment env = environment();
     env.insert("PATH", "/usr/bin:/bin");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(dir("home"));
@@ -234,14 +236,8 @@ TEST_F(ProgramTest, MainScreenOpensOnceAndChoosesTheColourModeAtFirstStart) {
             QSettings s(ini(), QSettings::IniFormat);
             s.setValue("Config/Message1", "1");   // the welcome pop-up would wait for a click
         }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", dir("home"));
-        env.insert("XDG_DATA_HOME", dir("data"));
-        env.insert("XDG_CONFIG_HOME", dir("config"));
-        env.insert("XDG_RUNTIME_DIR", dir("runtime"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
         QProcess screen;
-        screen.setProcessEnvironment(env);
+        screen.setProcessEnvironment(environment());
         screen.start(QStringLiteral(LUMIVANE_BINARY), args);
         ASSERT_TRUE(screen.waitForStarted(10000));
 
