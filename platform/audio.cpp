@@ -412,7 +412,7 @@ private:
         // Play only once the start is over: play() changes the pipeline's
         // state too, and asked while the decoder's thread is still linking
         // the new stream it deadlocks against it just as a stop would.
-        player_->setSource(url);
+        set_media_source(*player_, url);
         if (start_is_over(*player_)) play();
     }
 

@@ -16,6 +16,7 @@
 #include <string>
 
 class QMediaPlayer;
+class QUrl;
 
 namespace lv {
 
@@ -103,5 +104,12 @@ int audio_players_alive();
 // goes without a pause first, which can hold the window for a moment. The
 // video control gives its players back through this too.
 void release_media_player(QMediaPlayer* player);
+
+// Gives a new media player its file. While the window's thread is inside,
+// decoder threads wait before they link a new stream to the pipeline: the
+// player flushes its pipeline as it starts, and a flush that meets a stream
+// being linked deadlocks the window's thread against the decoder's. Every
+// source goes through this, sounds and videos alike.
+void set_media_source(QMediaPlayer& player, const QUrl& url);
 
 }  // namespace lv

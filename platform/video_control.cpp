@@ -183,7 +183,7 @@ bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& r
     QObject::connect(sink, &QVideoSink::videoFrameChanged, &here, [&](const QVideoFrame& f) {
         if (f.isValid()) frame = f;
     });
-    probe->setSource(url);
+    set_media_source(*probe, url);
     auto status = [probe] { return probe->mediaStatus(); };
     wait_until([&] {
         return failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
@@ -207,7 +207,7 @@ bool VideoControl::load_fresh() {
     make_player();
     d_->failed = false;
     QMediaPlayer* const player = d_->player;
-    player->setSource(d_->url);
+    set_media_source(*player, d_->url);
     // The wait yields: whatever runs meanwhile may close the file, which
     // gives this player back.
     auto gone = [&] { return !self || d_->player != player; };

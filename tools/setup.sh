@@ -11,16 +11,18 @@
 set -euo pipefail
 
 # Building and running: compiler and build tools, Qt 6 and GraphicsMagick;
-# GStreamer plays sound, music and video for Qt Multimedia (MIDI through the
-# fluidsynth element of plugins-bad, with the General MIDI sound font; the
-# ALSA and PulseAudio plugins are how the player finds and reaches the sound
-# card); the caption fonts (Liberation stands in for Arial); the X
+# GStreamer plays sound, music and video for Qt Multimedia (its headers: the
+# program starts media players in step with GStreamer's threads; MIDI
+# through the fluidsynth element of plugins-bad, with the General MIDI sound
+# font; the ALSA and PulseAudio plugins are how the player finds and reaches
+# the sound card); the caption fonts (Liberation stands in for Arial); the X
 # screen-saver headers; the MIME and desktop databases the file-type
 # registration updates; sox makes the demo's sounds
 # (assets/demo/make_demo_media.sh; GraphicsMagick draws its pictures).
 RUN_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 qt6-image-formats-plugins
+  libgstreamer1.0-dev
   libgraphicsmagick++1-dev graphicsmagick
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
