@@ -4,8 +4,8 @@
 // between, on both channels. Most changes stop a file that is still
 // starting, which is when a stop can deadlock the window's thread inside
 // GStreamer. A second, shorter storm slows down both sides of the race by
-// which a player's own start could deadlock. A hang ends the program with a
-// message and every thread's stack.
+// which a player's own start could deadlock (slowed_start_race.h). A hang
+// ends the program with a message and every thread's stack.
 //
 // Without a sound device the players play into GStreamer's silent sink, in
 // real time, so the whole pipeline runs here as well.
@@ -13,17 +13,16 @@
 #include "platform/audio.h"
 #include "platform/audio_files.h"
 #include "platform/hang_guard.h"
+#include "platform/slowed_start_race.h"
 
 #include "core/hooks.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -118,60 +117,10 @@ TEST(AudioStress, ChangingTheSoundEvery50MsNeverHangsAndLeavesNoPlayerBehind) {
     storm(stress_seconds(), "the window's thread stopped coming back while sounds changed");
 }
 
-// The deadlock needs a decoder's thread to add the sound output to the
-// pipeline while the window's thread, still giving the player its file, is
-// switching the pipeline's elements to PAUSED, and to set the output's state
-// only after the flush that follows: a window of microseconds that a loaded
-// machine hits perhaps once an hour. Here both sides are slowed down where
-// they race. The window's thread dawdles for 30 ms right after it started a
-// pipeline's decoder, and every output a decoder's thread links into a
-// pipeline sits there for 100 ms before its state is set.
-std::atomic<bool> slow_linking{false};
-GThread* gui_thread = nullptr;
-
-gboolean linger_after_linking(GSignalInvocationHint*, guint n_params, const GValue* params, gpointer) {
-    if (!slow_linking || n_params < 1 || g_thread_self() == gui_thread) return TRUE;
-    auto* pad = GST_PAD(g_value_get_object(&params[0]));
-    if (!GST_PAD_IS_SINK(pad)) return TRUE;
-    GstElement* owner = gst_pad_get_parent_element(pad);
-    if (!owner) return TRUE;
-    GstObject* bin = gst_object_get_parent(GST_OBJECT(owner));
-    if (GST_IS_BIN(owner) && bin && GST_IS_PIPELINE(bin)) g_usleep(100 * 1000);
-    if (bin) gst_object_unref(bin);
-    gst_object_unref(owner);
-    return TRUE;
-}
-
-void dawdle_after_starting(GObject*, GstClockTime, GstElement* element, GstStateChange transition,
-                           GstStateChangeReturn) {
-    if (!slow_linking || g_thread_self() != gui_thread || transition != GST_STATE_CHANGE_READY_TO_PAUSED) return;
-    GstObject* bin = gst_object_get_parent(GST_OBJECT(element));
-    const bool decoder = bin && GST_IS_PIPELINE(bin) && GST_IS_BIN(element);
-    if (bin) gst_object_unref(bin);
-    if (decoder) g_usleep(30 * 1000);
-}
-
-struct LingerTracer { GstTracer parent; };
-struct LingerTracerClass { GstTracerClass parent_class; };
-G_DEFINE_TYPE(LingerTracer, linger_tracer, GST_TYPE_TRACER)
-void linger_tracer_class_init(LingerTracerClass*) {}
-void linger_tracer_init(LingerTracer* self) {
-    gst_tracing_register_hook(GST_TRACER(self), "element-change-state-post", G_CALLBACK(dawdle_after_starting));
-}
-
-TEST(AudioStress, OutputsLinkedSlowlyStillNeverHangTheWindow) {
-    gst_init(nullptr, nullptr);
-    gui_thread = g_thread_self();
-    // A tracer cannot be taken back: it stays, idle once the flag is down.
-    static GObject* tracer = static_cast<GObject*>(g_object_new(linger_tracer_get_type(), nullptr));
-    (void)tracer;
-    const guint linked = g_signal_lookup("linked", GST_TYPE_PAD);
-    ASSERT_NE(linked, 0u);
-    const gulong hook = g_signal_add_emission_hook(linked, 0, linger_after_linking, nullptr, nullptr);
-    slow_linking = true;
-    storm(std::min(stress_seconds(), 20), "the window's thread hung while outputs were linked slowly");
-    slow_linking = false;
-    g_signal_remove_emission_hook(linked, hook);
+TEST(AudioStress, ChangingTheSoundWhileTheStartRaceIsSlowedNeverHangs) {
+    lv::test::slowed_start_race slowed;
+    ASSERT_TRUE(slowed.ready());
+    storm(std::min(stress_seconds(), 20), "the window's thread hung while the start race was slowed");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "qt_wait.h"
 #include "platform/display_controls.h"
 #include "platform/hang_guard.h"
+#include "platform/slowed_start_race.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -148,6 +149,19 @@ TEST_F(VideoControlTest, FifosAndDevicesNamedLikeVideosAreRefusedAtOnce) {
     }
     EXPECT_EQ(v.status(), QString());
     EXPECT_EQ(v.set_file_name(path("clip.mpg")), 0);
+}
+
+// A video's start races its decoder for the outputs just as a sound's does:
+// with that race slowed down, videos still open, and the window never hangs.
+TEST_F(VideoControlTest, OpensWhileTheStartRaceIsSlowed) {
+    lv::test::slowed_start_race slowed;
+    ASSERT_TRUE(slowed.ready());
+    lv::test::hang_guard guard("the window's thread hung opening a video", 20000);
+    VideoControl v;
+    for (const char* name : {"clip.mpg", "clip.avi", "clip.mpg", "clip.avi"}) {
+        guard.pet();
+        EXPECT_EQ(v.set_file_name(path(name)), 0) << name;
+    }
 }
 
 TEST_F(VideoControlTest, StopAndCloseWhilePlaying) {
