@@ -1,8 +1,8 @@
 #pragma once
 // Reading and replacing whole text files.
 //
-// Files are written as UTF-8. Files from older versions were written in the
-// Windows single-byte code page, so a file that is not valid UTF-8 is read as
+// Files are written as UTF-8. Slideshow files written on Windows use its
+// single-byte code page, so a file that is not valid UTF-8 is read as
 // Windows-1252 and converted; callers always get UTF-8.
 #include <cstddef>
 #include <filesystem>

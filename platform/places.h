@@ -1,6 +1,6 @@
 #pragma once
-// The places a folder browser offers where Windows offered drive letters, and
-// the folder a browser opens when the user has not chosen one yet. The file
+// The places a folder browser offers (the root, the home folder and mounted
+// volumes, as there are no drive letters), and the folder a browser opens when the user has not chosen one yet. The file
 // pickers of the custom editor and the folder panels of the simple editor
 // both take their place lists from here, so the two always agree.
 #include <QStringList>
@@ -31,10 +31,9 @@ enum class media_kind { pictures, sounds };
 std::string user_media_folder(media_kind kind);
 
 // The folder a browser opens for its remembered folder. The remembered folder
-// starts out as the program's own folder, where the samples lay beside the
-// program on Windows; installed on Linux it holds none (a build folder or
-// /usr/bin), and a browser then opens in the user's own folder for the kind
-// instead. A program folder that does hold files of the patterns is kept.
+// starts out as the program's own folder, which normally holds no pictures or
+// sounds (a build folder or /usr/bin), so a browser then opens in the user's
+// own folder for the kind instead. A program folder that does hold files of the patterns is kept.
 std::string opening_folder(const std::string& remembered, const std::string& program_folder, media_kind kind,
                            const QStringList& patterns);
 

@@ -380,7 +380,7 @@ TEST_F(SlideshowFile, WritesUtf8AndReadsOldSingleByteFiles) {
     ASSERT_EQ(lv::write_custom_file(path("c.lmv")), 0);
     EXPECT_NE(read(path("c.lmv")).find("\"Caf\xC3\xA9 \xE2\x82\xAC\""), std::string::npos);
 
-    // The same name as the old program wrote it, in Windows-1252.
+    // The same name as a show file written on Windows holds it, in Windows-1252.
     const std::string old = header_custom + "\"Caf\xE9 \x80\"\r\n" + default_border + "0\r\n0\r\n0\r\n";
     lv::new_custom_defaults();
     ASSERT_EQ(lv::load_custom_file(write("old.lmv", old)), 0);

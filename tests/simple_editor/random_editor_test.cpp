@@ -394,7 +394,7 @@ TEST_F(RandomEditorTest, NameBoxRefusesCharactersTheFileCannotHold) {
 }
 
 TEST_F(RandomEditorTest, StoredNameShowsAsItIsAndSavesUnderItsOwnFile) {
-    // Older versions and hand-made files can carry any of the refused
+    // Files written elsewhere and hand-made files can carry any of the refused
     // characters; opening must not rename the show behind the user's back.
     for (const std::string name : {"My.Show", "A,B", "Say \"Hi\""}) {
         doc().random_name = name;
