@@ -372,6 +372,7 @@ void write_border(record_writer& w, const border_record& b) {
 
 int write_text(const std::string& path, const std::optional<std::string>& text) {
     if (!text) return 1;
+    if (text->size() > max_slideshow_file_bytes) return 2;
     return replace_file(path, *text) ? 0 : 1;
 }
 

@@ -10,8 +10,9 @@
 // fields it had read before the failure; a count that is out of range is
 // never stored, so the document stays consistent with its arrays.
 //
-// Writers return 0 when the file was written and 1 otherwise; the old file
-// survives any failure untouched.
+// Writers return 0 when the file was written, 2 when it would be longer than
+// max_slideshow_file_bytes (no loader would read it back) and 1 on any other
+// failure; the old file survives any failure untouched.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,9 +24,11 @@ namespace lv {
 
 constexpr int max_file_images = 32000;    // sequences a custom file may hold
 constexpr int max_file_music = 10000;     // music entries a custom file may hold
-// A show file longer than this is refused as a failed load, unread: the
-// largest show the format allows is about 15 MB, and the load runs on the
-// window's thread.
+// A show file longer than this is refused as a failed load, unread, so that a
+// hostile huge file cannot exhaust memory or hold the window's thread, which
+// runs the load. The format itself sets no such bound (names, captions and
+// notes have no length limit), so the writers refuse to produce a longer file
+// rather than save a show that could never be opened again.
 constexpr std::size_t max_slideshow_file_bytes = std::size_t{64} * 1024 * 1024;
 
 // Field 3 of the file's header: "Custom", "Simple" or whatever the file says.
@@ -59,7 +62,8 @@ bool storable_in_slideshow(std::string_view text);
 // Write the simple / custom slideshow of doc() to path. A text field holding
 // a double quote, CR or LF (which the format cannot carry), a number outside
 // what the loader accepts or a count that does not match the arrays makes
-// the write fail with 1 instead of producing a file that loads differently.
+// the write fail with 1 instead of producing a file that loads differently;
+// a file longer than the loaders read fails with 2.
 int save_random(const std::string& path);
 int write_custom_file(const std::string& path);
 

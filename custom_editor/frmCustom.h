@@ -62,7 +62,8 @@ public:
     int play_cd_track(int track);
     void interface_off();
     void interface_on();
-    // Writes the open custom slideshow to path: 0 written, 1 failed.
+    // Writes the open custom slideshow to path: 0 written, 2 refused as too
+    // large to load again, 1 failed otherwise.
     int save_custom(const std::string& path);
     void setup_interface();
     void store_display(int index);

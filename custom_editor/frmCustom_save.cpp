@@ -64,7 +64,7 @@ int frmCustom::save_custom(const std::string& path) {
     hourglass_on();
     // The writer replaces the file only once the whole text is on disk, so a
     // failure leaves an existing slideshow of that name as it was.
-    const int result = write_custom_file(path) == 0 ? 0 : 1;
+    const int result = write_custom_file(path);
     hourglass_off();
     return result;
 }
@@ -104,6 +104,16 @@ void frmCustom::save_and_exit() {
         return;
     }
     const int result = usable_file_name(name) ? save_custom(program().data_folder + name + ".lmv") : 1;
+    if (result == 2) {
+        // Saved, it could never be opened again: keep the user's last file.
+        editor_box(this, product_name,
+                   "This slideshow is too large to save: its file would be larger than " +
+                       std::to_string(max_slideshow_file_bytes / (1024 * 1024)) +
+                       " MB, the most Lumivane can open. Please shorten captions or notes, or split the "
+                       "slideshow in two, then save again.\n\nNothing was saved; an earlier file of this "
+                       "name is kept as it was.");
+        return;
+    }
     if (result != 0) {
         editor_box(this, product_name, "Error During File Save! Please check storage media.");
         return;

@@ -169,6 +169,29 @@ TEST_F(SaveCustom, AWriteFailureSaysSoKeepsTheEditorOpenAndTheOldFile) {
     EXPECT_EQ(lv::doc().image_count, 5);
 }
 
+// Captions have no length limit, but no loader opens a file over the limit:
+// such a show is refused at save, and the last good file stays loadable.
+TEST_F(SaveCustom, AShowTooLargeToOpenAgainIsRefusedAndTheOldFileKept) {
+    auto* w = open_editor(true);
+    w->save_custom(target("Summer"));
+    const std::string before = read_all(target("Summer"));
+    const std::size_t each = lv::max_slideshow_file_bytes / 5 + 1;
+    for (int i = 1; i <= 5; ++i) lv::doc().sequences.caption_text[static_cast<std::size_t>(i)] = std::string(each, 'c');
+    auto box = std::make_shared<seen_box>();
+    answer_message_box(box);
+    w->Command21->click();
+    EXPECT_EQ(box->title, "Lumivane");
+    EXPECT_NE(box->text.find("too large to save"), std::string::npos) << box->text;
+    EXPECT_NE(box->text.find("64 MB"), std::string::npos) << box->text;
+    EXPECT_EQ(read_all(target("Summer")), before);
+    EXPECT_EQ(QDir(QString::fromStdString(lv::program().data_folder)).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_EQ(lv::editors().custom_editor_open, 1);
+    EXPECT_TRUE(lv::settings().active_slideshow.empty());
+    lv::new_custom_defaults();
+    EXPECT_EQ(lv::load_custom_file(target("Summer")), 0);
+    EXPECT_EQ(lv::doc().image_count, 5);
+}
+
 TEST_F(SaveCustom, ANameThatIsNoFileNameOrAMissingDataFolderEndsInTheStorageMessage) {
     auto* w = open_editor(true);
     for (const char* name : {"sub/dir", "back\\slash"}) {
