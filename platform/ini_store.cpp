@@ -22,6 +22,14 @@ bool is_unusable_file(const std::string& path) {
     return !S_ISREG(st.st_mode);
 }
 
+std::unique_ptr<QSettings> open_settings(const std::string& path) {
+    auto settings = std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
+    // QSettings already replaces the file through a temporary one by
+    // default; say so, since the all-or-nothing save depends on it.
+    settings->setAtomicSyncRequired(true);
+    return settings;
+}
+
 }  // namespace
 
 std::string ini_store::default_path() {
@@ -35,12 +43,7 @@ ini_store::ini_store() : ini_store(default_path()) {}
 
 ini_store::ini_store(const std::string& path) : path_(path) {
     // QSettings reads the file in its constructor; never let it open a FIFO.
-    if (!is_unusable_file(path_)) {
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(path_), QSettings::IniFormat);
-        // QSettings already replaces the file through a temporary one by
-        // default; say so, since the all-or-nothing save depends on it.
-        settings_->setAtomicSyncRequired(true);
-    }
+    if (!is_unusable_file(path_)) settings_ = open_settings(path_);
 }
 
 ini_store::~ini_store() { sync(); }
@@ -71,7 +74,20 @@ bool ini_store::sync() {
     // The file may have become something else since we opened it; QSettings
     // would block on a FIFO here too.
     if (is_unusable_file(path_)) return false;
+    // QSettings keeps the first error it meets for its whole life, and a
+    // read of a damaged file counts as one: parsing the damaged text during
+    // the very sync that replaces it reports a format error although the new
+    // file was written, and an error once met hides every later outcome. A
+    // fresh object on the same file shares the values and pending writes (Qt
+    // shares them within a process) but not that error, so when the status
+    // is not clean, the outcome is asked again of a fresh one: the write is
+    // then done or retried, and only a failed write stays an error.
     settings_->sync();
+    if (settings_->status() != QSettings::NoError) {
+        auto fresh = open_settings(path_);   // syncs (writes) in its constructor
+        fresh->sync();
+        settings_ = std::move(fresh);
+    }
     return settings_->status() == QSettings::NoError;
 }
 

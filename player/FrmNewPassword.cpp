@@ -180,26 +180,35 @@ void FrmNewPassword::ok_clicked() {
                                  QStringLiteral("Maximum length 30") + QStringLiteral(" chars"));
         return;
     }
+    // There is no desktop switch for "ask for the password" here: saving a
+    // password is that switch, and saving none turns it off. A kill can fall
+    // between the two writes, so the prompt is switched on before a password
+    // is stored and off only after none is: no moment leaves a stored
+    // password without its prompt, the worst a kill leaves is the prompt over
+    // the old password.
+    const bool protect = !first.isEmpty();
+    const std::string switch_before = read_registry_value(screensaver_password_key, screensaver_password_value);
+    const bool switched_on = protect && write_registry_dword(screensaver_password_key, screensaver_password_value, 1);
     auto& st = settings();
     const std::string previous = st.screensaver_password;
     st.screensaver_password = first.toStdString();
     if (!save_settings()) {
         // Not stored: the password in force stays the old one, here and in
-        // whatever the store still holds back for a later write.
+        // whatever the store still holds back for a later write, and so does
+        // the prompt switch.
         st.screensaver_password = previous;
         scramble_password();
         config_store().write("misc", st.misc);
+        if (switched_on && (switch_before.empty() || switch_before == "000"))
+            write_registry_dword(screensaver_password_key, screensaver_password_value, 0);
         QMessageBox::critical(this, QStringLiteral("Lumivane"),
                               QStringLiteral("The new password could not be saved: the settings file "
                                              "cannot be written (it may be read-only, or the disk may "
                                              "be full).\n\nThe screen saver keeps its old password."));
         return;
     }
-    // There is no desktop switch for "ask for the password" here: saving a
-    // password is that switch, and saving none turns it off.
-    const bool switched = write_registry_dword(screensaver_password_key, screensaver_password_value,
-                                               first.isEmpty() ? 0 : 1);
-    if (!switched && !first.isEmpty()) {
+    if (!protect) write_registry_dword(screensaver_password_key, screensaver_password_value, 0);
+    if (protect && !switched_on) {
         QMessageBox::critical(
             this, QStringLiteral("Lumivane"),
             QStringLiteral("The password was saved, but the screen saver will not ask for it: %1 "

@@ -9,11 +9,14 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
 #include "modal_watch.h"
 #include "platform/desktop_services.h"
+#include "platform/ini_store.h"
 #include "player/FrmNewPassword.h"
 #include "player/frmCheckPassword.h"
 
@@ -190,9 +193,25 @@ TEST_F(PasswordTest, PasswordNobodyCouldTypeBackIsRefused) {
     EXPECT_EQ(lv::settings().screensaver_password, "CAF\xC3\x89");
 }
 
+namespace {
+// Records the prompt switch at each moment the settings become durable.
+struct switch_watching_store : lv::memory_settings_store {
+    std::vector<std::string> switch_at_sync;
+    bool sync() override {
+        switch_at_sync.push_back(lv::read_registry_value(lv::screensaver_password_key,
+                                                         lv::screensaver_password_value));
+        return true;
+    }
+};
+}  // namespace
+
 // There is no desktop switch for "password protected": saving a password
-// is the switch the screen saver reads, and saving none turns it off.
+// is the switch the screen saver reads, and saving none turns it off. The
+// switch is on whenever a password is stored, so a kill between the two
+// writes never leaves a password the screen saver does not ask for.
 TEST_F(PasswordTest, SavingAPasswordTurnsThePromptOnAndNoneTurnsItOff) {
+    switch_watching_store watched;
+    lv::set_settings_store(&watched);
     EXPECT_EQ(use_password(), "");
     auto r = press_ok("abc", "abc");
     EXPECT_TRUE(r.closed);
@@ -200,7 +219,33 @@ TEST_F(PasswordTest, SavingAPasswordTurnsThePromptOnAndNoneTurnsItOff) {
     r = press_ok("", "");
     EXPECT_TRUE(r.closed);
     EXPECT_EQ(use_password(), "000");
-    EXPECT_EQ(stored_misc(), "");
+    EXPECT_EQ(watched.values["misc"], "");
+    EXPECT_EQ(watched.switch_at_sync, (std::vector<std::string>{"001", "001"}))
+        << "a password was stored before its prompt was on, or the prompt went off before it was removed";
+}
+
+// A settings file damaged beyond reading is still writable: the first try
+// stores the password.
+TEST_F(PasswordTest, ADamagedSettingsFileTakesTheNewPasswordAtTheFirstTry) {
+    const QString file = config_home.path() + QStringLiteral("/Tavrel Lumivane.ini");
+    {
+        QFile damaged(file);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        std::mt19937 gen(7);
+        QByteArray noise(64 * 1024, '\0');
+        for (char& c : noise) c = static_cast<char>(gen());
+        damaged.write(noise);
+    }
+    lv::ini_store real(file.toStdString());
+    lv::set_settings_store(&real);
+    auto r = press_ok("abc", "abc");
+    EXPECT_TRUE(r.closed) << r.box->text;
+    EXPECT_TRUE(r.box->text.empty());
+    EXPECT_EQ(use_password(), "001");
+    lv::ini_store reread(file.toStdString());
+    lv::settings().misc = reread.read("misc", "");
+    lv::unscramble_password();
+    EXPECT_EQ(lv::settings().screensaver_password, "ABC");
 }
 
 namespace {
@@ -225,7 +270,7 @@ TEST_F(PasswordTest, PasswordTheStoreCouldNotKeepIsNotInForce) {
     lv::settings().misc = broken.values["misc"];
     lv::unscramble_password();
     EXPECT_EQ(lv::settings().screensaver_password, "OLD");
-    EXPECT_EQ(use_password(), "") << "the prompt was switched on for a password not stored";
+    EXPECT_NE(use_password(), "001") << "the prompt was left on for a password not stored";
 }
 
 TEST_F(PasswordTest, PromptSwitchThatCannotBeWrittenIsReported) {
