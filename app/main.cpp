@@ -51,6 +51,11 @@ int run_main_screen() {
 
 // "/S": the screen saver, once per user.
 int run_screensaver() {
+    // Taken before the window check and held until the show has finished:
+    // of two "/S" started in the same instant, the one that cannot take it
+    // ends at once, as it does when a player window exists.
+    lv::single_run_claim saver;
+    if (!saver.try_claim("screensaver")) return 0;
     if (!lv::no_window_titled(lv::player_caption)) return 0;
     if (lv::choose_screensaver_slideshow() == 1) lv::doc().image_count = 0;
     lv::settings().presentation_mode = 0;   // for this run only, never saved from here
@@ -62,6 +67,9 @@ int run_screensaver() {
     QPointer<lv::frmSlideshow> player = new lv::frmSlideshow();
     player->start();
     lv::wait_until_show_finished(player);
+    // The window and its title claim are gone: the next screen saver may
+    // start while sounds still starting are let go.
+    saver.release();
     lv::audio_unload();
     return 0;
 }

@@ -72,11 +72,12 @@ std::string title_claim_dir() {
 
 namespace {
 
-std::string claim_file(const std::string& title) {
+// The lock file of a window title ("window-...") or a role ("role-...").
+std::string claim_file(const std::string& title, const std::string& kind = "window-") {
     std::string dir = title_claim_dir();
     if (dir.empty()) return {};
     static const char hex[] = "0123456789abcdef";
-    std::string name = "window-";
+    std::string name = kind;
     for (unsigned char c : title) {
         name.push_back(hex[c >> 4]);
         name.push_back(hex[c & 15]);
@@ -85,7 +86,7 @@ std::string claim_file(const std::string& title) {
         // Far longer than any title of ours; keep file names legal.
         std::uint64_t h = 1469598103934665603ull;
         for (unsigned char c : title) h = (h ^ c) * 1099511628211ull;
-        name = "window-h" + std::to_string(h);
+        name = kind + "h" + std::to_string(h);
     }
     return dir + name + ".lock";
 }
@@ -140,6 +141,29 @@ void window_title_claim::release() {
 void set_claimed_title(QWidget* window, window_title_claim& claim, const std::string& title) {
     claim.claim(title);
     if (window) window->setWindowTitle(QString::fromStdString(title));
+}
+
+bool single_run_claim::try_claim(const std::string& role) {
+    release();
+    const std::string path = claim_file(role, "role-");
+    if (path.empty()) return true;
+    // Close-on-exec: a program we launch must not keep the role taken.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return true;
+    if (flock_retrying(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        close(fd);
+        return !taken;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void single_run_claim::release() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
 }
 
 bool no_window_titled(const std::string& caption) {

@@ -64,6 +64,28 @@ private:
     std::string title_;
 };
 
+// A role that runs in one process at a time, whatever windows it has opened
+// yet (the screen saver): an exclusive flock, taken without waiting, on a
+// per-role file beside the title claims. Taking it is the check and the claim
+// in one step, so of two processes started in the same instant only one
+// passes; the kernel drops it when the process dies.
+class single_run_claim {
+public:
+    single_run_claim() = default;
+    ~single_run_claim() { release(); }
+    single_run_claim(const single_run_claim&) = delete;
+    single_run_claim& operator=(const single_run_claim&) = delete;
+
+    // False only when another process holds the role. Without a runtime
+    // folder nothing can be claimed: true, and held() stays false.
+    bool try_claim(const std::string& role);
+    void release();
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 // Sets the window's title and claims it through claim.
 void set_claimed_title(QWidget* window, window_title_claim& claim, const std::string& title);
 

@@ -204,7 +204,8 @@ TEST_F(TitleClaimTest, AnotherProcessSeesTheClaimAndAKilledOneFreesIt) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         lv::window_title_claim claim(title);
-        char ok = claim.held() ? 'y' : 'n';
+        lv::single_run_claim role;
+        char ok = claim.held() && role.try_claim("screensaver") && role.held() ? 'y' : 'n';
         (void)!write(ready[1], &ok, 1);
         for (;;) pause();
     }
@@ -214,8 +215,21 @@ TEST_F(TitleClaimTest, AnotherProcessSeesTheClaimAndAKilledOneFreesIt) {
     close(ready[0]);
     EXPECT_EQ(ok, 'y');
     EXPECT_FALSE(lv::no_window_titled(title));
+    // The role is refused without waiting, and stays unclaimed here.
+    lv::single_run_claim role;
+    EXPECT_FALSE(role.try_claim("screensaver"));
+    EXPECT_FALSE(role.held());
+    EXPECT_TRUE(role.try_claim("another role"));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
+    EXPECT_TRUE(lv::no_window_titled(title));
+    EXPECT_TRUE(role.try_claim("screensaver"));
+    EXPECT_TRUE(role.held());
+    // Two claims of one process exclude each other as well, until released.
+    lv::single_run_claim second;
+    EXPECT_FALSE(second.try_claim("screensaver"));
+    role.release();
+    EXPECT_TRUE(second.try_claim("screensaver"));
     EXPECT_TRUE(lv::no_window_titled(title));
 }
 

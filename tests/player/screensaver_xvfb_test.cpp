@@ -66,3 +66,35 @@ TEST(ScreenSaverRun, PlaysTheActiveSlideshowFullScreenAndEndsOnAKey) {
     EXPECT_TRUE(text.contains("Clean Up Engine (At bottom of loop. Getting ready to exit.)"));
     EXPECT_TRUE(text.contains("Showing Image Array 2"));
 }
+
+// Idle managers may start two screen savers in the same instant: one plays,
+// the other ends at once, and one key ends the show, every time.
+TEST(ScreenSaverRun, TwoStartedTogetherLeaveOnePlayer) {
+    if (!lvtest::on_x_server()) GTEST_SKIP() << "needs the X server of xvfb-run";
+    const QString title = QStringLiteral("Lumivane Multimedia Tool");
+    lvtest::program_sandbox box;
+    ASSERT_TRUE(box.ok());
+    ASSERT_TRUE(box.write_colour_show({QColor(20, 200, 20)}, QSize(320, 240), 30));
+    for (int pair = 0; pair < 10; ++pair) {
+        QProcess a, b;
+        box.start(a, {QStringLiteral("/S")});
+        box.start(b, {QStringLiteral("/S")});
+        ASSERT_TRUE(a.waitForStarted(5000) && b.waitForStarted(5000));
+        const bool one_ended = wait_for(
+            [&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; }, 15000);
+        QProcess& refused = a.state() == QProcess::NotRunning ? a : b;
+        QProcess& player = &refused == &a ? b : a;
+        const unsigned long window = lvtest::wait_window(title);
+        const auto windows = lvtest::windows_named(QLatin1Char('^') + title + QLatin1Char('$'));
+        const bool player_runs = player.state() == QProcess::Running;
+        if (window) lvtest::press_key(window, QStringLiteral("a"));
+        const bool key_ended = lvtest::ends_within(player, 10000);
+        lvtest::ends_within(refused, 0);
+        ASSERT_TRUE(one_ended) << "pair " << pair << ": both screen savers ran";
+        EXPECT_EQ(refused.exitCode(), 0) << "pair " << pair;
+        ASSERT_TRUE(player_runs) << "pair " << pair << ": neither screen saver ran";
+        ASSERT_NE(window, 0u) << "pair " << pair;
+        EXPECT_EQ(windows.size(), 1u) << "pair " << pair;
+        ASSERT_TRUE(key_ended) << "pair " << pair << ": the key did not end the show";
+    }
+}
