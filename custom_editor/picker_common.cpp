@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
@@ -70,6 +71,7 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
         addItem(icons.icon(is_home ? QFileIconProvider::Folder : QFileIconProvider::Drive), q(place.label),
                 q(place.path));
     }
+    keep_narrow(this);
 }
 
 std::string DriveList::drive() const { return s(currentData().toString()); }
@@ -120,7 +122,16 @@ void FolderList::keyPressEvent(QKeyEvent* e) {
 
 void FolderList::showEvent(QShowEvent* e) {
     QListWidget::showEvent(e);
-    if (QListWidgetItem* open = currentItem()) scrollToItem(open, QAbstractItemView::PositionAtCenter);
+    show_open_folder();
+}
+
+void FolderList::show_open_folder() {
+    QListWidgetItem* open = currentItem();
+    if (!open) return;
+    scrollToItem(open, QAbstractItemView::PositionAtCenter);
+    // A deep folder is indented far to the right: bring its name into view.
+    const int past = visualItemRect(open).right() - viewport()->width() + 1;
+    if (past > 0) horizontalScrollBar()->setValue(horizontalScrollBar()->value() + past);
 }
 
 void FolderList::fill() {
@@ -151,7 +162,7 @@ void FolderList::fill() {
         it->setData(Qt::UserRole, clean_folder(here.filePath(sub)));
     }
     setCurrentRow(current);
-    if (isVisible()) scrollToItem(item(current), QAbstractItemView::PositionAtCenter);
+    if (isVisible()) show_open_folder();
 }
 
 // ---------------------------------------------------------------- File1

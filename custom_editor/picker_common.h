@@ -76,6 +76,7 @@ protected:
 
 private:
     void fill();
+    void show_open_folder();
     std::string path_;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/screen_fit.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
@@ -122,6 +123,11 @@ protected:
 };
 
 }  // namespace
+
+void keep_narrow(QComboBox* box) {
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(16);
+}
 
 void keep_on_screen(QWidget* window) {
     if (!window) return;

@@ -317,6 +317,7 @@ void frmRandom::build_panel(int k) {
     Drive1[k] = new QComboBox(Frame1[k]);
     for (const storage_place& p : place_list())
         Drive1[k]->addItem(QString::fromStdString(p.label), QString::fromStdString(with_slash(p.path)));
+    keep_narrow(Drive1[k]);
     v->addWidget(Drive1[k]);
 
     dir_model_[k] = new QFileSystemModel(this);

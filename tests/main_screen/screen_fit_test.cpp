@@ -92,7 +92,11 @@ std::pair<bool, QString> run_with_screen(int width, int height, const QString& s
                 .arg(height)
                 .toUtf8());
     f.close();
+    // A home folder deep in the file system: the place lists name it in full.
+    const QString home = dir.filePath(QStringLiteral("a-home-folder-whose-path-is-long/") + QString(60, u'h'));
+    if (!QDir().mkpath(home)) return {false, QStringLiteral("cannot make the home folder")};
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
     env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
     env.insert(QStringLiteral("LUMIVANE_FIT_EXPECT"), expect);

@@ -137,9 +137,13 @@ TEST_F(FolderPlaces, PickerFolderListShowsADeepOpenFolder) {
     ASSERT_NE(open, nullptr);
     EXPECT_EQ(open->data(Qt::UserRole).toString().toStdString(), deep);
     EXPECT_TRUE(open->isSelected());
+    // Its row is in view, and so is the end of the row, the folder's name
+    // after the indentation.
     const QRect shown = dlg.Dir1->visualItemRect(open);
-    EXPECT_TRUE(dlg.Dir1->viewport()->rect().contains(shown.center()))
-        << "open folder at y " << shown.center().y() << " of " << dlg.Dir1->viewport()->height();
+    const QPoint name_end(shown.right(), shown.center().y());
+    EXPECT_TRUE(dlg.Dir1->viewport()->rect().contains(name_end))
+        << "open folder ends at " << name_end.x() << "," << name_end.y() << " in " << dlg.Dir1->viewport()->width()
+        << "x" << dlg.Dir1->viewport()->height();
     EXPECT_GT(dlg.Dir1->verticalScrollBar()->value(), 0);
     dlg.reject();
 }
