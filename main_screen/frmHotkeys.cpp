@@ -15,6 +15,7 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "main_screen/frmOptions.h"
 #include "platform/screen_fit.h"
 
 namespace lv {
@@ -170,7 +171,9 @@ void frmHotkeys::done(int r) {
         // Stored exactly as typed, checked or not.
         for (int k = 0; k < 12; ++k)
             settings().hot_keys[static_cast<std::size_t>(k)] = Text1[static_cast<std::size_t>(k)]->text().toStdString();
-        save_settings();
+        if (!save_settings())
+            report_unsaved_settings(this, QStringLiteral("The hot keys"),
+                                    QStringLiteral("They last only until Lumivane ends."));
     }
     QDialog::done(r);
 }

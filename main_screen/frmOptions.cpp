@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "core/file_names.h"
 #include "core/help_messages.h"
@@ -342,29 +343,27 @@ void frmOptions::build_controls() {
     Command2 = button(QStringLiteral("Change &Password"));
     Command1 = button(QStringLiteral("&Click Here To Exit"));
 
+    // Four columns, so that the screen fits a small or scaled screen without
+    // scrolling; the last frame of each column takes up what is left, so that
+    // the columns end on one line.
     auto* grid = new QGridLayout(this);
-    grid->addWidget(sound, 0, 0);
-    grid->addWidget(wallpaper, 1, 0);
-    grid->addWidget(presentation, 2, 0);
-    grid->addWidget(cancel, 3, 0);
-    grid->addWidget(images, 4, 0);
-    grid->addWidget(saver, 0, 1, 2, 1);
-    grid->addWidget(nav, 2, 1);
-    grid->addWidget(rendering, 3, 1, 2, 1);
-    grid->addWidget(music, 0, 2, 2, 1);
-    grid->addWidget(mouse, 2, 2);
-    grid->addWidget(devices, 3, 2, 2, 1);
-    grid->addWidget(logging, 5, 0);
-    grid->addWidget(power, 5, 1);
-    grid->addWidget(transitions, 5, 2);
-    grid->addWidget(auto_stop, 6, 0, 1, 2);
-    grid->addWidget(effects, 6, 2);
-    grid->addWidget(hot_keys, 7, 0);
+    const std::vector<std::vector<QGroupBox*>> columns = {
+        {sound, wallpaper, presentation, cancel}, {saver, nav, images}, {music, mouse, devices}, {rendering, logging, power}};
+    int column = 0;
+    for (const auto& frames : columns) {
+        auto* stack = new QVBoxLayout;
+        for (QGroupBox* f : frames) stack->addWidget(f, f == frames.back() ? 1 : 0);
+        grid->addLayout(stack, 0, column++);
+    }
+    grid->addWidget(auto_stop, 1, 0, 1, 2);
+    grid->addWidget(transitions, 1, 2);
+    grid->addWidget(effects, 1, 3);
+    grid->addWidget(hot_keys, 2, 0);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(Command2);
     bottom->addWidget(Command1);
-    grid->addLayout(bottom, 7, 1, 1, 2);
+    grid->addLayout(bottom, 2, 1, 1, 3);
 
     // Settings that change at the click. The load's own selections do not
     // count as clicks (a stored value no button stands for stays as it is).
@@ -598,6 +597,13 @@ void frmOptions::open_hot_keys() {
     dlg.exec();
 }
 
+void report_unsaved_settings(QWidget* parent, const QString& what, const QString& consequence) {
+    QMessageBox::critical(parent, program_name,
+                          what + QStringLiteral(" could not be saved: the settings file cannot be written (it "
+                                                "may be read-only, or the disk may be full). ") +
+                              consequence);
+}
+
 void frmOptions::change_password() {
     FrmNewPassword dlg(this);
     dlg.exec();
@@ -620,12 +626,9 @@ void frmOptions::done(int r) {
         if (hours < 1) hours = 1;
         if (hours > 20) hours = 20;
         s.extended_time = number_text(hours);
-        if (!save_settings()) {
-            QMessageBox::critical(this, program_name,
-                                  QStringLiteral("The options could not be saved: the settings file "
-                                                 "cannot be written (it may be read-only, or the disk "
-                                                 "may be full). They last only until Lumivane ends."));
-        }
+        if (!save_settings())
+            report_unsaved_settings(this, QStringLiteral("The options"),
+                                    QStringLiteral("They last only until Lumivane ends."));
         yield_events();
     }
     QDialog::done(r);

@@ -29,6 +29,11 @@ struct options_desktop {
 };
 options_desktop& options_desktop_hooks();
 
+// Says in a "Lumivane" box over parent that what (the options, the hot keys)
+// could not be saved because the settings file cannot be written, and what
+// follows from that (consequence, a sentence).
+void report_unsaved_settings(QWidget* parent, const QString& what, const QString& consequence);
+
 // A log of this many bytes or more is offered for reset when the screen opens.
 constexpr std::int64_t log_reset_threshold = 100000;
 

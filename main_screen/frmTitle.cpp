@@ -838,7 +838,12 @@ void frmTitle::closeEvent(QCloseEvent* e) {
 void frmTitle::form_unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    save_settings();
+    // The chosen slideshow is among what is saved here; losing it must not
+    // pass without a word.
+    if (!save_settings())
+        report_unsaved_settings(this, QStringLiteral("The settings"),
+                                QStringLiteral("The chosen slideshow and the changes made since Lumivane "
+                                               "started are lost."));
     for (int i = 0; i < 100; ++i) yield_events();
     audio_unload();
     title_claim_.release();

@@ -1,17 +1,22 @@
-// The options screen when its settings cannot be stored (a read-only
-// settings file, a full disk): it says so as it closes instead of closing as
-// if they had been saved.
+// The screens that save the settings as they close, when the settings cannot
+// be stored (a read-only settings file, a full disk): each says so instead of
+// closing as if they had been saved.
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "core/effects.h"
+#include "core/help_messages.h"
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
+#include "main_screen/frmHotkeys.h"
 #include "main_screen/frmOptions.h"
+#include "main_screen/frmTitle.h"
 #include "player/modal_watch.h"
+#include "qt_wait.h"
 
 namespace {
 
@@ -38,11 +43,9 @@ protected:
         lv::hooks().yield_events = nullptr;
     }
 
-    // Closes the screen with its exit button; what message box it showed.
-    std::shared_ptr<lvtest::seen_box> close_screen() {
+    // What message box, if any, appeared while action ran.
+    static std::shared_ptr<lvtest::seen_box> box_during(const std::function<void()>& action) {
         auto seen = std::make_shared<lvtest::seen_box>();
-        lv::frmOptions dlg;
-        dlg.show();
         QPointer<QTimer> watch = lvtest::when_modal<QMessageBox>(
             [seen](QMessageBox* box) {
                 seen->title = box->windowTitle().toStdString();
@@ -51,8 +54,21 @@ protected:
                 box->done(QMessageBox::Ok);
             },
             1000, false);
-        dlg.Command1->click();
+        action();
         delete watch.data();
+        return seen;
+    }
+    static void expect_failure_box(const lvtest::seen_box& seen, const std::string& what) {
+        EXPECT_EQ(seen.title, "Lumivane");
+        EXPECT_EQ(seen.icon, QMessageBox::Critical);
+        EXPECT_EQ(seen.text.rfind(what + " could not be saved", 0), 0u) << seen.text;
+    }
+
+    // Closes the screen with its exit button; what message box it showed.
+    std::shared_ptr<lvtest::seen_box> close_screen() {
+        lv::frmOptions dlg;
+        dlg.show();
+        auto seen = box_during([&dlg] { dlg.Command1->click(); });
         EXPECT_FALSE(dlg.isVisible()) << "the screen stayed open";
         return seen;
     }
@@ -62,11 +78,41 @@ protected:
 
 TEST_F(OptionsSave, SettingsThatCouldNotBeStoredAreReported) {
     auto seen = close_screen();
-    EXPECT_EQ(seen->title, "Lumivane");
-    EXPECT_EQ(seen->icon, QMessageBox::Critical);
-    EXPECT_NE(seen->text.find("could not be saved"), std::string::npos) << seen->text;
+    expect_failure_box(*seen, "The options");
 
     store.durable = true;
     seen = close_screen();
     EXPECT_TRUE(seen->title.empty()) << "a saved close said " << seen->text;
+}
+
+// The hot keys and the main screen's save as it closes (which holds the
+// chosen slideshow) say so too, and say nothing when the save worked.
+TEST_F(OptionsSave, HotKeysAndTheMainScreenReportSettingsTheyCouldNotStore) {
+    for (const bool durable : {false, true}) {
+        store.durable = durable;
+        lv::frmHotkeys keys;
+        keys.show();
+        keys.Text1[0]->setText("/bin/true");
+        auto seen = box_during([&keys] { keys.Command21->click(); });
+        EXPECT_FALSE(keys.isVisible());
+        if (durable) EXPECT_TRUE(seen->title.empty()) << "a saved close said " << seen->text;
+        else expect_failure_box(*seen, "The hot keys");
+    }
+
+    for (int n : {1, 3, 4, 11}) store.values[lv::message_setting_key(n)] = "1";   // no help pop-ups
+    lv::frmTitle::color_count_source = [] { return 16777216.0; };
+    lv::program().data_folder = lv::program().windows_dir;
+    for (const bool durable : {false, true}) {
+        store.durable = durable;
+        lv::settings().active_slideshow = "Show.lmv";
+        lv::frmTitle title;
+        title.show();
+        ASSERT_TRUE(lv::test::wait_for([&title] { return title.intro_finished == 1; }, 10000));
+        auto seen = box_during([&title] { title.close(); });
+        EXPECT_TRUE(title.unloaded());
+        EXPECT_EQ(store.values["active_slideshow"], "Show.lmv");
+        if (durable) EXPECT_TRUE(seen->title.empty()) << "a saved close said " << seen->text;
+        else expect_failure_box(*seen, "The settings");
+    }
+    lv::frmTitle::color_count_source = nullptr;
 }
