@@ -1,18 +1,17 @@
 #include "platform/display_controls.h"
 
 #include "platform/picture_decode.h"
+#include "platform/picture_job.h"
 #include "platform/transitions.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
 namespace lv {
@@ -367,39 +366,28 @@ int PictureControl::repalette() {
     return code;
 }
 
-// One decode on a worker thread. The worker and the control share it, so
-// whichever lets go last frees it: a control that goes away, or takes another
-// file, leaves the worker to finish into a record nobody reads. (Qt waits for
-// the global pool's workers before the application object goes.)
-struct PictureControl::early_decode {
-    QString path;
-    QSize hint;
-    std::mutex lock;
-    std::condition_variable finished;
-    bool done = false;
-    decoded_picture result;
-};
-
 void PictureControl::predecode(const QString& path, QSize decode_hint) {
     early_.reset();
-    if (path.isEmpty()) return;
-    auto job = std::make_shared<early_decode>();
-    job->path = path;
-    job->hint = decode_hint;
-    early_ = job;
-    QThreadPool::globalInstance()->start([job] {
-        decoded_picture d = decode_picture(job->path, job->hint);
-        const std::lock_guard<std::mutex> hold(job->lock);
-        job->result = std::move(d);
-        job->done = true;
-        job->finished.notify_all();
-    });
+    if (!path.isEmpty()) early_ = picture_job::start(path, decode_hint);
+}
+
+bool PictureControl::await(picture_job& job, unsigned load) {
+    if (!abandoned_) return job.wait(-1);
+    QPointer<PictureControl> self(this);
+    for (;;) {
+        // Every yield may end the show, start another load or delete the control.
+        if (abandoned_()) return false;
+        if (job.wait(20)) return true;
+        QCoreApplication::processEvents();
+        if (!self || load != loads_) return false;
+    }
 }
 
 int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     // An early decode serves only the next file name, and only when it is this one.
-    const std::shared_ptr<early_decode> early = std::move(early_);
+    std::shared_ptr<picture_job> job = std::move(early_);
     early_.reset();
+    const unsigned load = ++loads_;
     file_name_ = path;
     image_ = paletted_ = QImage();
     natural_size_ = QSize();
@@ -407,17 +395,23 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     shown_dirty_ = true;
     load_result_ = 0;
     if (!path.isEmpty()) {
+        QPointer<PictureControl> self(this);
+        if (job && (job->path() != path || job->fit_box() != decode_hint)) job.reset();
         decoded_picture d;
-        bool decoded = false;
-        if (early && early->path == path && early->hint == decode_hint) {
-            std::unique_lock<std::mutex> hold(early->lock);
-            early->finished.wait(hold, [&] { return early->done; });
-            if (early->result.code >= 0) {
-                d = std::move(early->result);
-                decoded = true;
+        for (bool early = bool(job);; early = false) {
+            if (!job) job = picture_job::start(path, decode_hint);
+            if (!await(*job, load)) {
+                if (!self) return load_abandoned;
+                if (load != loads_) return load_result_;   // a later load took the control
+                file_name_.clear();
+                load_result_ = load_abandoned;
+                face_changed();
+                return load_result_;
             }
+            d = job->take();
+            job.reset();
+            if (d.code >= 0 || !early) break;   // a failed early decode is tried again
         }
-        if (!decoded) d = decode_picture(path, decode_hint);
         load_result_ = d.code;
         if (d.code >= 0) {
             image_ = std::move(d.image);
@@ -507,8 +501,10 @@ QImage PictureControl::render_face_area(const QRect& area) {
     face.fill(Qt::transparent);
     if (image_.isNull()) return face;
     if (reduced_ && draw_mode_ != stretched && !file_name_.isEmpty()) {
-        // Shown at its own size after all: decode it whole.
-        decoded_picture d = decode_picture(file_name_);
+        // Shown at its own size after all: decode it whole, within the same bounds.
+        const std::shared_ptr<picture_job> whole = picture_job::start(file_name_);
+        whole->wait(-1);
+        decoded_picture d = whole->take();
         if (d.code >= 0) {
             image_ = std::move(d.image);
             natural_size_ = d.natural_size;

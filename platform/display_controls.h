@@ -30,6 +30,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,7 @@ class QTimer;
 namespace lv {
 
 class Transition;   // platform/transitions.h
+class picture_job;  // platform/picture_job.h
 
 QColor color_from_bgr(std::int32_t bgr);
 std::int32_t bgr_from_color(const QColor& c);
@@ -165,12 +167,18 @@ public:
     // give it only for stretched pictures (drawn at natural size or tiled,
     // a reduced picture is decoded again whole when first drawn).
     int set_file_name(const QString& path, QSize decode_hint = QSize());
-    // Starts decoding a picture on a worker thread, for the set_file_name
-    // with the same path and hint that is expected next, which then takes the
-    // decoded picture instead of decoding it again. Any other next
-    // set_file_name, or a failed early decode, decodes as usual; the early
-    // decode is then simply dropped.
+    // Starts decoding a picture (platform/picture_job.h), for the
+    // set_file_name with the same path and hint that is expected next, which
+    // then takes the decoded picture instead of decoding it again. Any other
+    // next set_file_name, or a failed early decode, decodes as usual; the
+    // early decode is then stopped and dropped.
     void predecode(const QString& path, QSize decode_hint = QSize());
+    // For a control whose loads the window's thread waits for: set_file_name
+    // then serves events while the picture decodes, and gives the load up as
+    // soon as `abandoned` says so (the decode is stopped, the control left
+    // empty, and it returns load_abandoned).
+    void set_abandon_check(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
+    static constexpr int load_abandoned = -100;
     QString file_name() const { return file_name_; }
     int load_result() const { return load_result_; }
     void set_picture(const QImage& image);
@@ -195,8 +203,12 @@ protected:
 private:
     const QImage& shown_image();   // image_ through the palette and the transparent colour
     int repalette();               // remakes paletted_; 0 or -4 / -5
-    struct early_decode;
-    std::shared_ptr<early_decode> early_;   // shared with the worker until it ends
+    // Waits for the decode (see set_abandon_check); false when the load was
+    // given up, taken over by a later load, or the control went away.
+    bool await(picture_job& job, unsigned load);
+    std::shared_ptr<picture_job> early_;
+    std::function<bool()> abandoned_;
+    unsigned loads_ = 0;           // set_file_name calls so far
     QString file_name_;
     int load_result_ = 0;
     QImage image_;                 // as decoded (may be smaller than natural_size_)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -153,8 +154,23 @@ void apply_magick_limits(const picture_limits& l) {
     SetMagickResourceLimit(DiskResource, 0);
 }
 
-bool fits_limits(std::int64_t w, std::int64_t h, const picture_limits& l) {
-    return w > 0 && h > 0 && w <= l.max_side && h <= l.max_side && w * h <= l.max_pixels && w * h * 4 <= l.max_bytes;
+// bytes_per_pixel: what the decoder holds for each pixel while it decodes,
+// the 4 of the QImage the picture ends in included; extra: what it holds
+// besides (the file's bytes, a coefficient buffer).
+bool fits_limits(std::int64_t w, std::int64_t h, const picture_limits& l, int bytes_per_pixel = 4,
+                 std::int64_t extra = 0) {
+    return w > 0 && h > 0 && w <= l.max_side && h <= l.max_side && w * h <= l.max_pixels &&
+           w * h * bytes_per_pixel + extra <= l.max_bytes;
+}
+
+// GraphicsMagick's Q16 build holds 8 bytes a pixel, and its picture is
+// copied into a QImage of 4. Drawing a metafile holds a second canvas.
+int magick_bytes_per_pixel(picture_kind k) { return k == picture_kind::wmf ? 8 + 8 + 4 : 8 + 4; }
+
+// The size a picture takes inside the fit box, keeping its shape.
+QSize fitted(QSize picture, QSize box) {
+    if (!box.isValid() || box.isEmpty()) return picture;
+    return picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
 const char* magick_name(picture_kind k) {
@@ -230,7 +246,11 @@ QByteArray without_embedded_wpg_records(const QByteArray& d) {
     return out;
 }
 
-decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
+// Metafiles are drawn at 96 dots per inch, or at fewer when they are shown
+// smaller: the drawing then costs what the shown picture does.
+constexpr double wmf_density = 96;
+
+decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QSize fit_box) {
     decoded_picture r;
     const picture_limits& l = picture_decode_limits();
     const std::string format = magick_name(kind);
@@ -238,14 +258,28 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
     apply_magick_limits(l);
     const QByteArray safe = kind == picture_kind::wpg ? without_embedded_wpg_records(data) : data;
     const Magick::Blob blob(safe.constData(), std::size_t(safe.size()));
+    const int bytes_per_pixel = magick_bytes_per_pixel(kind);
+    const std::int64_t held = data.size() + (safe.constData() == data.constData() ? 0 : safe.size());
+    double density = wmf_density;
     try {
         // Ping first: the declared size decides before any pixel is allocated.
         Magick::Image probe;
         probe.quiet(true);
         probe.magick(format);
+        if (kind == picture_kind::wmf) probe.density(Magick::Geometry(unsigned(density), unsigned(density)));
         probe.ping(blob);
         if (probe.magick() != format) return {code_unknown, {}, {}};
-        if (!fits_limits(probe.columns(), probe.rows(), l)) return {code_too_large, {}, {}};
+        r.natural_size = QSize(int(std::min<std::size_t>(probe.columns(), INT_MAX)),
+                               int(std::min<std::size_t>(probe.rows(), INT_MAX)));
+        if (kind == picture_kind::wmf && r.natural_size.isValid()) {
+            const QSize shown = fitted(r.natural_size, fit_box);
+            if (shown.width() < r.natural_size.width())
+                density = std::max(1.0, wmf_density * shown.width() / r.natural_size.width());
+        }
+        const double scale = density / wmf_density;
+        if (!fits_limits(std::int64_t(std::ceil(probe.columns() * scale)), std::int64_t(std::ceil(probe.rows() * scale)),
+                         l, bytes_per_pixel, held))
+            return {code_too_large, {}, {}};
     } catch (const Magick::ErrorResourceLimit&) {
         return {code_too_large, {}, {}};
     } catch (const Magick::ErrorMissingDelegate&) {
@@ -258,21 +292,27 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
         return {code_memory, {}, {}};
     }
     try {
-        Magick::Image image;
-        image.quiet(true);
-        image.magick(format);
-        if (kind == picture_kind::wmf) image.density(Magick::Geometry(96, 96));
-        image.read(blob);
-        if (image.magick() != format) return {code_unknown, {}, {}};
-        const std::int64_t w = image.columns(), h = image.rows();
-        if (!fits_limits(w, h, l)) return {code_too_large, {}, {}};
-        QImage out(int(w), int(h), QImage::Format_ARGB32);
-        if (out.isNull()) return {code_too_large, {}, {}};
-        // ARGB32 is B, G, R, A in memory; rows are exactly 4 * w bytes.
-        image.write(0, 0, unsigned(w), unsigned(h), "BGRA", MagickLib::CharPixel, out.bits());
-        r.image = image.matte() ? out.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                : out.convertToFormat(QImage::Format_RGB32);
-        r.natural_size = r.image.size();
+        QImage out;
+        bool matte = false;
+        {
+            Magick::Image image;
+            image.quiet(true);
+            image.magick(format);
+            if (kind == picture_kind::wmf) image.density(Magick::Geometry(unsigned(density), unsigned(density)));
+            image.read(blob);
+            if (image.magick() != format) return {code_unknown, {}, {}};
+            const std::int64_t w = image.columns(), h = image.rows();
+            if (!fits_limits(w, h, l, bytes_per_pixel, held)) return {code_too_large, {}, {}};
+            out = QImage(int(w), int(h), QImage::Format_ARGB32);
+            if (out.isNull()) return {code_memory, {}, {}};
+            // ARGB32 is B, G, R, A in memory; rows are exactly 4 * w bytes.
+            image.write(0, 0, unsigned(w), unsigned(h), "BGRA", MagickLib::CharPixel, out.bits());
+            matte = image.matte();
+        }
+        // GraphicsMagick's pixels are gone: the format changes in place.
+        out.convertTo(matte ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        r.image = std::move(out);
+        if (kind != picture_kind::wmf || !r.natural_size.isValid()) r.natural_size = r.image.size();
         return r;
     } catch (const Magick::ErrorResourceLimit&) {
         return {code_memory, {}, {}};
@@ -291,12 +331,6 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind) {
 
 // ---- Qt readers -----------------------------------------------------------
 
-// The size a picture takes inside the fit box, keeping its shape.
-QSize fitted(QSize picture, QSize box) {
-    if (!box.isValid() || box.isEmpty()) return picture;
-    return picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-}
-
 // JPEG decodes at 1/2, 1/4 or 1/8 for free: take the strongest reduction that
 // still leaves at least 80% of the size the picture is shown at.
 int jpeg_reduction(QSize raw, QSize shown) {
@@ -307,12 +341,24 @@ int jpeg_reduction(QSize raw, QSize shown) {
     return 1;
 }
 
-decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box) {
+// What Qt's reader holds for each pixel: the picture at the depth it
+// decodes to, and a copy when that is not the QImage format kept.
+int qt_bytes_per_pixel(QImage::Format decoded) {
+    const int depth = decoded == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded).bitsPerPixel();
+    const bool kept = decoded == QImage::Format_RGB32 || decoded == QImage::Format_ARGB32 ||
+                      decoded == QImage::Format_ARGB32_Premultiplied;
+    return (depth + 7) / 8 + (kept ? 0 : 4);
+}
+
+// extra_bytes: what the decoder holds besides the pixels.
+decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box,
+                               std::int64_t extra_bytes = 0) {
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
     const QSize raw = reader.size();
+    const int bytes_per_pixel = qt_bytes_per_pixel(reader.imageFormat());
     if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
     if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
@@ -327,7 +373,9 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
         }
         // A photo too large to hold whole is held at half, a quarter or an
         // eighth of its size rather than refused.
-        while (d < 8 && !fits_limits((raw.width() + d - 1) / d, (raw.height() + d - 1) / d, l)) d *= 2;
+        while (d < 8 && !fits_limits((raw.width() + d - 1) / d, (raw.height() + d - 1) / d, l, bytes_per_pixel,
+                                     extra_bytes))
+            d *= 2;
         if (d > 1) {
             // Clip to whole blocks of d pixels so the reader scales in the
             // decoder alone and never resamples afterwards (at most d - 1
@@ -338,7 +386,7 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
             reader.setScaledSize(decode);
         }
     }
-    if (!fits_limits(decode.width(), decode.height(), l)) return {code_too_large, {}, {}};
+    if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes)) return {code_too_large, {}, {}};
     QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
 
     QImage image;
@@ -352,8 +400,9 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
     }
     if (image.isNull()) return {code_unreadable, {}, {}};
     decoded_picture r;
-    r.image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                      : image.convertToFormat(QImage::Format_RGB32);
+    // In place where the depth allows it.
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    r.image = std::move(image);
     if (r.image.isNull()) return {code_memory, {}, {}};
     r.natural_size = decode == raw ? r.image.size() : natural;
     return r;
@@ -515,16 +564,17 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
             if (!QImageReader::supportedImageFormats().contains(format)) return {code_unknown, {}, {}};
             // The decoder's coefficient buffer lies outside every limit that
             // the reader applies: weigh it before it is allocated.
-            if (kind == picture_kind::jpeg && jpeg_scan_buffer_bytes(&file) > l.max_bytes)
-                return {code_too_large, {}, {}};
+            // It counts together with the pixels it decodes to.
+            const std::int64_t scan_buffer = kind == picture_kind::jpeg ? jpeg_scan_buffer_bytes(&file) : 0;
+            if (scan_buffer > l.max_bytes) return {code_too_large, {}, {}};
             file.seek(0);
-            r = decode_with_qt(&file, format, kind, fit_box);
+            r = decode_with_qt(&file, format, kind, fit_box, scan_buffer);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
                 file.seek(0);
                 const QByteArray data = file.readAll();
                 if (data.size() != file.size()) return {code_unreadable, {}, {}};
-                r = decode_with_magick(data, picture_kind::tga_other);
+                r = decode_with_magick(data, picture_kind::tga_other, fit_box);
             }
             break;
         }
@@ -540,7 +590,7 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
             file.seek(0);
             const QByteArray data = file.readAll();
             if (data.size() != file.size()) return {code_unreadable, {}, {}};
-            r = decode_with_magick(data, kind);
+            r = decode_with_magick(data, kind, fit_box);
             break;
         }
     }

@@ -27,11 +27,18 @@ struct picture_limits {
     // The size a file may declare: JPEG decodes scaled down, so a large
     // photo may pass here and still be small once decoded.
     std::int64_t max_source_pixels = 1000000000LL;
-    // The decoded picture, and the working memory of one picture (decoded
-    // pixels plus a palette copy).
+    // The decoded picture, and the working memory of one picture as the
+    // decoders really hold it: GraphicsMagick's 8 bytes a pixel (more while
+    // it draws a metafile), Qt's pixels at their own depth, the QImage the
+    // picture ends in, a JPEG's coefficient buffer, a palette copy.
     int max_side = 30000;
     std::int64_t max_pixels = 64000000LL;
-    std::int64_t max_bytes = 768LL << 20;
+    std::int64_t max_bytes = 256LL << 20;
+    // Hard limits of the decoding process (platform/picture_job.h): its
+    // data size, and the time after which it is killed. The player (about
+    // 60 MB) and one decoding process stay under 400 MB together.
+    std::int64_t process_bytes = 288LL << 20;
+    int max_decode_ms = 10000;
 };
 picture_limits& picture_decode_limits();
 

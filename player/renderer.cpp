@@ -195,6 +195,10 @@ Renderer::Renderer(QWidget* host) : d_(new impl) {
     d_->error_banner->set_text_color(0x00FFFF);
     d_->error_banner->set_back_color(0x000000);
     d_->error_banner->set_transparent_background(false);
+    // The window keeps serving keys while a picture decodes; a key that ends
+    // the show stops the decode.
+    for (PictureControl* p : {d_->image_background, d_->image_picture})
+        p->set_abandon_check([] { return run().time_to_end == 1; });
     for (QWidget* w : {static_cast<QWidget*>(d_->image_background), static_cast<QWidget*>(d_->gradient),
                        static_cast<QWidget*>(d_->image_picture), static_cast<QWidget*>(d_->image_video),
                        static_cast<QWidget*>(d_->image_caption), static_cast<QWidget*>(d_->error_banner)})
@@ -262,6 +266,10 @@ void Renderer::display_background() {
     } else {
         result = bg->set_file_name(QString::fromStdString(rec->background_file), hint);
     }
+    if (result == PictureControl::load_abandoned) {
+        bg->hide();   // the show is ending: no banner for a picture nobody waits for
+        return;
+    }
     if (result < 0) {
         load_error = 1;
         load_error_text = rec->background_file + " - Could not be loaded!";
@@ -316,6 +324,10 @@ void Renderer::display_picture() {
         result = 0;
     } else {
         result = pic->set_file_name(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, W, H));
+    }
+    if (result == PictureControl::load_abandoned) {
+        pic->hide();
+        return;
     }
     if (result < 0) {
         load_error = 1;

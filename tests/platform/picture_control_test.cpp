@@ -18,8 +18,15 @@ using namespace lv::test;
 
 class PictureControlTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    void TearDown() override { picture_decode_limits() = picture_limits{}; }
+    // Through the decoder program, as the player decodes.
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+    }
+    void TearDown() override {
+        picture_decode_limits() = picture_limits{};
+        qunsetenv("LUMIVANE_DECODER");
+    }
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     // Loads into a control of the picture's size in draw mode natural.
@@ -227,10 +234,15 @@ TEST_F(PictureControlTest, EachFailureHasItsCode) {
 }
 
 TEST_F(PictureControlTest, MemoryLimitsGiveTheirCodes) {
-    // -3: GraphicsMagick runs out of its allowance while decoding.
-    ASSERT_TRUE(write_magick(two_halves(600, 600), path("big.pcx"), "PCX"));
-    picture_decode_limits().max_bytes = 600 * 600 * 4 + 4096;
+    // -7: what the decoder would hold for the picture is over the limit,
+    // GraphicsMagick's 8 bytes a pixel and the 4 of the copy counted.
+    ASSERT_TRUE(write_magick(two_halves(2000, 2000), path("big.pcx"), "PCX"));
+    picture_decode_limits().max_bytes = 2000 * 2000 * 8;
     PictureControl pc;
+    EXPECT_EQ(pc.set_file_name(path("big.pcx")), -7);
+    // -3: the decoding process runs into its own hard memory limit.
+    picture_decode_limits() = picture_limits{};
+    picture_decode_limits().process_bytes = 16 << 20;
     EXPECT_EQ(pc.set_file_name(path("big.pcx")), -3);
     picture_decode_limits() = picture_limits{};
     EXPECT_EQ(pc.set_file_name(path("big.pcx")), 0);

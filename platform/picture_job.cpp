@@ -1,0 +1,394 @@
+#include "platform/picture_job.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace lv {
+
+namespace {
+
+constexpr int code_memory = -3, code_unreadable = -6;
+
+// What the decoder program writes: this header, then for a decoded picture
+// its rows of 4-byte pixels (RGB32, or premultiplied ARGB32 with alpha).
+constexpr std::int32_t result_magic = 0x3144564C;   // "LVD1"
+struct result_header {
+    std::int32_t magic = result_magic;
+    std::int32_t code = 0;
+    std::int32_t natural_width = 0, natural_height = 0;
+    std::int32_t width = 0, height = 0;
+    std::int32_t alpha = 0;
+    std::int32_t reserved = 0;
+};
+
+// A decode on a worker thread of this process.
+struct worker_result {
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    decoded_picture result;
+};
+
+// In this process GraphicsMagick's limits are process-wide: one picture at
+// a time keeps every decode within them.
+std::mutex& in_process_turn() {
+    static std::mutex turn;
+    return turn;
+}
+
+}  // namespace
+
+struct picture_job::impl {
+    QString path;
+    QSize box;
+    picture_limits limits;
+    QString program;   // empty: decoded in this process
+    enum { queued, running, finished } state = queued;
+    pid_t pid = -1;
+    int fd = -1;
+    QByteArray received;
+    qsizetype expected = -1;   // known once the header came
+    QElapsedTimer clock;
+    std::shared_ptr<worker_result> worker;
+    decoded_picture result;
+};
+
+namespace {
+
+using job_impl = picture_job::impl;
+
+// The decoder program's jobs, queued or running, in the order they came.
+// They are driven from the thread that made them (the window's).
+std::vector<job_impl*>& child_jobs() {
+    static std::vector<job_impl*> jobs;
+    return jobs;
+}
+
+void start_worker(job_impl& j) {
+    j.program.clear();
+    j.state = job_impl::running;
+    j.worker = std::make_shared<worker_result>();
+    QThreadPool::globalInstance()->start([w = j.worker, path = j.path, box = j.box] {
+        decoded_picture d;
+        {
+            const std::lock_guard<std::mutex> turn(in_process_turn());
+            d = decode_picture(path, box);
+        }
+        const std::lock_guard<std::mutex> hold(w->lock);
+        w->result = std::move(d);
+        w->done = true;
+        w->finished.notify_all();
+    });
+}
+
+bool spawn_decoder(job_impl& j) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    const picture_limits& l = j.limits;
+    std::vector<std::string> args = {QFile::encodeName(j.program).toStdString(),
+                                     "--decode",
+                                     std::to_string(::getpid()),
+                                     std::to_string(j.box.isValid() ? j.box.width() : -1),
+                                     std::to_string(j.box.isValid() ? j.box.height() : -1),
+                                     std::to_string(l.max_file_bytes),
+                                     std::to_string(l.max_source_pixels),
+                                     std::to_string(l.max_side),
+                                     std::to_string(l.max_pixels),
+                                     std::to_string(l.max_bytes),
+                                     std::to_string(l.process_bytes),
+                                     std::to_string(l.max_decode_ms),
+                                     QFile::encodeName(j.path).toStdString()};
+    // One thread and one malloc arena: threads would each take stacks and
+    // arenas out of the data limit.
+    std::vector<std::string> env = {"OMP_NUM_THREADS=1", "MALLOC_ARENA_MAX=1"};
+    for (char** e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "OMP_NUM_THREADS=", 16) != 0 && std::strncmp(*e, "MALLOC_ARENA_MAX=", 17) != 0)
+            env.emplace_back(*e);
+    std::vector<char*> argv, envp;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    // The player blocks or handles signals that the decoder's own time
+    // limits rely on: the decoder starts with them all at their defaults.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int sig : {SIGALRM, SIGXCPU, SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD}) sigaddset(&defaults, sig);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return false;
+    }
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    j.pid = pid;
+    j.fd = fds[0];
+    j.state = job_impl::running;
+    j.clock.start();
+    return true;
+}
+
+enum class reading { more, ended, bad };
+
+// Reads what the decoder wrote so far. Bad: a header no decoder writes, or
+// more than a picture within the limits takes.
+reading read_available(job_impl& j) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(j.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? reading::more : reading::ended;
+        if (n == 0) return reading::ended;
+        j.received.append(buffer, n);
+        if (j.expected < 0 && j.received.size() >= qsizetype(sizeof(result_header))) {
+            result_header h;
+            std::memcpy(&h, j.received.constData(), sizeof h);
+            const std::int64_t pixels = std::int64_t(h.width) * h.height;
+            const bool sane = h.magic == result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
+                              h.height <= j.limits.max_side && pixels <= j.limits.max_pixels;
+            if (!sane) return reading::bad;
+            j.expected = qsizetype(sizeof h) + (h.code >= 0 ? qsizetype(pixels) * 4 : 0);
+            j.received.reserve(j.expected);
+        }
+        if (j.expected >= 0 && j.received.size() > j.expected) return reading::bad;
+    }
+}
+
+decoded_picture result_of(const job_impl& j, int status, bool killed) {
+    if (killed) return {code_unreadable, {}, {}};
+    result_header h;
+    if (j.expected >= 0 && j.received.size() == j.expected) {
+        std::memcpy(&h, j.received.constData(), sizeof h);
+        if (h.code < 0) return {h.code, {}, {}};
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            decoded_picture d;
+            QImage image(h.width, h.height, h.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+            if (image.isNull() || image.sizeInBytes() != j.expected - qsizetype(sizeof h)) return {code_memory, {}, {}};
+            std::memcpy(image.bits(), j.received.constData() + sizeof h, std::size_t(image.sizeInBytes()));
+            d.image = std::move(image);
+            d.natural_size = QSize(h.natural_width, h.natural_height);
+            return d;
+        }
+    }
+    // Aborted: what a decoder does when an allocation past its memory limit
+    // fails where nothing can report it. Killed by its own time limits or
+    // crashed on a damaged file: unreadable.
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) return {code_memory, {}, {}};
+    return {code_unreadable, {}, {}};
+}
+
+void reap(job_impl& j, bool kill) {
+    if (kill) ::kill(j.pid, SIGKILL);
+    ::close(j.fd);
+    j.fd = -1;
+    int status = 0;
+    while (::waitpid(j.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    j.pid = -1;
+    j.result = result_of(j, status, kill);
+    j.received = QByteArray();
+    j.state = job_impl::finished;
+}
+
+void forget(job_impl* j) {
+    auto& jobs = child_jobs();
+    jobs.erase(std::remove(jobs.begin(), jobs.end(), j), jobs.end());
+}
+
+// Drives the decoder program's jobs for at most timeout_ms: starts the next
+// queued one when none runs, reads the running one, stops it at its time limit.
+void pump(int timeout_ms) {
+    auto& jobs = child_jobs();
+    job_impl* running = nullptr;
+    for (job_impl* j : jobs)
+        if (j->state == job_impl::running) running = j;
+    while (!running && !jobs.empty()) {
+        job_impl* next = jobs.front();
+        if (spawn_decoder(*next)) {
+            running = next;
+        } else {
+            forget(next);
+            start_worker(*next);
+        }
+    }
+    if (!running) return;
+    // A little past the decoder's own limits, in case it cannot end itself.
+    const qint64 left = running->limits.max_decode_ms + 1000 - running->clock.elapsed();
+    bool over = left <= 0;
+    if (!over) {
+        pollfd p{running->fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(std::min<qint64>(std::max(timeout_ms, 0), left)));
+        const reading r = ready > 0 ? read_available(*running) : reading::more;
+        if (r != reading::more) {
+            reap(*running, r == reading::bad);
+            forget(running);
+            return;
+        }
+        over = running->clock.elapsed() > running->limits.max_decode_ms + 1000;
+    }
+    if (over) {
+        reap(*running, true);
+        forget(running);
+    }
+}
+
+}  // namespace
+
+picture_job::picture_job(std::unique_ptr<impl> d) : d_(std::move(d)) {}
+
+picture_job::~picture_job() {
+    if (d_->state == impl::running && d_->pid > 0) reap(*d_, true);
+    forget(d_.get());
+}
+
+std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box) {
+    auto d = std::make_unique<impl>();
+    d->path = path;
+    d->box = fit_box;
+    d->limits = picture_decode_limits();
+    d->program = decoder_program();
+    auto job = std::make_shared<picture_job>(std::move(d));
+    if (job->d_->program.isEmpty()) {
+        start_worker(*job->d_);
+    } else {
+        child_jobs().push_back(job->d_.get());
+        pump(0);
+    }
+    return job;
+}
+
+const QString& picture_job::path() const { return d_->path; }
+QSize picture_job::fit_box() const { return d_->box; }
+bool picture_job::in_child() const { return !d_->program.isEmpty(); }
+
+bool picture_job::wait(int ms) {
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        if (d_->state == impl::finished) return true;
+        const int left = ms < 0 ? 1000 : int(ms - t.elapsed());
+        if (d_->worker) {
+            std::unique_lock<std::mutex> hold(d_->worker->lock);
+            if (d_->worker->finished.wait_for(hold, std::chrono::milliseconds(std::max(left, 0)),
+                                              [this] { return d_->worker->done; })) {
+                d_->result = std::move(d_->worker->result);
+                d_->state = impl::finished;
+                return true;
+            }
+        } else {
+            pump(std::max(left, 0));
+        }
+        if (d_->state == impl::finished) return true;
+        if (ms >= 0 && t.elapsed() >= ms) return false;
+    }
+}
+
+decoded_picture picture_job::take() { return std::move(d_->result); }
+
+QString decoder_program() {
+    const QByteArray env = qgetenv("LUMIVANE_DECODER");
+    QString program = QFile::decodeName(env);
+    if (env.isEmpty() && QCoreApplication::instance())
+        program = QCoreApplication::applicationDirPath() + QStringLiteral("/lumivane-decoder");
+    return !program.isEmpty() && QFileInfo(program).isExecutable() ? program : QString();
+}
+
+// ---- the decoder program ------------------------------------------------------
+
+namespace {
+
+bool write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+int run_decoder(int argc, char** argv) {
+    if (argc != 13 || std::strcmp(argv[1], "--decode") != 0) {
+        std::fprintf(stderr, "lumivane-decoder decodes one picture for Lumivane; it is not run by hand.\n");
+        return 2;
+    }
+    auto number = [argv](int i) { return std::strtoll(argv[i], nullptr, 10); };
+    // Gone with the player, also when it is killed.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != pid_t(number(2))) return 3;
+    picture_limits l;
+    l.max_file_bytes = number(5);
+    l.max_source_pixels = number(6);
+    l.max_side = int(number(7));
+    l.max_pixels = number(8);
+    l.max_bytes = number(9);
+    l.process_bytes = number(10);
+    l.max_decode_ms = int(number(11));
+    const rlimit data{rlim_t(l.process_bytes), rlim_t(l.process_bytes)};
+    ::setrlimit(RLIMIT_DATA, &data);
+    const rlim_t seconds = rlim_t(std::max(1, (l.max_decode_ms + 999) / 1000));
+    const rlimit cpu{seconds, seconds + 1};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    ::alarm(unsigned(seconds));
+    picture_decode_limits() = l;
+
+    const QSize box(int(number(3)), int(number(4)));
+    const decoded_picture d = decode_picture(QFile::decodeName(argv[12]), box);
+    result_header h;
+    h.code = d.code;
+    const bool shown = d.code >= 0 && !d.image.isNull();
+    if (d.code >= 0 && !shown) h.code = code_unreadable;
+    if (shown) {
+        h.natural_width = d.natural_size.width();
+        h.natural_height = d.natural_size.height();
+        h.width = d.image.width();
+        h.height = d.image.height();
+        h.alpha = d.image.format() == QImage::Format_ARGB32_Premultiplied;
+    }
+    if (!write_all(1, reinterpret_cast<const char*>(&h), sizeof h)) return 1;
+    if (shown && !write_all(1, reinterpret_cast<const char*>(d.image.constBits()), std::size_t(d.image.sizeInBytes())))
+        return 1;
+    return 0;
+}
+
+}  // namespace lv
