@@ -89,6 +89,7 @@ void init_program() {
     const auto file_clock_now = fs::file_time_type::clock::now();
     remove_stale_temp_files(p.data_folder, file_clock_now);
     remove_stale_temp_files(p.windows_dir, file_clock_now);
+    if (startup().remove_stale_config_files) startup().remove_stale_config_files(file_clock_now);
 
     r.running_as_screensaver = 0;
 

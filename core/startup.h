@@ -2,6 +2,7 @@
 // One-time initialisation of the process and the screen saver's choice of
 // slideshow. What only the desktop can tell (the program's folder, the
 // per-user data directory) is injected, so tests run on a temporary folder.
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,9 @@ struct startup_hooks {
     // The per-user directory that holds the data folder and the log, as the
     // platform reports it (a trailing "/" is added when missing).
     std::function<std::string()> windows_dir;
+    // Removes what the settings writers left behind a minute or more before
+    // now (they write outside the data folder, in files of their own kind).
+    std::function<void(std::filesystem::file_time_type now)> remove_stale_config_files;
 };
 
 startup_hooks& startup();

@@ -282,6 +282,11 @@ bool replace_file(const std::string& path, std::string_view bytes) {
 }
 
 int remove_stale_temp_files(const std::string& folder, fs::file_time_type now) {
+    return remove_stale_files(folder, now, is_our_temp_name);
+}
+
+int remove_stale_files(const std::string& folder, fs::file_time_type now,
+                       const std::function<bool(std::string_view)>& ours) {
     int removed = 0;
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
@@ -289,7 +294,7 @@ int remove_stale_temp_files(const std::string& folder, fs::file_time_type now) {
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         const std::string name = it->path().filename().string();
-        if (!is_our_temp_name(name)) continue;
+        if (!ours(name)) continue;
         std::error_code e;
         // Never follow a link: only a plain file of ours is ever removed.
         if (!it->is_regular_file(e) || e || it->is_symlink(e)) continue;

@@ -6,6 +6,7 @@
 // Windows-1252 and converted; callers always get UTF-8.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -46,5 +47,10 @@ bool replace_file(const std::string& path, std::string_view bytes);
 // removed here when it is older than a minute (by its modification time,
 // against now); nothing else in folder is touched. Returns how many went.
 int remove_stale_temp_files(const std::string& folder, std::filesystem::file_time_type now);
+
+// The same for the files of folder whose names ours accepts: only regular
+// files (never a link, whatever it points to) a minute old or older.
+int remove_stale_files(const std::string& folder, std::filesystem::file_time_type now,
+                       const std::function<bool(std::string_view name)>& ours);
 
 }  // namespace lv

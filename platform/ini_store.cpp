@@ -8,6 +8,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <string_view>
+
+#include "core/text_file.h"
+#include "platform/desktop_services.h"
+
 namespace lv {
 
 namespace {
@@ -30,7 +35,38 @@ std::unique_ptr<QSettings> open_settings(const std::string& path) {
     return settings;
 }
 
+// Qt's temporary name for a save of target: target's name, a dot and six
+// random ASCII letters. Six letters all of one case are left alone: that is
+// how a person names a copy ("Tavrel Lumivane.ini.backup"), while a random
+// name mixes the cases 31 times in 32.
+bool is_temp_name_of(std::string_view name, std::string_view target) {
+    constexpr std::size_t letters = 6;
+    if (name.size() != target.size() + 1 + letters || !name.starts_with(target) || name[target.size()] != '.')
+        return false;
+    bool upper = false, lower = false;
+    for (char c : name.substr(target.size() + 1)) {
+        const bool up = c >= 'A' && c <= 'Z', low = c >= 'a' && c <= 'z';
+        if (!up && !low) return false;
+        upper = upper || up;
+        lower = lower || low;
+    }
+    return upper && lower;
+}
+
 }  // namespace
+
+int remove_stale_settings_files(std::filesystem::file_time_type now) {
+    const std::filesystem::path settings_file(ini_store::default_path());
+    const std::string settings_name = settings_file.filename().string();
+    int removed = remove_stale_files(settings_file.parent_path().string(), now, [&](std::string_view name) {
+        return name == settings_name + ".lock" || is_temp_name_of(name, settings_name);
+    });
+    const std::filesystem::path registry(registry_file_path());
+    const std::string registry_name = registry.filename().string();
+    removed += remove_stale_files(registry.parent_path().string(), now,
+                                  [&](std::string_view name) { return is_temp_name_of(name, registry_name); });
+    return removed;
+}
 
 std::string ini_store::default_path() {
     // GenericConfigLocation honours $XDG_CONFIG_HOME and falls back to ~/.config.

@@ -1,6 +1,7 @@
 #pragma once
 // The settings store on Linux: an INI file, $XDG_CONFIG_HOME/Tavrel Lumivane.ini
 // (default ~/.config), group [Config], every value kept as text.
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,5 +45,12 @@ private:
     std::unique_ptr<QSettings> settings_;
     std::map<std::string, std::string> unbacked_;
 };
+
+// What the settings writers leave behind when a process dies mid-write: the
+// temporary "<name>.XXXXXX" (six random letters, Qt's) beside the settings
+// file and beside the registry stand-in, and the settings file's ".lock".
+// Those a minute old or older (against now) are removed; nothing else is
+// touched. Returns how many went.
+int remove_stale_settings_files(std::filesystem::file_time_type now);
 
 }  // namespace lv

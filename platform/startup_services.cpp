@@ -26,6 +26,7 @@
 #include "core/settings.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "platform/ini_store.h"
 
 namespace lv {
 
@@ -328,6 +329,9 @@ void install_startup_services() {
         return QCoreApplication::applicationDirPath().toStdString() + "/";
     };
     startup().windows_dir = [] { return xdg_windows_dir(); };
+    startup().remove_stale_config_files = [](std::filesystem::file_time_type now) {
+        remove_stale_settings_files(now);
+    };
     register_extension_hook() = [] { register_lmv_extension(); };
 }
 

@@ -15,8 +15,9 @@ std::string xdg_windows_dir();
 // Installs into the core: yield_events (one pass of the Qt message loop), the
 // monotonic and wall clocks, and the primary screen's facts.
 void install_core_hooks();
-// Installs the start-up hooks (the executable's folder, xdg_windows_dir) and
-// register_lmv_extension as the settings load's one-time registration.
+// Installs the start-up hooks (the executable's folder, xdg_windows_dir, the
+// removal of stale settings files) and register_lmv_extension as the
+// settings load's one-time registration.
 void install_startup_services();
 
 // Registers *.lmv with the desktop for this user: a shared-mime-info package

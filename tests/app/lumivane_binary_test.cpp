@@ -13,6 +13,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/startup_services.h"
 
 #ifndef LUMIVANE_BINARY
@@ -258,6 +261,37 @@ TEST_F(ProgramTest, MainScreenOpensOnceAndChoosesTheColourModeAtFirstStart) {
         EXPECT_FALSE(screen.readAllStandardError().contains("not built yet"));
         EXPECT_TRUE(lv::no_window_titled(caption));
     }
+}
+
+// What a settings save killed midway leaves in the config folder goes at the
+// next start; anything merely named alike, a link or a file still being
+// written stays.
+TEST_F(ProgramTest, StartRemovesOnlyTheStaleFilesOfTheSettingsWriters) {
+    namespace fs = std::filesystem;
+    QDir(dir("config")).mkpath("lumivane");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    auto make = [&](const QString& rel, bool is_old = true) {
+        QFile f(dir("config/" + rel));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Config]\n");
+        f.close();
+        if (is_old) fs::last_write_time(f.fileName().toStdString(), old);
+    };
+    const QStringList ours = {"Tavrel Lumivane.ini.AbCdEf", "Tavrel Lumivane.ini.lock",
+                              "lumivane/registry.ini.qWeRtY"};
+    const QStringList alike = {"Tavrel Lumivane.ini.backup", "Tavrel Lumivane.ini.AbCdEfG",
+                               "Tavrel Lumivane.ini.AbC-Ef", "Other.ini.AbCdEf",
+                               "lumivane/registry.ini.lock", "lumivane/Tavrel Lumivane.ini.AbCdEf"};
+    for (const QString& f : ours + alike) make(f);
+    make("Tavrel Lumivane.ini.GhIjKl", false);   // maybe still being written
+    QFile::link(dir("config/Other.ini.AbCdEf"), dir("config/Tavrel Lumivane.ini.LiNkEd"));
+    QDir(dir("config")).mkdir("Tavrel Lumivane.ini.FoLdEr");
+
+    EXPECT_EQ(run({"/X"}).status, 0);
+    for (const QString& f : ours) EXPECT_FALSE(QFile::exists(dir("config/" + f))) << f.toStdString();
+    for (const QString& f : alike + QStringList{"Tavrel Lumivane.ini.GhIjKl", "Tavrel Lumivane.ini.FoLdEr"})
+        EXPECT_TRUE(QFile::exists(dir("config/" + f))) << f.toStdString();
+    EXPECT_TRUE(QFileInfo(dir("config/Tavrel Lumivane.ini.LiNkEd")).isSymLink());
 }
 
 TEST_F(ProgramTest, SecondMainScreenOrScreenSaverEndsSilently) {
