@@ -206,7 +206,9 @@ void frmCustom::build_controls() {
     auto file_label = [this] {
         auto* l = new QLabel(this);
         l->setFrameShape(QFrame::StyledPanel);
-        l->setMinimumWidth(160);
+        // Narrow enough that two frames fit side by side on a small
+        // screen; a long name is clipped and shown whole in its tooltip.
+        l->setMinimumWidth(100);
         l->installEventFilter(this);
         return l;
     };
@@ -254,6 +256,11 @@ void frmCustom::build_controls() {
     Command27 = button("Menu", " Click for menu ");
     Command33 = button("Menu", " Click for menu ");
 
+    // The small buttons beside a field are as wide as their captions, not
+    // as wide as the style's usual push button.
+    for (QPushButton* b : {Command9, Command23, Command7, Command28, Command8, Command26, Command27, Command33})
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
+
     Command10 = step(Qt::UpArrow);
     Command11 = step(Qt::DownArrow);
     Command13 = step(Qt::UpArrow);
@@ -289,6 +296,12 @@ void frmCustom::build_controls() {
     Combo5 = new QComboBox(this);
     Combo6 = new QComboBox(this);
     Combo7 = new QComboBox(this);
+    // The lists may be narrower than their longest entry; each opens as wide
+    // as its entries.
+    for (QComboBox* c : {Combo1, Combo2, Combo3, Combo4, Combo5, Combo6, Combo7}) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(12);
+    }
 
     Text1 = new QLineEdit(this);
     tip(Text1, " This is the text that will get displayed when this image is shown ");
@@ -395,16 +408,21 @@ void frmCustom::build_controls() {
     frames->addWidget(Frame3, 1, 0);
     frames->addWidget(Frame4, 1, 1);
 
-    auto* bottom = new QHBoxLayout;
+    // The commands in two rows under the frames, the slideshow's own above,
+    // leaving the editor below, so that the window fits a small screen.
+    auto* commands = new QHBoxLayout;
     for (QPushButton* b : {Command1, Command2, Command25, Command22, Command34, Command3})
-        bottom->addWidget(b);
-    bottom->addStretch(1);
-    bottom->addWidget(Command21);
-    bottom->addWidget(Command20);
+        commands->addWidget(b);
+    commands->addStretch(1);
+    auto* exits = new QHBoxLayout;
+    exits->addStretch(1);
+    exits->addWidget(Command21);
+    exits->addWidget(Command20);
 
     auto* right = new QVBoxLayout;
     right->addLayout(frames, 1);
-    right->addLayout(bottom);
+    right->addLayout(commands);
+    right->addLayout(exits);
 
     auto* top = new QHBoxLayout(this);
     top->addLayout(left);

@@ -35,6 +35,37 @@ std::string caption_of(int n) {
     return d.sequences.caption_text[static_cast<std::size_t>(n)];
 }
 
+// A label that shows as much of its text as its place in the dialog holds,
+// with an ellipsis for the rest, and the whole text in its tooltip: a long
+// file name or caption must not widen the dialog past the screen.
+class ElidedLabel : public QLabel {
+public:
+    ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), mode_(mode) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void set_full_text(const QString& text) {
+        full_ = text;
+        setToolTip(text);
+        elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QLabel::resizeEvent(e);
+        elide();
+    }
+
+private:
+    void elide() {
+        // Until the dialog is laid out the label has no width of its own.
+        const bool placed = testAttribute(Qt::WA_WState_Visible) || testAttribute(Qt::WA_Resized);
+        setText(placed ? fontMetrics().elidedText(full_, mode_, contentsRect().width()) : full_);
+    }
+
+    Qt::TextElideMode mode_;
+    QString full_;
+};
+
 }  // namespace
 
 frmStartfrom::frmStartfrom(QWidget* parent) : QDialog(parent) {
@@ -49,9 +80,11 @@ frmStartfrom::frmStartfrom(QWidget* parent) : QDialog(parent) {
     Label4 = new QLabel(this);
     Label4->setAlignment(Qt::AlignCenter);
     Label6 = new QLabel(QStringLiteral("Image:"), this);
-    Label5 = new QLabel(this);
+    auto* image = new ElidedLabel(Qt::ElideMiddle, this);   // the file's type stays in view
+    Label5 = image;
     Label8 = new QLabel(QStringLiteral("Caption:"), this);
-    Label7 = new QLabel(this);
+    auto* caption = new ElidedLabel(Qt::ElideRight, this);
+    Label7 = caption;
     Command21 = new QPushButton(QStringLiteral("&Ok"), this);
     Command21->setToolTip(QStringLiteral(" Exit and start the slideshow from selected setting "));
     Command21->setDefault(true);
@@ -92,8 +125,8 @@ frmStartfrom::frmStartfrom(QWidget* parent) : QDialog(parent) {
     const int start = std::clamp(run().start_image, 1, count);
     HScroll1->setValue(start);
     Label4->setText(QString::number(HScroll1->value()));
-    Label5->setText(qs(image_title(start)));
-    Label7->setText(qs(caption_of(start)));
+    image->set_full_text(qs(image_title(start)));
+    caption->set_full_text(qs(caption_of(start)));
 
     connect(HScroll1, &QScrollBar::valueChanged, this, &frmStartfrom::scroll_changed);
     connect(Command21, &QPushButton::clicked, this, [this] {
@@ -111,8 +144,8 @@ frmStartfrom::frmStartfrom(QWidget* parent) : QDialog(parent) {
 
 void frmStartfrom::scroll_changed(int v) {
     Label4->setText(QString::number(v));
-    Label5->setText(qs(image_title(v)));
-    Label7->setText(qs(caption_of(v)));
+    static_cast<ElidedLabel*>(Label5)->set_full_text(qs(image_title(v)));
+    static_cast<ElidedLabel*>(Label7)->set_full_text(qs(caption_of(v)));
     yield_events();
 }
 

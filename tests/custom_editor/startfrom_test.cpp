@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <utility>
+
 #include "custom_editor/frmCustom.h"
 #include "custom_editor/frmStartfrom.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
@@ -121,6 +123,41 @@ TEST_F(StartFrom, TheChooserOpensOnStartImageAndShowsEachSequenceAsItMoves) {
     EXPECT_EQ(d.Label7->text().toStdString(), "caption 1");
     d.Command21->click();
     EXPECT_EQ(lv::run().start_image, 1);
+}
+
+// A 150-character file name and a 300-character caption neither widen the
+// dialog when it opens on them nor when the user scrolls to them; each label
+// shows what fits and the whole text in its tooltip.
+TEST_F(StartFrom, LongNamesAndCaptionsKeepTheDialogsSize) {
+    add(2);
+    const QString name = QString(146, QLatin1Char('n')) + QStringLiteral(".png");
+    QString caption;
+    while (caption.size() < 300) caption += QStringLiteral("a long caption ");
+    caption.truncate(300);
+    auto& q = lv::doc().sequences;
+    q.image_file[2] = picture(name);
+    q.caption_text[2] = caption.toStdString();
+
+    lv::run().start_image = 1;
+    lv::frmStartfrom shortly;
+    shortly.show();
+    spin(20);
+    const QSize size = shortly.size();
+    shortly.HScroll1->setValue(2);
+    spin(20);
+    EXPECT_EQ(shortly.size(), size);
+    for (const auto& [label, whole] : {std::pair{shortly.Label5, name}, std::pair{shortly.Label7, caption}}) {
+        EXPECT_EQ(label->toolTip(), whole);
+        EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width());
+    }
+    EXPECT_TRUE(shortly.Label5->text().endsWith(QStringLiteral(".png")));   // the type stays in view
+
+    lv::run().start_image = 2;
+    lv::frmStartfrom at_once;
+    at_once.show();
+    spin(20);
+    EXPECT_EQ(at_once.size(), size);
 }
 
 }  // namespace

@@ -8,14 +8,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,6 +48,7 @@
 #include "main_screen/frm_About.h"
 #include "simple_editor/frmRandom.h"
 #include "custom_editor/frmCustom_fixture.h"
+#include "tests/qt_wait.h"
 
 namespace {
 
@@ -81,7 +86,8 @@ std::vector<std::pair<const char*, window_maker>> every_window() {
 
 // Runs the window checks in a child with the given screen; returns its output
 // and whether it passed.
-std::pair<bool, QString> run_with_screen(int width, int height, const QString& scale, const QString& expect) {
+std::pair<bool, QString> run_with_screen(int width, int height, const QString& scale, const QString& expect,
+                                         const char* child_case = "DISABLED_EveryWindow") {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("screen.json"));
     QFile f(config);
@@ -105,7 +111,7 @@ std::pair<bool, QString> run_with_screen(int width, int height, const QString& s
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_also_run_disabled_tests"),
-                 QStringLiteral("--gtest_filter=ScreenFitOnThisScreen.DISABLED_EveryWindow")});
+                 QStringLiteral("--gtest_filter=ScreenFitOnThisScreen.") + QLatin1String(child_case)});
     if (!child.waitForFinished(120000)) {
         child.kill();
         child.waitForFinished();
@@ -128,6 +134,15 @@ TEST(ScreenFit, EveryWindowFitsAScaledLaptopScreen) {
 TEST(ScreenFit, EveryWindowKeepsItsDesignSizeOnALargeScreen) {
     const auto [ok, out] = run_with_screen(1920, 1200, QStringLiteral("1"), QStringLiteral("unchanged"));
     EXPECT_TRUE(ok) << out.toStdString();
+}
+
+// On the small screens nothing needs scrolling: every control of every window
+// is in view as it opens.
+TEST(ScreenFit, NoWindowScrollsOnTheSmallScreens) {
+    for (const auto& [w, h, scale] : {std::tuple{1024, 768, "1"}, std::tuple{1280, 800, "1.25"}}) {
+        const auto [ok, out] = run_with_screen(w, h, QLatin1String(scale), QString(), "DISABLED_NothingScrolls");
+        EXPECT_TRUE(ok) << w << "x" << h << " at " << scale << ":\n" << out.toStdString();
+    }
 }
 
 // The child's part: opens each window on this process's screen, with the
@@ -179,6 +194,34 @@ TEST_F(ScreenFitOnThisScreen, DISABLED_EveryWindow) {
         w->hide();
         delete w;
         lvtest::spin(20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(ScreenFitOnThisScreen, DISABLED_NothingScrolls) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const auto& [name, make] : every_window()) {
+        QWidget* w = make();
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->show();
+        ASSERT_TRUE(lv::test::wait_for([w] { return w->windowHandle() && w->windowHandle()->isExposed(); }))
+            << name;
+        QCoreApplication::processEvents();
+        const QRect frame = w->frameGeometry();
+        EXPECT_TRUE(area.contains(frame)) << name << ": " << frame.width() << "x" << frame.height();
+        for (const QScrollArea* s : w->findChildren<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly)) {
+            EXPECT_FALSE(s->horizontalScrollBar()->isVisible()) << name << " scrolls sideways";
+            EXPECT_FALSE(s->verticalScrollBar()->isVisible()) << name << " scrolls up and down";
+        }
+        if (auto* editor = qobject_cast<lv::frmCustom*>(w)) {
+            // Saving is in reach: the button lies on the screen and in view.
+            QPushButton* save = editor->Command21;
+            const QRect at(save->mapToGlobal(QPoint(0, 0)), save->size());
+            EXPECT_TRUE(area.contains(at)) << "Save And Exit at " << at.x() << "," << at.y();
+            EXPECT_EQ(save->visibleRegion().boundingRect(), save->rect());
+        }
+        w->hide();
+        delete w;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
