@@ -241,6 +241,9 @@ void EffectControl::tick() {
         end_reveal();
         return;
     }
+    // A run still preparing on another thread would stall the window: the
+    // old face stays until a later tick finds it ready.
+    if (!transition_->ready()) return;
     if (live_face()) {
         face_dirty_ = true;
         new_face_ = compose_new_face();

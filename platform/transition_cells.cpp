@@ -5,26 +5,34 @@
 // columns run down at their own pace.
 #include "platform/transition_kit.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <future>
+#include <memory>
 #include <numeric>
 
 namespace lv::tx {
 namespace {
 
-// Clockwise from the top-left corner, ring by ring towards the middle.
-void spiral_keys(std::vector<double>& keys, int cols, int rows) {
+// The cells clockwise from the top-left corner, ring by ring towards the
+// middle.
+void spiral_order(std::vector<std::uint32_t>& order, int cols, int rows) {
     int top = 0, bottom = rows - 1, left = 0, right = cols - 1;
-    double k = 0;
-    const auto set = [&](int r, int c) { keys[std::size_t(r) * cols + c] = k++; };
+    order.clear();
+    order.reserve(std::size_t(cols) * std::size_t(rows));
+    const auto add = [&](int r, int c) { order.push_back(std::uint32_t(std::size_t(r) * cols + c)); };
     while (top <= bottom && left <= right) {
-        for (int c = left; c <= right; ++c) set(top, c);
-        for (int r = top + 1; r <= bottom; ++r) set(r, right);
+        for (int c = left; c <= right; ++c) add(top, c);
+        for (int r = top + 1; r <= bottom; ++r) add(r, right);
         if (top < bottom)
-            for (int c = right - 1; c >= left; --c) set(bottom, c);
+            for (int c = right - 1; c >= left; --c) add(bottom, c);
         if (left < right)
-            for (int r = bottom - 1; r > top; --r) set(r, left);
+            for (int r = bottom - 1; r > top; --r) add(r, left);
         ++top;
         --bottom;
         ++left;
@@ -32,9 +40,13 @@ void spiral_keys(std::vector<double>& keys, int cols, int rows) {
     }
 }
 
-}  // namespace
+void ranks_from_order(const std::vector<std::uint32_t>& order, std::vector<std::uint32_t>& rank) {
+    rank.resize(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) rank[order[i]] = std::uint32_t(i);
+}
 
-CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
+// Cell size and count, without the order.
+CellGrid cell_grid_shape(int effect, int grain, QSize size) {
     CellGrid g;
     const int W = std::max(1, size.width()), H = std::max(1, size.height());
     const int small = std::min(W, H);
@@ -54,11 +66,68 @@ CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
     case 50: cw = cell(grain, 1, W / 4); ch = H; break;                 // drip columns
     default: break;
     }
-    const int cols = g.cols = (W + cw - 1) / cw;
-    const int rows = g.rows = (H + ch - 1) / ch;
+    g.cols = (W + cw - 1) / cw;
+    g.rows = (H + ch - 1) / ch;
+    return g;
+}
+
+// Puts the cells in order of their keys, ties in cell order, in linear
+// time. Each key becomes a 24-bit fraction of the key range with its cell
+// number beside it; one pass deals them out by their top 8 bits, and each
+// such share, small enough to stay in the cache, is sorted by the other 16
+// bits in two passes of a radix sort. Half a million cells take a few
+// milliseconds instead of the tenth of a second of a comparison sort. Keys
+// closer than a 2^24th of the range may come in cell order, far finer than
+// a frame's worth of cells.
+void order_by_keys(const std::vector<double>& keys, std::vector<std::uint32_t>& order) {
+    const std::size_t n = keys.size();
+    order.resize(n);
+    if (n == 0) return;
+    const auto [lo, hi] = std::minmax_element(keys.begin(), keys.end());
+    const double top = double((1u << 24) - 1);
+    const double low = *lo, scale = *hi > *lo ? top / (*hi - *lo) : 0.0;
+    const auto fraction = [&](std::size_t i) { return std::uint64_t(std::min((keys[i] - low) * scale, top)); };
+    std::array<std::uint32_t, 257> share{};   // where each share starts, by the top 8 bits
+    for (std::size_t i = 0; i < n; ++i) ++share[(fraction(i) >> 16) + 1];
+    std::partial_sum(share.begin(), share.end(), share.begin());
+    // Written in full before it is read, so left uninitialised.
+    auto dealt = std::make_unique_for_overwrite<std::uint64_t[]>(n);
+    std::array<std::uint32_t, 256> next;
+    std::copy_n(share.begin(), 256, next.begin());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t q = fraction(i);
+        dealt[next[q >> 16]++] = q << 32 | i;
+    }
+    std::vector<std::uint64_t> sorted;
+    for (std::size_t b = 0; b < 256; ++b) {
+        std::uint64_t* part = dealt.get() + share[b];
+        const std::size_t m = share[b + 1] - share[b];
+        sorted.resize(m);
+        for (const int shift : {32, 40}) {
+            std::array<std::uint32_t, 256> at{};
+            for (std::size_t i = 0; i < m; ++i) ++at[(part[i] >> shift) & 255];
+            std::exclusive_scan(at.begin(), at.end(), at.begin(), 0u);
+            for (std::size_t i = 0; i < m; ++i) sorted[at[(part[i] >> shift) & 255]++] = part[i];
+            std::copy(sorted.begin(), sorted.end(), part);
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) order[i] = std::uint32_t(dealt[i]);
+}
+
+}  // namespace
+
+CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
+    CellGrid g = cell_grid_shape(effect, grain, size);
+    const int cols = g.cols, rows = g.rows;
     const std::size_t n = std::size_t(cols) * rows;
     std::vector<std::uint32_t>& rank = g.rank;
 
+    if (effect == 37 || effect == 38) {   // inwards, or outwards from the middle
+        spiral_order(g.order, cols, rows);
+        if (effect == 38) std::reverse(g.order.begin(), g.order.end());
+        ranks_from_order(g.order, rank);
+        return g;
+    }
     Random rnd(seed);
     std::vector<double> keys(n);
     if (effect == 50) {
@@ -76,7 +145,6 @@ CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
         for (std::size_t i = 0; i < n; ++i) rank[i] = std::uint32_t((keys[i] - low) / span * 32768.0);
         return g;
     }
-    if (effect == 37 || effect == 38) spiral_keys(keys, cols, rows);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
             double& k = keys[std::size_t(r) * cols + c];
@@ -84,7 +152,6 @@ CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
             const double down = (r + 0.5) / rows, right = (c + 0.5) / cols;
             switch (effect) {
             case 33: case 39: k = rnd.uniform(); break;
-            case 38: k = -k; break;
             case 60: k = 0.5 * (1 - down) + 0.5 * rnd.uniform(); break;
             case 61: k = 0.5 * down + 0.5 * rnd.uniform(); break;
             case 62: k = 0.5 * (1 - right) + 0.5 * rnd.uniform(); break;
@@ -102,11 +169,8 @@ CellGrid cell_grid(int effect, int grain, QSize size, std::uint64_t seed) {
             }
         }
     }
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
-    rank.resize(n);
-    for (std::size_t i = 0; i < n; ++i) rank[order[i]] = std::uint32_t(i);
+    order_by_keys(keys, g.order);
+    ranks_from_order(g.order, rank);
     return g;
 }
 
@@ -133,9 +197,67 @@ void line_kinds(RowComposer::Op* kinds, const std::uint8_t* lo, const std::uint8
     for (; i < lines; ++i) kinds[i] = hi[i] < cq ? Op::new_face : lo[i] > cq ? Op::old_face : Op::mixed;
 }
 
+// Everything a run of the cell families looks up while painting, made
+// once for a size.
+struct CellTables {
+    QSize size;
+    CellGrid grid;
+    std::vector<px> mask;   // one row of cells, see cell_mask
+    // Ranks shifted down to below 256, and the lowest and highest of them
+    // in each line of 16 pixels of each row of cells: a line of cells all
+    // due or all waiting needs no mask.
+    int shift = 0;
+    std::vector<std::uint8_t> coarse, line_lo, line_hi;
+    // One bit per cell marking, during a frame, the due cells among those
+    // whose coarse rank ties with the count's: few enough to mark one by one
+    // (in the grid's order), and read back without touching full ranks.
+    std::vector<std::uint64_t> tie_due;
+};
+
+CellTables make_tables(int effect, int grain, QSize size, std::uint64_t seed) {
+    CellTables t;
+    t.size = size;
+    t.grid = cell_grid(effect, grain, size, seed);
+    const CellGrid& g = t.grid;
+    const std::vector<std::uint32_t>& rank = g.rank;
+    t.mask.assign(std::size_t(g.cols) * std::size_t(g.cw) + 4, 0u);
+    if (effect == 50 || g.cols == 1) return t;
+    const int W = size.width(), lines = (W + 15) / 16;
+    while ((std::uint64_t(rank.size()) - 1) >> t.shift > 255) ++t.shift;
+    t.coarse.resize(rank.size());
+    for (std::size_t i = 0; i < rank.size(); ++i) t.coarse[i] = std::uint8_t(rank[i] >> t.shift);
+    t.tie_due.assign((rank.size() + 63) / 64, 0);
+    t.line_lo.resize(std::size_t(lines) * g.rows);
+    t.line_hi.resize(std::size_t(lines) * g.rows);
+    for (int r = 0; r < g.rows; ++r) {
+        const std::uint8_t* ranks = t.coarse.data() + std::size_t(r) * g.cols;
+        for (int i = 0; i < lines; ++i) {
+            const int c0 = 16 * i / g.cw, c1 = (std::min(W, 16 * i + 16) - 1) / g.cw;
+            const auto [lo, hi] = std::minmax_element(ranks + c0, ranks + c1 + 1);
+            t.line_lo[std::size_t(r) * lines + i] = *lo;
+            t.line_hi[std::size_t(r) * lines + i] = *hi;
+        }
+    }
+    return t;
+}
+
+// Large grids are made ahead on threads of their own, from the moment a run
+// is created: the window's thread finds them ready by the first frame
+// instead of stalling on them. Two threads, kept a while between runs, are
+// enough for the controls that start a reveal together.
+QThreadPool& preparers() {
+    struct Pool : QThreadPool {
+        Pool() { setMaxThreadCount(2); }
+    };
+    static Pool pool;
+    return pool;
+}
+
 class CellTransition final : public TransitionImpl {
 public:
-    using TransitionImpl::TransitionImpl;
+    CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed);
+    ~CellTransition() override;
+    bool ready() const override;
 
 protected:
     void setup() override;
@@ -144,75 +266,58 @@ protected:
 private:
     void drip(const Surface& s, double p);
 
+    static constexpr std::size_t ahead_cells = 16384;
+    std::future<CellTables> ahead_;
+    std::shared_ptr<std::atomic<bool>> unwanted_;   // a run gone before its grid was begun
+
     int W_ = 1, H_ = 1;
-    int cw_ = 1, ch_ = 1, cols_ = 1, rows_ = 1;
-    std::vector<std::uint32_t> rank_;   // reveal order of each cell, row-major
-    std::vector<px> mask_;              // one row of cells, see cell_mask
-    // Ranks shifted down to below 256, and the lowest and highest of them
-    // in each line of 16 pixels of each row of cells: a line of cells all
-    // due or all waiting needs no mask.
-    int shift_ = 0;
-    std::vector<std::uint8_t> coarse_, line_lo_, line_hi_;
-    // The cells by rank, and one bit per cell marking, during a frame, the
-    // due cells among those whose coarse rank ties with the count's: few
-    // enough to mark one by one, and read back without touching full ranks.
-    std::vector<std::uint32_t> order_;
-    std::vector<std::uint64_t> tie_due_;
+    CellTables t_;
     std::vector<RowComposer::Op> kinds_;
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<KeyRange> lines_;
 };
 
+CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
+    : TransitionImpl(effect_number, grain, size, seed) {
+    const CellGrid shape = cell_grid_shape(effect_number, grain, size);
+    if (std::size_t(shape.cols) * std::size_t(shape.rows) < ahead_cells) return;
+    auto unwanted = unwanted_ = std::make_shared<std::atomic<bool>>(false);
+    auto task = std::make_shared<std::packaged_task<CellTables()>>([=] {
+        return unwanted->load() ? CellTables{} : make_tables(effect_number, grain, size, seed);
+    });
+    ahead_ = task->get_future();
+    preparers().start([task] { (*task)(); });
+}
+
+CellTransition::~CellTransition() {
+    if (unwanted_) unwanted_->store(true);
+}
+
+bool CellTransition::ready() const {
+    return !ahead_.valid() || ahead_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
 void CellTransition::setup() {
     W_ = size_.width();
     H_ = size_.height();
-    CellGrid g = cell_grid(effect_, grain_, size_, seed_);
-    cw_ = g.cw;
-    ch_ = g.ch;
-    cols_ = g.cols;
-    rows_ = g.rows;
-    rank_ = std::move(g.rank);
-    mask_.assign(std::size_t(cols_) * std::size_t(cw_) + 4, 0u);
-    const int lines = (W_ + 15) / 16;
-    kinds_.resize(std::size_t(lines));
-    line_lo_.clear();
-    line_hi_.clear();
-    coarse_.clear();
-    if (effect_ == 50 || cols_ == 1) return;
-    shift_ = 0;
-    while ((std::uint64_t(rank_.size()) - 1) >> shift_ > 255) ++shift_;
-    coarse_.resize(rank_.size());
-    order_.resize(rank_.size());
-    for (std::size_t i = 0; i < rank_.size(); ++i) {
-        coarse_[i] = std::uint8_t(rank_[i] >> shift_);
-        order_[rank_[i]] = std::uint32_t(i);
-    }
-    tie_due_.assign((rank_.size() + 63) / 64, 0);
-    line_lo_.resize(std::size_t(lines) * rows_);
-    line_hi_.resize(std::size_t(lines) * rows_);
-    for (int r = 0; r < rows_; ++r) {
-        const std::uint8_t* ranks = coarse_.data() + std::size_t(r) * cols_;
-        for (int i = 0; i < lines; ++i) {
-            const int c0 = 16 * i / cw_, c1 = (std::min(W_, 16 * i + 16) - 1) / cw_;
-            const auto [lo, hi] = std::minmax_element(ranks + c0, ranks + c1 + 1);
-            line_lo_[std::size_t(r) * lines + i] = *lo;
-            line_hi_[std::size_t(r) * lines + i] = *hi;
-        }
-    }
+    if (ahead_.valid()) t_ = ahead_.get();
+    if (t_.size != size_) t_ = make_tables(effect_, grain_, size_, seed_);
+    kinds_.resize(std::size_t((W_ + 15) / 16));
 }
 
 // Column c starts at its delay and reaches the bottom half a run later,
 // falling faster as it goes. A row is then the new face where its column's
 // edge lies below it: one compare per pixel, no branches.
 void CellTransition::drip(const Surface& s, double p) {
+    const CellGrid& g = t_.grid;
     edge_.resize(std::size_t(W_));
     std::int32_t lowest = H_, deepest = 0;
-    for (int c = 0; c < cols_; ++c) {
-        const double t = std::clamp((p - rank_[std::size_t(c)] / 65536.0) / 0.5, 0.0, 1.0);
+    for (int c = 0; c < g.cols; ++c) {
+        const double t = std::clamp((p - g.rank[std::size_t(c)] / 65536.0) / 0.5, 0.0, 1.0);
         const auto e = std::int32_t(std::lround(H_ * t * t));
         lowest = std::min(lowest, e);
         deepest = std::max(deepest, e);
-        const int x0 = c * cw_, x1 = std::min(W_, x0 + cw_);
+        const int x0 = c * g.cw, x1 = std::min(W_, x0 + g.cw);
         std::fill(edge_.begin() + x0, edge_.begin() + x1, e);
     }
     key_ranges(edge_.data(), W_, lines_);
@@ -223,32 +328,35 @@ void CellTransition::drip(const Surface& s, double p) {
 
 void CellTransition::frame(const Surface& s, double p) {
     if (effect_ == 50) return drip(s, p);
-    const auto count = std::uint32_t(p * double(rank_.size()));
-    const std::uint32_t cq = count >> shift_;   // count < cells, so below 256
+    const CellGrid& g = t_.grid;
+    const int cw = g.cw, cols = g.cols;
+    const auto count = std::uint32_t(p * double(g.rank.size()));
+    const std::uint32_t cq = count >> t_.shift;   // count < cells, so below 256
     // A whole cell of 32 pixels or more is worth a copy of its own.
-    const int min_run = cw_ >= 32 ? 32 : RowComposer::short_run;
+    const int min_run = cw >= 32 ? 32 : RowComposer::short_run;
     const auto mark_ties = [&] {
-        if (cols_ == 1) return;
-        for (std::uint32_t k = cq << shift_; k < count; ++k) tie_due_[order_[k] / 64] ^= std::uint64_t(1) << (order_[k] % 64);
+        if (cols == 1) return;
+        for (std::uint32_t k = cq << t_.shift; k < count; ++k)
+            t_.tie_due[g.order[k] / 64] ^= std::uint64_t(1) << (g.order[k] % 64);
     };
     mark_ties();
-    for (int r = 0; r < rows_; ++r) {
-        const std::uint32_t* ranks = rank_.data() + std::size_t(r) * cols_;
-        const int y0 = r * ch_, y1 = std::min(H_, y0 + ch_);
-        if (cols_ == 1) {
+    for (int r = 0; r < g.rows; ++r) {
+        const std::uint32_t* ranks = g.rank.data() + std::size_t(r) * cols;
+        const int y0 = r * g.ch, y1 = std::min(H_, y0 + g.ch);
+        if (cols == 1) {
             comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
         // Lines whose coarse ranks straddle count's are taken as mixed: the
         // mask then decides them exactly.
         const std::size_t lines = kinds_.size();
-        line_kinds(kinds_.data(), line_lo_.data() + std::size_t(r) * lines, line_hi_.data() + std::size_t(r) * lines,
+        line_kinds(kinds_.data(), t_.line_lo.data() + std::size_t(r) * lines, t_.line_hi.data() + std::size_t(r) * lines,
                    lines, std::uint8_t(cq));
-        const std::uint8_t* coarse = coarse_.data() + std::size_t(r) * cols_;
-        comp_.lined_rows(s, y0, y1, kinds_.data(), mask_.data(), min_run, [&](int x0, int x1) {
-            const int c0 = x0 / cw_, c1 = (x1 - 1) / cw_;
-            cell_mask(mask_.data() + std::ptrdiff_t(c0) * cw_, coarse + c0, std::uint8_t(cq), tie_due_.data(),
-                      std::size_t(r) * cols_ + c0, c1 - c0 + 1, cw_);
+        const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * cols;
+        comp_.lined_rows(s, y0, y1, kinds_.data(), t_.mask.data(), min_run, [&](int x0, int x1) {
+            const int c0 = x0 / cw, c1 = (x1 - 1) / cw;
+            cell_mask(t_.mask.data() + std::ptrdiff_t(c0) * cw, coarse + c0, std::uint8_t(cq), t_.tie_due.data(),
+                      std::size_t(r) * cols + c0, c1 - c0 + 1, cw);
         });
     }
     mark_ties();   // clears the marks again

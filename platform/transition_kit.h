@@ -274,10 +274,11 @@ private:
 
 // The cells of a cell family (random lines, bars, blocks, sparkles, swirls,
 // drip): cell size, cell count, and the reveal rank of each cell, row-major
-// (for the drip: each column's start delay in 1/65536 of the run).
+// (for the drip: each column's start delay in 1/65536 of the run), and the
+// cells in order of their ranks (empty for the drip).
 struct CellGrid {
     int cw = 1, ch = 1, cols = 1, rows = 1;
-    std::vector<std::uint32_t> rank;
+    std::vector<std::uint32_t> rank, order;
 };
 CellGrid cell_grid(int effect_number, int grain, QSize size, std::uint64_t seed);
 

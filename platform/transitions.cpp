@@ -31,6 +31,8 @@ int transition_duration_ms(int effect_number, double speed, int /*grain*/) {
 
 Transition::~Transition() = default;
 
+bool Transition::ready() const { return true; }
+
 namespace {
 
 std::uint64_t splitmix(std::uint64_t x) {

@@ -21,6 +21,9 @@ public:
     // Paints the frame at progress p (0 = old face, 1 = new face) into out,
     // which has the size given at creation; old_face and new_face have it too.
     virtual void paint(QImage& out, const QImage& old_face, const QImage& new_face, double p) = 0;
+    // False while the run still prepares on another thread (the cells of a
+    // large grid): a frame painted now would wait for it.
+    virtual bool ready() const;
 };
 
 }  // namespace lv

@@ -267,6 +267,19 @@ TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
                 const std::uint64_t seed = 1234567u * std::uint64_t(n) + std::uint64_t(grain);
                 const lv::tx::CellGrid g = lv::tx::cell_grid(n, grain, size, seed);
                 ASSERT_EQ(g.rank.size(), std::size_t(g.cols) * std::size_t(g.rows));
+                if (n != 50) {
+                    // Every cell has a turn of its own: the order lists each
+                    // cell once, at its rank.
+                    ASSERT_EQ(g.order.size(), g.rank.size());
+                    for (std::size_t i = 0; i < g.order.size(); ++i) ASSERT_EQ(g.rank[g.order[i]], i) << label(n);
+                }
+                if ((n == 33 || n == 39 || n == 64) && g.order.size() > 2000) {
+                    // Drawn at random, not in reading order: about as many
+                    // turns go back up the picture as go on down.
+                    std::size_t onward = 0;
+                    for (std::size_t i = 1; i < g.order.size(); ++i) onward += g.order[i] > g.order[i - 1];
+                    EXPECT_NEAR(double(onward) / double(g.order.size()), 0.5, 0.05) << label(n) << " grain " << grain;
+                }
                 auto t = lv::tx::make_cells(n, grain, size, seed);
                 ASSERT_NE(t, nullptr);
                 for (double p : progress) {
