@@ -191,42 +191,24 @@ TEST_F(IniStore, AFileThatCannotBeWrittenMakesSyncFalse) {
 }
 
 // Reading a damaged file is no failure to write: the first save replaces it
-// and says so. A write that fails still says so, even over a damaged file,
-// and once it can be written again the next save says that too.
+// and says so. A failed write says so, and the next save that works says so.
 TEST_F(IniStore, OnlyAFailedWriteMakesSyncFalse) {
     const std::string p = path("Tavrel Lumivane.ini");
-    auto damage = [&p] {
-        std::mt19937 gen(20);
-        std::string noise(64 * 1024, '\0');
-        for (char& c : noise) c = static_cast<char>(gen());
-        std::ofstream(p, std::ios::binary | std::ios::trunc) << noise;
-    };
-    damage();
-    {
-        lv::ini_store store(p);
-        lv::set_settings_store(&store);
-        lv::load_settings();
-        settings_of_generation(1);
-        EXPECT_TRUE(lv::save_settings());
-        lv::set_settings_store(nullptr);
-    }
-    EXPECT_EQ(generation_values_in(contents(p)).count("g1"), static_cast<std::size_t>(generation_values));
-
-    damage();
-    const bool immutable = make_immutable(p, true);
-    if (!immutable && ::geteuid() == 0) {
-        GTEST_SKIP() << "the superuser writes read-only files";
-    }
-    if (!immutable) {
-        ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
-    }
+    std::mt19937 gen(20);
+    std::string noise(64 * 1024, '\0');
+    for (char& c : noise) c = static_cast<char>(gen());
+    std::ofstream(p, std::ios::binary) << noise;
     lv::ini_store store(p);
     store.write("logging", "1");
-    EXPECT_FALSE(store.sync());
-    if (immutable) make_immutable(p, false);
-    ::chmod(p.c_str(), 0644);
     EXPECT_TRUE(store.sync());
     EXPECT_NE(contents(p).find("logging=1"), std::string::npos);
+
+    if (!make_immutable(p, true)) GTEST_SKIP() << "no immutable files here";
+    store.write("logging", "0");
+    EXPECT_FALSE(store.sync());
+    make_immutable(p, false);
+    EXPECT_TRUE(store.sync());
+    EXPECT_NE(contents(p).find("logging=0"), std::string::npos);
 }
 
 // QSettings would wait for ever on a FIFO's open: the store treats anything

@@ -9,14 +9,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
 #include "modal_watch.h"
+#include "scoped_env.h"
 #include "platform/desktop_services.h"
-#include "platform/ini_store.h"
 #include "player/FrmNewPassword.h"
 #include "player/frmCheckPassword.h"
 
@@ -30,12 +28,11 @@ protected:
     lv::memory_settings_store store;
     // The registry stand-in lives in the config home: a private one here.
     QTemporaryDir config_home;
-    QByteArray saved_config_home;
+    lvtest::scoped_env env;
 
     void SetUp() override {
         ASSERT_TRUE(config_home.isValid());
-        saved_config_home = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
+        env.set("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
         lv::set_settings_store(&store);
         lv::settings() = lv::config_settings{};
         lv::run() = lv::run_flags{};
@@ -45,8 +42,6 @@ protected:
     void TearDown() override {
         lv::set_settings_store(nullptr);
         lv::hooks().yield_events = nullptr;
-        if (saved_config_home.isNull()) qunsetenv("XDG_CONFIG_HOME");
-        else qputenv("XDG_CONFIG_HOME", saved_config_home);
     }
 
     static std::string use_password() {
@@ -222,30 +217,6 @@ TEST_F(PasswordTest, SavingAPasswordTurnsThePromptOnAndNoneTurnsItOff) {
     EXPECT_EQ(watched.values["misc"], "");
     EXPECT_EQ(watched.switch_at_sync, (std::vector<std::string>{"001", "001"}))
         << "a password was stored before its prompt was on, or the prompt went off before it was removed";
-}
-
-// A settings file damaged beyond reading is still writable: the first try
-// stores the password.
-TEST_F(PasswordTest, ADamagedSettingsFileTakesTheNewPasswordAtTheFirstTry) {
-    const QString file = config_home.path() + QStringLiteral("/Tavrel Lumivane.ini");
-    {
-        QFile damaged(file);
-        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        std::mt19937 gen(7);
-        QByteArray noise(64 * 1024, '\0');
-        for (char& c : noise) c = static_cast<char>(gen());
-        damaged.write(noise);
-    }
-    lv::ini_store real(file.toStdString());
-    lv::set_settings_store(&real);
-    auto r = press_ok("abc", "abc");
-    EXPECT_TRUE(r.closed) << r.box->text;
-    EXPECT_TRUE(r.box->text.empty());
-    EXPECT_EQ(use_password(), "001");
-    lv::ini_store reread(file.toStdString());
-    lv::settings().misc = reread.read("misc", "");
-    lv::unscramble_password();
-    EXPECT_EQ(lv::settings().screensaver_password, "ABC");
 }
 
 namespace {
