@@ -164,17 +164,20 @@ void blit(benchmark::State& state, QImage::Format format) {
     state.counters["median_ms"] = median(times);
 }
 
-// Frames spread over the run are visited in turn, each progress value three
-// times; the median of the three is that progress value's cost. A blit of the same size runs before each frame (the old face and
-// the new face by turns, into a picture of its own), so that both meet the
-// same caches and the same load on the machine, and each frame is compared
-// with the blit just before it: on a busy machine the load drifts within a
-// run, and a frame is best compared with what a blit cost at that moment.
-// The run is made afresh for each measurement and is not painted before
-// the first timed frame, which comes one tick of the display control after
-// it was made, as on screen.
+// Frames spread evenly over a run are painted in turn, in three runs, each
+// made afresh and not painted before its first timed frame, which comes one
+// tick of the display control after it was made, as on screen. A blit of
+// the same size runs before each frame (the old face and the new face by
+// turns, into a picture of its own), so that both meet the same caches and
+// the same load on the machine, and each frame is compared with the blit
+// just before it: on a busy machine the load drifts, and a frame is best
+// compared with what a blit cost at that moment. A progress value's cost is
+// the median over the three runs, which keeps work done once in a run (its
+// first frame, a copy made when first needed) and drops the odd frame the
+// machine slowed down.
 constexpr int steps = 24;
-constexpr int frames_per_run = 3 * steps;
+constexpr int runs_measured = 3;
+constexpr int frames_measured = runs_measured * steps;
 constexpr std::chrono::milliseconds control_tick(16);
 
 void transition(benchmark::State& state, QImage::Format format, int number, int grain) {
@@ -184,10 +187,10 @@ void transition(benchmark::State& state, QImage::Format format, int number, int 
     blit_target.fill(0);
     std::unique_ptr<lv::Transition> t;
     std::vector<double> frames, blits, pair_ratios;
-    double aside_ms = 0, late_ms = 0;
+    std::vector<double> aside, late;
     int i = 0;
     for (auto _ : state) {
-        if (i == 0) {
+        if (i % steps == 0) {
             state.PauseTiming();
             const auto process0 = process_clock::now();
             const auto thread0 = clock_type::now();
@@ -201,8 +204,8 @@ void transition(benchmark::State& state, QImage::Format format, int number, int 
             // frames; how long is reported, and the frame waits for it.
             const auto due = std::chrono::steady_clock::now();
             while (!t->ready()) std::this_thread::sleep_for(std::chrono::microseconds(200));
-            late_ms = ms_between(due, std::chrono::steady_clock::now());
-            aside_ms = ms_between(process0, process_clock::now()) - ms_between(thread0, clock_type::now());
+            late.push_back(ms_between(due, std::chrono::steady_clock::now()));
+            aside.push_back(ms_between(process0, process_clock::now()) - ms_between(thread0, clock_type::now()));
             state.ResumeTiming();
         }
         const double blit_ms = blit_once(blit_target, i % 2 ? f.new_face : f.old_face);
@@ -218,24 +221,23 @@ void transition(benchmark::State& state, QImage::Format format, int number, int 
     }
     benchmark::DoNotOptimize(out.constBits());
     benchmark::DoNotOptimize(blit_target.constBits());
-    if (pair_ratios.size() < std::size_t(frames_per_run)) return;
-    // The worst frame: the first, or the progress value dearest over its
-    // visits (a single slow visit is more often the machine than the frame).
-    double worst = pair_ratios.front();
+    if (pair_ratios.size() < std::size_t(frames_measured)) return;
+    std::vector<double> by_step;   // each progress value's cost, the first frame's first
     for (int k = 0; k < steps; ++k) {
         std::vector<double> visits;
         for (std::size_t j = std::size_t(k); j < pair_ratios.size(); j += steps) visits.push_back(pair_ratios[j]);
-        worst = std::max(worst, median(visits));
+        by_step.push_back(median(visits));
     }
-    const Run run{pair_ratios.front(), median(pair_ratios), worst, aside_ms, late_ms};
+    const Run run{by_step.front(), median(pair_ratios), *std::max_element(by_step.begin(), by_step.end()),
+                  *std::max_element(aside.begin(), aside.end()), *std::max_element(late.begin(), late.end())};
     runs[{format_name(format), number, grain}].push_back(run);
     state.counters["median_ms"] = median(frames);
     state.counters["blit_ms"] = median(blits);
     state.counters["first"] = run.first;
     state.counters["median"] = run.median;
     state.counters["worst"] = run.worst;
-    state.counters["aside_ms"] = aside_ms;
-    state.counters["late_ms"] = late_ms;
+    state.counters["aside_ms"] = run.aside_ms;
+    state.counters["late_ms"] = run.late_ms;
 }
 
 void register_all() {
@@ -254,7 +256,7 @@ void register_all() {
                         ("transition/" + fmt + "/" + std::to_string(n) + "/g" + std::to_string(g)).c_str(), transition,
                         f, n, g)
                         ->UseManualTime()
-                        ->Iterations(frames_per_run)
+                        ->Iterations(frames_measured)
                         ->Unit(benchmark::kMillisecond);
             }
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace lv::tx {
@@ -29,19 +30,25 @@ private:
     // Copies of a face keeping every other column, then every fourth, ...:
     // a face shrunk to half its width or less is read from the copy nearest
     // its size instead of touching every cache line of the full picture.
-    // Made once per run, when first needed.
+    // Made row by row as frames first ask for the rows, so that no frame
+    // pays for a whole copy, nor for rows a small face never shows.
+    struct Level {
+        std::unique_ptr<px[]> pixels;   // rows 1/2^k of the width, made or not
+        std::vector<bool> made;
+    };
     struct Halvings {
         qint64 key = 0;
         bool valid = false;
-        std::vector<std::vector<px>> levels;   // levels[k - 1]: 1/2^k of the width
+        std::vector<Level> levels;   // levels[k - 1]: 1/2^k of the width
     };
     const px* halved_row(const Surface& s, bool use_new, int k, int y);
     Halvings old_halves_, new_halves_;
+    int rows_to_make_ = 0;   // rows of copies the frame may still make
     void roll(const Surface& s, double p);
 
     int W_ = 1, H_ = 1, sx_ = 1, sy_ = 1, strip_ = 1;
     std::vector<px> strip_mask_;   // every other column strip
-    RowScaler scaler_;
+    RowScaler scaler_, face_scaler_;
 };
 
 void MotionTransition::setup() {
@@ -58,6 +65,7 @@ void MotionTransition::setup() {
 static int halved_width(int w, int k) { return (w + (1 << k) - 1) >> k; }
 
 const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, int y) {
+    if (k == 0) return s.row(use_new, y);
     Halvings& hv = use_new ? new_halves_ : old_halves_;
     const qint64 key = use_new ? s.new_key : s.old_key;
     if (!hv.valid || hv.key != key) {
@@ -65,19 +73,23 @@ const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, in
         hv.key = key;
         hv.valid = true;
     }
-    while (int(hv.levels.size()) < k) {
-        const int level = int(hv.levels.size()) + 1;
-        const int w = halved_width(W_, level), pw = halved_width(W_, level - 1);
-        std::vector<px> next(std::size_t(w) * H_);
-        for (int r = 0; r < H_; ++r) {
-            const px* from = level == 1 ? s.row(use_new, r) : hv.levels.back().data() + std::size_t(r) * pw;
-            px* to = next.data() + std::size_t(r) * w;
-            for (int x = 0; x < w; ++x) to[x] = from[2 * x];
-        }
-        hv.levels.push_back(std::move(next));
+    if (int(hv.levels.size()) < k) hv.levels.resize(std::size_t(k));
+    Level& level = hv.levels[std::size_t(k - 1)];
+    const int w = halved_width(W_, k);
+    if (!level.pixels) {
+        // Every row is written before it is read: no need to clear them.
+        level.pixels = std::make_unique_for_overwrite<px[]>(std::size_t(w) * H_);
+        level.made.assign(std::size_t(H_), false);
     }
-    if (k == 0) return s.row(use_new, y);
-    return hv.levels[std::size_t(k - 1)].data() + std::size_t(y) * halved_width(W_, k);
+    px* row = level.pixels.get() + std::size_t(y) * w;
+    if (!level.made[std::size_t(y)]) {
+        if (rows_to_make_ == 0) return nullptr;
+        --rows_to_make_;
+        const px* from = s.row(use_new, y);
+        for (int x = 0; x < w; ++x) row[x] = from[x << k];
+        level.made[std::size_t(y)] = true;
+    }
+    return row;
 }
 
 void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
@@ -101,13 +113,29 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
             const int c = std::clamp(int((vis.left() + i - dst.left() + 0.5) * fx), 0, W_ - 1);
             xmap[std::size_t(i)] = std::min(c >> k, wk - 1);
         }
-        scaler_.prepare(std::move(xmap), wk);
+        // A frame makes a share of a copy's rows at most; rows not made yet
+        // are picked from the face itself, the same pixels the copy holds.
+        rows_to_make_ = std::max(1, H_ / 8);
+        bool from_face = false;
+        const auto face_map = [&] {
+            std::vector<int> map(xmap.size());
+            for (std::size_t i = 0; i < map.size(); ++i) map[i] = xmap[i] << k;
+            face_scaler_.prepare(std::move(map), W_);
+            from_face = true;
+        };
+        scaler_.prepare(xmap, wk);
         const int right = vis.right() + 1;
         for (int y = vis.top(); y <= vis.bottom(); ++y) {
             const px* b = s.row(back, y);
             px* d = s.out_row(y);
             put_copy(d, b, vis.left(), s.stream);
-            scaler_.run(s.scratch, halved_row(s, use_new, k, source_row(y)));
+            const int sy = source_row(y);
+            if (const px* copy = halved_row(s, use_new, k, sy)) {
+                scaler_.run(s.scratch, copy);
+            } else {
+                if (!from_face) face_map();
+                face_scaler_.run(s.scratch, s.row(use_new, sy));
+            }
             put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
             put_copy(d + right, b + right, W_ - right, s.stream);
         }
