@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -560,27 +561,31 @@ std::int64_t get_color_count() {
 
 namespace {
 
-class destroy_watch : public QObject, public QAbstractNativeEventFilter {
+// Reports a destroy (once) or an unmap (every time) of a widget's own X
+// window; both events name the window at the same place.
+class native_window_watch : public QObject, public QAbstractNativeEventFilter {
 public:
-    destroy_watch(QWidget* w, std::function<void()> cb) : QObject(w), widget_(w), on_destroyed_(std::move(cb)) {
+    native_window_watch(QWidget* w, std::uint8_t event, std::function<void()> cb)
+        : QObject(w), widget_(w), event_(event), callback_(std::move(cb)) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
-    ~destroy_watch() override {
+    ~native_window_watch() override {
         if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
     }
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (fired_ || type != "xcb_generic_event_t" || !widget_) return false;
         const auto* ev = static_cast<const xcb_generic_event_t*>(message);
-        if ((ev->response_type & 0x7f) != XCB_DESTROY_NOTIFY) return false;
+        if ((ev->response_type & 0x7f) != event_) return false;
+        static_assert(offsetof(xcb_destroy_notify_event_t, window) == offsetof(xcb_unmap_notify_event_t, window));
         const auto* d = static_cast<const xcb_destroy_notify_event_t*>(message);
         const WId own = widget_->internalWinId();
         if (own == 0 || d->window != own) return false;
-        fired_ = true;
+        fired_ = event_ == XCB_DESTROY_NOTIFY;
         // Not from inside the event dispatch: the callback may tear down.
         QMetaObject::invokeMethod(
             this, [this] {
-                if (on_destroyed_) on_destroyed_();
+                if (callback_) callback_();
             },
             Qt::QueuedConnection);
         return false;
@@ -588,16 +593,25 @@ public:
 
 private:
     QPointer<QWidget> widget_;
-    std::function<void()> on_destroyed_;
+    std::uint8_t event_;
+    std::function<void()> callback_;
     bool fired_ = false;
 };
+
+void watch_native_window(QWidget* w, std::uint8_t event, std::function<void()> cb) {
+    if (!w || !QCoreApplication::instance()) return;
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    new native_window_watch(w, event, std::move(cb));   // owned by w
+}
 
 }  // namespace
 
 void on_native_window_destroyed(QWidget* w, std::function<void()> on_destroyed) {
-    if (!w || !QCoreApplication::instance()) return;
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
-    new destroy_watch(w, std::move(on_destroyed));   // owned by w
+    watch_native_window(w, XCB_DESTROY_NOTIFY, std::move(on_destroyed));
+}
+
+void on_native_window_unmapped(QWidget* w, std::function<void()> on_unmapped) {
+    watch_native_window(w, XCB_UNMAP_NOTIFY, std::move(on_unmapped));
 }
 
 // ---------------------------------------------------------------------------

@@ -106,6 +106,17 @@ bool window_size(std::uint64_t window, int* width, int* height) {
     return true;
 }
 
+bool map_raised_if_unmapped(std::uint64_t window) {
+    Display* d = shared_display();
+    if (!d || window == 0) return false;
+    XWindowAttributes attrs{};
+    error_trap trap(d);
+    const Status ok = XGetWindowAttributes(d, static_cast<Window>(window), &attrs);
+    if (trap.failed() || !ok || attrs.map_state != IsUnmapped) return false;
+    XMapRaised(d, static_cast<Window>(window));
+    return !trap.failed();
+}
+
 bool set_root_background(const std::uint32_t* pixels, int width, int height) {
     if (!pixels || width <= 0 || height <= 0) return false;
     // A connection of its own: what it leaves behind is kept when it closes.

@@ -14,6 +14,10 @@ bool screen_size(int* width, int* height);
 // Whether `window` exists; its size when it does.
 bool window_size(std::uint64_t window, int* width, int* height);
 
+// Maps `window` again, on top, when it exists but is unmapped (any client
+// can unmap any window); true when it had to.
+bool map_raised_if_unmapped(std::uint64_t window);
+
 // Makes `pixels` (width x height, 0xAARRGGBB, rows top to bottom) the root
 // window's background. The pixmap outlives our connection and is published
 // through _XROOTPMAP_ID and ESETROOT_PMAP_ID, where compositors and

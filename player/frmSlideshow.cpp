@@ -27,6 +27,7 @@
 #include "platform/audio.h"
 #include "platform/desktop_services.h"
 #include "platform/display_controls.h"
+#include "platform/x11_desktop.h"
 #include "player/frmCheckPassword.h"
 #include "player/renderer.h"
 #include "player/wallpaper.h"
@@ -196,6 +197,7 @@ frmSlideshow::frmSlideshow(QWidget* parent) : QWidget(parent) {
     // A window that someone else destroyed can neither show the show nor
     // take a key; left running, the process would hold the claim forever.
     on_native_window_destroyed(this, [this] { window_destroyed(); });
+    on_native_window_unmapped(this, [this] { keep_mapped(); });
 }
 
 frmSlideshow::~frmSlideshow() {
@@ -647,6 +649,24 @@ void frmSlideshow::make_topmost() {
     ++topmost_requests;
     // Headless runs have no stacking to change.
     if (isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
+}
+
+// Any X client can unmap a window (xdotool windowunmap). Unmapped, the
+// screen saver would run on unseen and deaf to keys, holding its claim so
+// that no later one could start, and with a password set the desktop would
+// be uncovered without it. So it comes back on top, under the prompt when
+// one is open, and takes the keyboard again.
+void frmSlideshow::keep_mapped() {
+    if (unloaded_ || run().show_origin != 0 || !isVisible()) return;
+    if (!x11::map_raised_if_unmapped(internalWinId())) return;
+    QWidget* front = this;
+    for (QDialog* d : findChildren<QDialog*>()) {
+        if (!d->isVisible()) continue;
+        d->raise();
+        front = d;
+    }
+    front->activateWindow();
+    if (front == this) text1_->setFocus();
 }
 
 void frmSlideshow::midi_timer_tick() {

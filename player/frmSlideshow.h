@@ -172,6 +172,8 @@ private:
     void go_to(int state, const char* line);
     void power_saver_check();
     void make_topmost();
+    // Maps the screen saver's window again when someone else unmapped it.
+    void keep_mapped();
     // Yields to the message loop; false when the window went away meanwhile.
     bool yield_alive();
     void unload_window();

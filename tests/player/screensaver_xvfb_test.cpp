@@ -1,10 +1,13 @@
 // The screen saver end to end: "lumivane /S" in its own process on a real X
 // server, with a generated slideshow as the active one.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include "core/settings.h"
+#include "core/state.h"
 #include "xvfb_program.h"
 
 using lv::test::wait_for;
@@ -97,4 +100,59 @@ TEST(ScreenSaverRun, TwoStartedTogetherLeaveOnePlayer) {
         EXPECT_EQ(windows.size(), 1u) << "pair " << pair;
         ASSERT_TRUE(key_ended) << "pair " << pair << ": the key did not end the show";
     }
+}
+
+// Any X client can unmap the player's window (xdotool windowunmap): the show
+// comes back on top, also under an open password prompt, the password still
+// ends it, and the next screen saver starts.
+TEST(ScreenSaverRun, UnmappedPlayerComesBackAndTheNextOneStarts) {
+    if (!lvtest::on_x_server()) GTEST_SKIP() << "needs the X server of xvfb-run";
+    const QString player_title = QStringLiteral("Lumivane Multimedia Tool");
+    const QColor red(230, 20, 20), blue(20, 20, 230);
+    lvtest::program_sandbox box;
+    ASSERT_TRUE(box.ok());
+    ASSERT_TRUE(box.write_colour_show({red, blue}, QGuiApplication::primaryScreen()->geometry().size(), 1));
+    lv::settings().screensaver_password = "KEEP";
+    lv::scramble_password();
+    box.write_settings({{"misc", lv::settings().misc}});
+    ASSERT_TRUE(QDir().mkpath(box.config_home() + QStringLiteral("/lumivane")));
+    {
+        QFile f(box.registry_file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Control Panel\\Desktop]\nScreenSaveUsePassword=1\n");
+    }
+    auto shows = [&] { return screen_filled_with(red) || screen_filled_with(blue); };
+    auto visible = [](const QString& title) {
+        return !lvtest::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + title + QLatin1Char('$')})
+                    .trimmed()
+                    .isEmpty();
+    };
+    auto unmap = [](unsigned long window) {
+        lvtest::xdotool({QStringLiteral("windowunmap"), QStringLiteral("--sync"), QString::number(window)});
+    };
+
+    QProcess saver;
+    box.start(saver, {QStringLiteral("/S")});
+    ASSERT_TRUE(wait_for(shows, 15000));
+    const unsigned long window = lvtest::wait_window(player_title);
+    ASSERT_NE(window, 0u);
+    unmap(window);
+    ASSERT_TRUE(wait_for([&] { return visible(player_title) && shows(); }, 10000))
+        << "the unmapped player stayed unseen";
+
+    lvtest::press_key(window, QStringLiteral("a"));
+    const unsigned long prompt = lvtest::wait_window(QStringLiteral("Lumivane"));
+    ASSERT_NE(prompt, 0u) << "the key did not ask for the password";
+    unmap(window);
+    ASSERT_TRUE(wait_for([&] { return visible(player_title) && visible(QStringLiteral("Lumivane")); }, 10000))
+        << "unmapped under the prompt, the player stayed unseen";
+    lvtest::type_into(prompt, QStringLiteral("keep"));
+    lvtest::press_key(prompt, QStringLiteral("Return"));
+    ASSERT_TRUE(lvtest::ends_within(saver, 10000)) << "the password did not end the show";
+
+    box.start(saver, {QStringLiteral("/S")});
+    EXPECT_NE(lvtest::wait_window(player_title), 0u) << "no screen saver could start after it";
+    saver.terminate();
+    EXPECT_TRUE(lvtest::ends_within(saver, 10000));
 }
