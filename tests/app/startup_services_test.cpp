@@ -24,6 +24,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "platform/ini_store.h"
+#include "scoped_env.h"
 
 namespace {
 
@@ -38,17 +39,8 @@ protected:
         set("XDG_CONFIG_HOME", "config");
         set("XDG_RUNTIME_DIR", "runtime");
     }
-    void TearDown() override {
-        for (auto& [name, old] : saved) {
-            if (old.isNull()) qunsetenv(name.constData());
-            else qputenv(name.constData(), old);
-        }
-        lv::settings() = lv::config_settings{};
-    }
-    void set(const char* name, const char* sub) {
-        saved.emplace_back(name, qgetenv(name));
-        qputenv(name, (tmp.path() + "/" + sub).toLocal8Bit());
-    }
+    void TearDown() override { lv::settings() = lv::config_settings{}; }
+    void set(const char* name, const char* sub) { env.set(name, (tmp.path() + "/" + sub).toLocal8Bit()); }
     QString path(const QString& rel) const { return tmp.path() + "/" + rel; }
     static QByteArray read_all(const QString& file) {
         QFile f(file);
@@ -56,7 +48,7 @@ protected:
     }
 
     QTemporaryDir tmp;
-    std::vector<std::pair<QByteArray, QByteArray>> saved;
+    lvtest::scoped_env env;
 };
 
 // ---------------------------------------------------------------- INI store

@@ -35,6 +35,7 @@
 #include "platform/display_controls.h"
 #include "platform/frmPopmessage.h"
 #include "player/modal_watch.h"
+#include "scoped_env.h"
 
 using lvtest::spin;
 using lvtest::when_modal;
@@ -294,9 +295,8 @@ TEST_F(Pickers, AFolderThatWentAwayOpensTheProgramFolderInstead) {
 }
 
 TEST_F(Pickers, PlacesStandInForDrivesAndAFailedPlaceReturnsToTheOpeningFolder) {
-    const QByteArray old_home = qgetenv("HOME");
     const std::string gone = media_->file("gone-home");
-    qputenv("HOME", QByteArray::fromStdString(gone));
+    lvtest::scoped_env env("HOME", QByteArray::fromStdString(gone));
     {
         const auto places = lv::storage_places();
         ASSERT_GE(places.size(), 2u);
@@ -319,7 +319,6 @@ TEST_F(Pickers, PlacesStandInForDrivesAndAFailedPlaceReturnsToTheOpeningFolder) 
         emit dlg.Drive1->activated(dlg.Drive1->currentIndex());
         EXPECT_EQ(dlg.Dir1->path(), "/");
     }
-    qputenv("HOME", old_home);
 }
 
 // ------------------------------------------------------------ one file chosen

@@ -13,6 +13,7 @@
 #include "main_screen/frm_About.h"
 #include "platform/display_controls.h"
 #include "player/modal_watch.h"
+#include "scoped_env.h"
 
 using lvtest::seen_box;
 
@@ -61,10 +62,11 @@ TEST_F(AboutTest, SystemInformationToolIsFoundOnThePathAndStarted) {
         f.write("#!/bin/sh\n");
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    const QByteArray saved_path = qgetenv("PATH");
-    qputenv("PATH", bin.path().toLocal8Bit());
-    const std::string found = lv::frm_About::find_sysinfo_tool();
-    qputenv("PATH", saved_path);
+    std::string found;
+    {
+        lvtest::scoped_env path("PATH", bin.path().toLocal8Bit());
+        found = lv::frm_About::find_sysinfo_tool();
+    }
     EXPECT_EQ(found, tool.toStdString());
 
     lv::frm_About::find_sysinfo_tool = [found] { return found; };

@@ -32,6 +32,7 @@
 #include "platform/display_controls.h"
 #include "platform/startup_services.h"
 #include "player/modal_watch.h"
+#include "scoped_env.h"
 
 using lvtest::seen_box;
 
@@ -45,7 +46,7 @@ class MainScreenTest : public ::testing::Test {
 protected:
     QTemporaryDir tmp;
     QTemporaryDir runtime;
-    QByteArray saved_runtime;
+    lvtest::scoped_env env;
     lv::memory_settings_store store;
     std::vector<launch_call> launches;
     std::vector<QPointer<QTimer>> watchers;   // message-box answers still waiting
@@ -58,8 +59,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        saved_runtime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        env.set("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
         QDir(tmp.path()).mkdir("data");
         lv::set_settings_store(&store);
         lv::settings() = lv::config_settings{};
@@ -92,8 +92,6 @@ protected:
         lv::hooks().yield_events = nullptr;
         lv::frmTitle::color_count_source = nullptr;
         lv::frmTitle::open_file = lv::desktop_open_file;
-        if (saved_runtime.isNull()) qunsetenv("XDG_RUNTIME_DIR");
-        else qputenv("XDG_RUNTIME_DIR", saved_runtime);
     }
 
     std::string data(const std::string& name) { return (tmp.path() + "/data/").toStdString() + name; }

@@ -5,6 +5,7 @@
 #include "platform/desktop_services.h"
 
 #include "core/hooks.h"
+#include "scoped_env.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -49,16 +50,12 @@ std::string read_text(const QString& path) {
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
-    }
-    void TearDown() override { qputenv("XDG_CONFIG_HOME", saved_); }
+    void SetUp() override { env_.set("XDG_CONFIG_HOME", dir_.path().toUtf8()); }
     void write(const std::string& text) {
         write_text(QString::fromStdString(lv::registry_file_path()), text);
     }
     QTemporaryDir dir_;
-    QByteArray saved_;
+    lvtest::scoped_env env_;
 };
 
 TEST_F(Registry, NumbersReadAsThreeDigitsTextWholeMissingEmpty) {
@@ -151,14 +148,11 @@ TEST_F(Registry, WrittenNumbersKeepEverythingElse) {
 class Wallpaper : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_path_ = qgetenv("PATH");
-        saved_desktop_ = qgetenv("XDG_CURRENT_DESKTOP");
-        saved_display_ = qgetenv("DISPLAY");
-        qunsetenv("DISPLAY");   // no root window to fall back on here
+        env_.unset("DISPLAY");   // no root window to fall back on here
         bin_ = dir_.path() + "/bin";
         log_ = dir_.path() + "/calls.log";
-        qputenv("LV_TOOL_LOG", log_.toUtf8());
-        qputenv("PATH", (bin_ + ":" + QString::fromUtf8(saved_path_)).toUtf8());
+        env_.set("LV_TOOL_LOG", log_.toUtf8());
+        env_.set("PATH", bin_.toUtf8() + ":" + qgetenv("PATH"));
         const std::string tool =
             "#!/bin/sh\n"
             "{ echo \"== ${0##*/}\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } >> \"$LV_TOOL_LOG\"\n"
@@ -180,12 +174,6 @@ protected:
         ASSERT_TRUE(img.save(picture_, "BMP"));
         QDir::setCurrent(dir_.path());
     }
-    void TearDown() override {
-        qputenv("PATH", saved_path_);
-        qputenv("XDG_CURRENT_DESKTOP", saved_desktop_);
-        qputenv("DISPLAY", saved_display_);
-        qunsetenv("LV_TOOL_EXIT");
-    }
     std::string calls() const { return read_text(log_); }
     bool injected() const {
         return QFile::exists(dir_.path() + "/INJECTED") || QFile::exists(folder_ + "/INJECTED");
@@ -193,11 +181,11 @@ protected:
 
     QTemporaryDir dir_;
     QString bin_, log_, folder_, picture_;
-    QByteArray saved_path_, saved_desktop_, saved_display_;
+    lvtest::scoped_env env_;
 };
 
 TEST_F(Wallpaper, GnomeGetsTheFileAddressForLightAndDark) {
-    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    env_.set("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
     ASSERT_TRUE(lv::set_desktop_wallpaper(picture_.toStdString()));
     const std::string uri = QUrl::fromLocalFile(picture_).toString(QUrl::FullyEncoded).toStdString();
     EXPECT_EQ(calls(), "== gsettings\n[set]\n[org.gnome.desktop.background]\n[picture-uri]\n[" + uri +
@@ -208,7 +196,7 @@ TEST_F(Wallpaper, GnomeGetsTheFileAddressForLightAndDark) {
 }
 
 TEST_F(Wallpaper, MateGetsThePath) {
-    qputenv("XDG_CURRENT_DESKTOP", "MATE");
+    env_.set("XDG_CURRENT_DESKTOP", "MATE");
     ASSERT_TRUE(lv::set_desktop_wallpaper(picture_.toStdString()));
     EXPECT_EQ(calls(), "== gsettings\n[set]\n[org.mate.background]\n[picture-filename]\n[" +
                            picture_.toStdString() + "]\n");
@@ -216,7 +204,7 @@ TEST_F(Wallpaper, MateGetsThePath) {
 }
 
 TEST_F(Wallpaper, XfceSetsEveryMonitorsPicture) {
-    qputenv("XDG_CURRENT_DESKTOP", "XFCE");
+    env_.set("XDG_CURRENT_DESKTOP", "XFCE");
     ASSERT_TRUE(lv::set_desktop_wallpaper(picture_.toStdString()));
     const std::string p = picture_.toStdString();
     EXPECT_EQ(calls(),
@@ -229,23 +217,23 @@ TEST_F(Wallpaper, XfceSetsEveryMonitorsPicture) {
 }
 
 TEST_F(Wallpaper, KdeGetsThePath) {
-    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    env_.set("XDG_CURRENT_DESKTOP", "KDE");
     ASSERT_TRUE(lv::set_desktop_wallpaper(picture_.toStdString()));
     EXPECT_EQ(calls(), "== plasma-apply-wallpaperimage\n[" + picture_.toStdString() + "]\n");
     EXPECT_FALSE(injected());
 }
 
 TEST_F(Wallpaper, FailuresAreReported) {
-    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    env_.set("XDG_CURRENT_DESKTOP", "GNOME");
     EXPECT_FALSE(lv::set_desktop_wallpaper((folder_ + "/no such.bmp").toStdString()));
     EXPECT_FALSE(lv::set_desktop_wallpaper(""));
     EXPECT_EQ(calls(), "");   // nothing to set: no tool runs
     // The tool refuses and there is no X server to fall back on.
-    qputenv("LV_TOOL_EXIT", "1");
+    env_.set("LV_TOOL_EXIT", "1");
     EXPECT_FALSE(lv::set_desktop_wallpaper(picture_.toStdString()));
     // An unknown desktop without an X server.
-    qunsetenv("LV_TOOL_EXIT");
-    qputenv("XDG_CURRENT_DESKTOP", "SomethingElse");
+    env_.unset("LV_TOOL_EXIT");
+    env_.set("XDG_CURRENT_DESKTOP", "SomethingElse");
     EXPECT_FALSE(lv::set_desktop_wallpaper(picture_.toStdString()));
 }
 
@@ -314,10 +302,8 @@ TEST(ScreenSaver, HeldThroughTheSessionBusAndGivenBack) {
     while (!address.contains('\n') && daemon.waitForReadyRead(5000)) address += daemon.readAllStandardOutput();
     address = address.trimmed();
     ASSERT_FALSE(address.isEmpty());
-    const QByteArray saved_address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    const QByteArray saved_display = qgetenv("DISPLAY");
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    qunsetenv("DISPLAY");
+    lvtest::scoped_env env("DBUS_SESSION_BUS_ADDRESS", address);
+    env.unset("DISPLAY");
 
     service_thread service(QString::fromUtf8(address));
     service.start();
@@ -338,8 +324,6 @@ TEST(ScreenSaver, HeldThroughTheSessionBusAndGivenBack) {
     service.wait();
     daemon.kill();
     daemon.waitForFinished(3000);
-    qputenv("DBUS_SESSION_BUS_ADDRESS", saved_address);
-    qputenv("DISPLAY", saved_display);
 }
 
 // ---------------------------------------------------------------------------

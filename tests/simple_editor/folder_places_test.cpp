@@ -30,6 +30,7 @@
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"
 #include "tests/qt_wait.h"
+#include "scoped_env.h"
 
 namespace {
 
@@ -37,14 +38,12 @@ class FolderPlaces : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        old_home = qgetenv("HOME");
-        old_config = qgetenv("XDG_CONFIG_HOME");
         // A home of our own, without a user-dirs file: Pictures and Music
         // are then the folders of those names in it.
         home = path("home");
         QDir().mkpath(QString::fromStdString(home));
-        qputenv("HOME", QByteArray::fromStdString(home));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home + "/.config"));
+        env.set("HOME", QByteArray::fromStdString(home));
+        env.set("XDG_CONFIG_HOME", QByteArray::fromStdString(home + "/.config"));
         program_folder = path("app");
         QDir().mkpath(QString::fromStdString(program_folder));
         auto& p = lv::program();
@@ -65,11 +64,6 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         lv::hooks().yield_events = nullptr;
         lv::set_settings_store(nullptr);
-        qputenv("HOME", old_home);
-        if (old_config.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", old_config);
     }
 
     std::string path(const std::string& rel) const { return tmp.path().toStdString() + "/" + rel; }
@@ -84,7 +78,7 @@ protected:
     }
 
     QTemporaryDir tmp;
-    QByteArray old_home, old_config;
+    lvtest::scoped_env env;
     std::string home, program_folder;
     lv::memory_settings_store store;
 };
