@@ -2,6 +2,7 @@
 
 #include "core/document.h"
 #include "core/editor_state.h"
+#include "core/file_names.h"
 #include "core/state.h"
 #include "platform/display_controls.h"
 #include "platform/screen_fit.h"
@@ -22,12 +23,6 @@ namespace lv {
 
 namespace {
 
-std::string upper_suffix3(const std::string& f) {
-    std::string s = f.size() >= 3 ? f.substr(f.size() - 3) : f;
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // A redraw needs a sequence that exists: the editor clears its selection
 // and yields before it closes this window, and edits run while we yield.
 bool is_sequence(int i) {
@@ -43,6 +38,23 @@ void stop_video_now(VideoControl* vid) {
     vid->set_file_name(QString());
 }
 
+// Where a window of the given outer size first opens: beside the editor where
+// the screen has room (to its right, else its left, else below or above it),
+// else centred over it.
+QPoint place_beside(const QRect& editor, QSize outer, const QRect& screen) {
+    const auto clamp_x = [&](int x) {
+        return std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - outer.width()));
+    };
+    const auto clamp_y = [&](int y) {
+        return std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - outer.height()));
+    };
+    if (editor.right() + outer.width() <= screen.right()) return {editor.right() + 1, clamp_y(editor.top())};
+    if (editor.left() - outer.width() >= screen.left()) return {editor.left() - outer.width(), clamp_y(editor.top())};
+    if (editor.bottom() + outer.height() <= screen.bottom()) return {clamp_x(editor.left()), editor.bottom() + 1};
+    if (editor.top() - outer.height() >= screen.top()) return {clamp_x(editor.left()), editor.top() - outer.height()};
+    return {editor.x() + editor.width() / 2 - outer.width() / 2, editor.y() + editor.height() / 2 - outer.height() / 2};
+}
+
 }  // namespace
 
 QSize frmImagePreview::design_size() {
@@ -51,7 +63,7 @@ QSize frmImagePreview::design_size() {
     return {3510 / tx, 2505 / ty};
 }
 
-frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(nullptr, Qt::Window) {
+frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(editor, Qt::Tool) {
     keep_on_screen(this);
     setObjectName(QStringLiteral("frmImagePreview"));
     setWindowTitle(QStringLiteral("Lumivane - Preview"));
@@ -81,14 +93,20 @@ frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(nullptr, Qt::Window)
     renderer_->adjust_color_render();
     if (e.image_preview_left == -1) {
         const QSize own = design_size();
-        QRect over;
+        QPoint at;
         if (editor) {
-            over = editor->frameGeometry();
+            // The frame is not known before the window is shown: the editor's
+            // stands in for it.
+            const QRect frame = editor->frameGeometry();
+            const QSize outer = own + frame.size() - editor->size();
+            const QScreen* s = editor->screen();
+            at = place_beside(frame, outer, s ? s->availableGeometry() : frame);
         } else if (QScreen* s = QGuiApplication::primaryScreen()) {
-            over = s->availableGeometry();
+            const QRect over = s->availableGeometry();
+            at = {over.x() + over.width() / 2 - own.width() / 2, over.y() + over.height() / 2 - own.height() / 2};
         }
-        e.image_preview_left = over.x() + over.width() / 2 - own.width() / 2;
-        e.image_preview_top = over.y() + over.height() / 2 - own.height() / 2;
+        e.image_preview_left = at.x();
+        e.image_preview_top = at.y();
         e.image_preview_width = own.width();
         e.image_preview_height = own.height();
     }
@@ -152,8 +170,7 @@ void frmImagePreview::update_image() {
     if (still_drawing()) {
         r.display_background();
         if (still_drawing()) {
-            const std::string kind = upper_suffix3(doc().sequences.image_file[static_cast<std::size_t>(r.image_index)]);
-            if (kind == "AVI" || kind == "MPG")
+            if (is_video_file(doc().sequences.image_file[static_cast<std::size_t>(r.image_index)]))
                 r.display_video();
             else
                 r.display_picture();

@@ -6,8 +6,8 @@
 // request out.
 //
 // Opening (the constructor) sets editors().image_preview_open to 1, applies
-// the colour rendering mode and places the window: centred over the editor
-// at its design size while editors().image_preview_left is -1, else at the
+// the colour rendering mode and places the window: beside the editor at its
+// design size while editors().image_preview_left is -1, else at the
 // rectangle saved when it last closed. The rectangle is kept in pixels: left
 // and top of the frame, width and height of the inner area.
 //
@@ -30,9 +30,10 @@ class Renderer;
 class frmImagePreview : public QWidget {
     Q_OBJECT
 public:
-    // editor: the window it opens centred over the first time (may be null:
-    // then centred on the screen). The preview is a top-level window of its
-    // own, not owned by the editor.
+    // editor: the window that owns it and that it opens beside the first time
+    // (may be null: then centred on the screen). The preview is a modeless
+    // tool window of the editor, so it stays above the editor while the user
+    // works in it, and goes with it.
     explicit frmImagePreview(QWidget* editor = nullptr);
     ~frmImagePreview() override;
 

@@ -347,8 +347,10 @@ void frmOptions::build_controls() {
     // scrolling; the last frame of each column takes up what is left, so that
     // the columns end on one line.
     auto* grid = new QGridLayout(this);
-    const std::vector<std::vector<QGroupBox*>> columns = {
-        {sound, wallpaper, presentation, cancel}, {saver, nav, images}, {music, mouse, devices}, {rendering, logging, power}};
+    const std::vector<std::vector<QGroupBox*>> columns = {{sound, wallpaper, presentation, cancel},
+                                                          {saver, nav, images},
+                                                          {music, mouse, devices},
+                                                          {rendering, logging, power}};
     int column = 0;
     for (const auto& frames : columns) {
         auto* stack = new QVBoxLayout;

@@ -628,7 +628,7 @@ bool frmTitle::eventFilter(QObject* watched, QEvent* event) {
     if (keyboard_button(watched, event)) return true;
     if (watched == Image1 && event->type() == QEvent::MouseMove) {
         button_up();
-    } else if ((watched == Combo1 || watched == Command9) && event->type() == QEvent::KeyPress) {
+    } else if (watched == Combo1 && event->type() == QEvent::KeyPress) {
         // The screen sees the function keys before its controls do.
         if (hot_key(static_cast<QKeyEvent*>(event)->key())) return true;
     }
@@ -644,7 +644,10 @@ bool frmTitle::keyboard_button(QObject* watched, QEvent* event) {
         if (watched == FXImage1[static_cast<std::size_t>(i)]) picture = i;
     for (int i = 1; i <= 6; ++i)
         if (watched == label_button[static_cast<std::size_t>(i)]) label = i;
-    if (picture < 0 && label < 0) return false;
+    // The delete button is a plain button, but marked and pressed as the
+    // picture and text buttons are.
+    const bool bin = watched == Command9;
+    if (picture < 0 && label < 0 && !bin) return false;
     auto* w = static_cast<QWidget*>(watched);
     switch (event->type()) {
         case QEvent::FocusIn:
@@ -663,7 +666,9 @@ bool frmTitle::keyboard_button(QObject* watched, QEvent* event) {
             if (!press) return false;
             if (k->isAutoRepeat()) return true;
             // The same road as a click released inside the button.
-            if (picture >= 0) {
+            if (bin) {
+                Command9->click();
+            } else if (picture >= 0) {
                 picture_mouse_down(picture);
                 picture_mouse_up(picture, QPoint(w->width() / 2, w->height() / 2));
             } else {

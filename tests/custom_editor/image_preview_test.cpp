@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -156,10 +157,11 @@ protected:
     std::function<void()> on_yield;
 };
 
-TEST_F(ImagePreviewTest, OpensCentredOverTheEditorThenWhereTheUserLeftIt) {
+TEST_F(ImagePreviewTest, OpensBesideTheEditorThenWhereTheUserLeftIt) {
     seq();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget editor;
-    editor.setGeometry(100, 120, 600, 400);
+    editor.setGeometry(screen.x() + 10, screen.y() + 20, 400, 300);   // room to its right
     editor.show();
     const QSize design = frmImagePreview::design_size();
     EXPECT_EQ(design, QSize(234, 167));   // 3510 x 2505 twips at 15 twips a pixel
@@ -167,10 +169,8 @@ TEST_F(ImagePreviewTest, OpensCentredOverTheEditorThenWhereTheUserLeftIt) {
     open(&editor);
     EXPECT_EQ(editors().image_preview_open, 1);
     EXPECT_EQ(preview_->windowTitle(), "Lumivane - Preview");
-    EXPECT_EQ(preview_->parentWidget(), nullptr);   // not owned by the editor
-    const QRect ed = editor.frameGeometry();
-    EXPECT_EQ(preview_->pos(), QPoint(ed.x() + ed.width() / 2 - design.width() / 2,
-                                      ed.y() + ed.height() / 2 - design.height() / 2));
+    QRect ed = editor.frameGeometry();
+    EXPECT_EQ(preview_->pos(), QPoint(ed.right() + 1, ed.top()));
     EXPECT_EQ(preview_->size(), design);
 
     // The user moves and sizes it; closing keeps that rectangle.
@@ -192,11 +192,21 @@ TEST_F(ImagePreviewTest, OpensCentredOverTheEditorThenWhereTheUserLeftIt) {
     preview_->close();
     flush_deletes();
 
-    // The editor opened again resets the rectangle: centred once more.
+    // The editor opened again resets the rectangle: below an editor as wide
+    // as the screen, over the middle of one that fills it.
     editors().image_preview_left = -1;
+    editor.setGeometry(screen.x() + 10, screen.y() + 10, screen.width() - 20, screen.height() - 200);
+    ed = editor.frameGeometry();
     open(&editor);
     EXPECT_EQ(preview_->size(), design);
-    EXPECT_EQ(preview_->pos().x(), ed.x() + ed.width() / 2 - design.width() / 2);
+    EXPECT_EQ(preview_->pos(), QPoint(ed.left(), ed.bottom() + 1));
+    preview_->close();
+    flush_deletes();
+    editors().image_preview_left = -1;
+    editor.setGeometry(screen);
+    ed = editor.frameGeometry();
+    open(&editor);
+    EXPECT_LE((preview_->frameGeometry().center() - ed.center()).manhattanLength(), 2);   // odd sizes round
 }
 
 TEST_F(ImagePreviewTest, OpeningAndResizingDrawAtOnceARequestOfOneRunsTransitions) {

@@ -1,10 +1,13 @@
 // The custom editor and its live preview window together: the window goes
 // when the last sequence goes, the editor's own sound stops whenever the
-// window is switched on or off and when the editor closes, and the window
-// redraws on its own 250 ms timer.
+// window is switched on or off and when the editor closes, the window
+// redraws on its own 250 ms timer, and it belongs to the editor, above it.
 #include <QApplication>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 #include <vector>
@@ -111,6 +114,28 @@ TEST_F(PreviewWindow, TheWindowRedrawsOnItsOwnQuarterSecondTimer) {
     w->select_row(1);
     EXPECT_EQ(lv::editors().image_preview_refresh, 2);
     EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }, 2000));
+}
+
+TEST_F(PreviewWindow, TheWindowBelongsToTheEditorAndStaysOverItWhenTheEditorIsClicked) {
+    auto* w = open_editor(true);
+    w->Command25->click();
+    lv::frmImagePreview* p = nullptr;
+    ASSERT_TRUE(lv::test::wait_for([&p] { return (p = preview_window()) != nullptr; }));
+    // A tool window with the editor as its transient parent: the window
+    // manager keeps it above the editor. It blocks nothing.
+    const auto owned = [w, p] {
+        return p->isVisible() && p->isWindow() && p->parentWidget() == w && p->windowType() == Qt::Tool &&
+               p->windowHandle() && p->windowHandle()->transientParent() == w->windowHandle();
+    };
+    EXPECT_TRUE(owned());
+    EXPECT_EQ(p->windowModality(), Qt::NonModal);
+
+    w->activateWindow();
+    QListWidget* list = w->List1;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    spin(30);
+    EXPECT_EQ(list->currentRow(), 1);   // the click was the editor's
+    EXPECT_TRUE(owned());
 }
 
 }  // namespace

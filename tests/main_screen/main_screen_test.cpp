@@ -33,6 +33,7 @@
 #include "platform/startup_services.h"
 #include "player/modal_watch.h"
 #include "scoped_env.h"
+#include "tests/qt_wait.h"
 
 using lvtest::seen_box;
 
@@ -475,7 +476,7 @@ TEST_F(MainScreenTest, TextButtonsHighlightUnderTheMouse) {
     EXPECT_FALSE(f.unloaded());
 }
 
-TEST_F(MainScreenTest, KeyboardReachesAndPressesThePictureAndTextButtons) {
+TEST_F(MainScreenTest, KeyboardReachesAndPressesThePictureTextAndDeleteButtons) {
     custom_file("A.lmv", 1);
     lv::frmTitle f;
     activate(f);
@@ -488,13 +489,32 @@ TEST_F(MainScreenTest, KeyboardReachesAndPressesThePictureAndTextButtons) {
         QKeyEvent release(QEvent::KeyRelease, k, m);
         QApplication::sendEvent(target, &release);
     };
+    const auto focus_on = [&f](QWidget* w) {
+        ASSERT_TRUE(lv::test::wait_for([&f, w] {
+            f.activateWindow();
+            w->setFocus(Qt::OtherFocusReason);
+            return QApplication::focusWidget() == w;
+        }));
+    };
     const auto mark_around = [&f](QWidget* w) {
         auto* mark = f.findChildren<QWidget*>().last();   // the mark is made after every control
         return mark->isVisible() && mark->geometry().contains(w->geometry());
     };
 
+    // After the list the delete button: marked, and Enter asks as a click does.
+    focus_on(f.Combo1);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f.Command9);
+    EXPECT_TRUE(mark_around(f.Command9));
+    for (int k : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        focus_on(f.Command9);   // the window has it back as the question closes
+        auto box = answer_next_box(QMessageBox::No);
+        key(k);
+        EXPECT_EQ(box->title, "Delete Slideshow") << "key " << k;
+    }
+
     // Combo, delete button, then the text links left to right: Help is fifth.
-    f.Combo1->setFocus(Qt::OtherFocusReason);
+    focus_on(f.Combo1);
     for (int i = 0; i < 5; ++i) key(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), f.label_button[4]);
     EXPECT_TRUE(mark_around(f.label_button[4]));
@@ -505,12 +525,12 @@ TEST_F(MainScreenTest, KeyboardReachesAndPressesThePictureAndTextButtons) {
 
     // Tab goes round every control and back to the first picture button:
     // four pictures, the list, delete and five links (no packager here).
-    f.FXImage1[0]->setFocus(Qt::OtherFocusReason);
+    focus_on(f.FXImage1[0]);
     for (int i = 0; i < 11; ++i) key(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), f.FXImage1[0]);
 
     // Last, as the show takes the screen away: Shift+Tab from the list is Play.
-    f.Combo1->setFocus(Qt::OtherFocusReason);
+    focus_on(f.Combo1);
     key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), f.FXImage1[3]);
     EXPECT_TRUE(mark_around(f.FXImage1[3]));
