@@ -4,14 +4,15 @@
 
 #include "platform/audio.h"
 #include "platform/picture_decode.h"
+#include "platform/video_probe.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QMediaMetaData>
 #include <QMediaPlayer>
 #include <QPainter>
 #include <QPointer>
@@ -27,8 +28,10 @@ namespace {
 // Open results.
 constexpr int open_missing = -1, open_undecodable = -2;
 
-// How long opening may wait for the file to load and for its first frame.
-constexpr int load_wait_ms = 2000, frame_wait_ms = 2000;
+// Each step of opening ends on news from the decoder (loaded, a picture, an
+// error); one that has none for this long hangs, and its file counts as
+// broken.
+constexpr int open_hang_ms = 5000;
 // A playing video that shows no progress for this long counts as ended.
 constexpr int stall_ms = 5000;
 
@@ -41,12 +44,10 @@ qint64 now_ms() {
     return clock.elapsed();
 }
 
-// Lets the event loop run (without user input) until done() or the time is up.
-bool wait_until(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
+// Lets the event loop run (without user input) until done() or the deadline.
+bool wait_until(const std::function<bool()>& done, const QDeadlineTimer& deadline) {
     while (!done()) {
-        const qint64 left = ms - t.elapsed();
+        const qint64 left = deadline.remainingTime();
         if (left <= 0) return false;
         QEventLoop loop;
         QTimer::singleShot(int(std::min<qint64>(left, 10)), &loop, &QEventLoop::quit);
@@ -159,48 +160,6 @@ void VideoControl::set_device_type(const QString& t) { d_->device_type = t; }
 void VideoControl::set_avi(bool on) { d_->avi = on; }
 void VideoControl::set_media_mode(int m) { d_->media_mode = m; }
 
-namespace {
-
-// Opens the file in a player of its own and takes its first frame: a file
-// that loads but decodes nothing fails here. Returns false when it fails.
-bool probe_first_frame(const QUrl& url, QImage& first, bool& has_video, QSize& resolution) {
-    auto* probe = new QMediaPlayer;
-    auto* sink = new QVideoSink(probe);
-    probe->setVideoSink(sink);
-    // Given back however this ends; the connections below go first, with
-    // the context object declared after it.
-    struct give_back {
-        QMediaPlayer* p;
-        ~give_back() { release_media_player(p); }
-    } give_back_probe{probe};
-    bool failed = false;
-    QVideoFrame frame;
-    // Frames may be reported from the decoder's thread: take them here.
-    QObject here;
-    QObject::connect(probe, &QMediaPlayer::errorOccurred, &here, [&](QMediaPlayer::Error e, const QString&) {
-        if (e != QMediaPlayer::NoError) failed = true;
-    });
-    QObject::connect(sink, &QVideoSink::videoFrameChanged, &here, [&](const QVideoFrame& f) {
-        if (f.isValid()) frame = f;
-    });
-    set_media_source(*probe, url);
-    auto status = [probe] { return probe->mediaStatus(); };
-    wait_until([&] {
-        return failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
-               status() == QMediaPlayer::InvalidMedia;
-    }, load_wait_ms);
-    if (failed || (status() != QMediaPlayer::LoadedMedia && status() != QMediaPlayer::BufferedMedia)) return false;
-    has_video = probe->hasVideo();
-    resolution = probe->metaData().value(QMediaMetaData::Resolution).toSize();
-    if (!has_video) return true;   // sound only: nothing to show
-    probe->pause();
-    if (!wait_until([&] { return failed || frame.isValid(); }, frame_wait_ms) || failed) return false;
-    first = frame.toImage();
-    return !first.isNull();
-}
-
-}  // namespace
-
 bool VideoControl::load_fresh() {
     QPointer<VideoControl> self(this);
     drop_player();
@@ -215,7 +174,7 @@ bool VideoControl::load_fresh() {
     wait_until([&] {
         return gone() || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
                status() == QMediaPlayer::InvalidMedia;
-    }, load_wait_ms);
+    }, QDeadlineTimer(open_hang_ms));
     if (!self) return false;
     d_->fresh = !gone() && !d_->failed &&
                 (status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia);
@@ -255,10 +214,14 @@ int VideoControl::set_file_name(const QString& path) {
     d_->probing = true;
     const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
     QImage first;
-    bool has_video = false;
-    QSize resolution;
-    bool ok = probe_first_frame(url, first, has_video, resolution);
-    if (!self) return open_undecodable;
+    bool ok = false;
+    {
+        video_probe probe(url);
+        wait_until([&] { return probe.poll() != video_probe::outcome::opening; }, QDeadlineTimer(open_hang_ms));
+        if (!self) return open_undecodable;
+        ok = probe.poll() == video_probe::outcome::ready;
+        first = probe.first_picture();
+    }
     if (ok) {
         d_->url = url;
         ok = load_fresh();
@@ -273,7 +236,7 @@ int VideoControl::set_file_name(const QString& path) {
         return open_result_;
     }
     d_->first_frame = first;
-    d_->natural = !first.isNull() ? first.size() : resolution;
+    d_->natural = first.isNull() ? QSize() : first.size();   // sound only: no size
     d_->open = true;
     if (d_->audio) d_->audio->setMuted(d_->muted);
     face_changed();
