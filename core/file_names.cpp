@@ -1,5 +1,6 @@
 #include "core/file_names.h"
 
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -27,6 +28,18 @@ std::string join_path(const std::string& folder, const std::string& name) {
     const char last = folder.back();
     if (last == '/' || last == '\\') return folder + name;
     return folder + "/" + name;
+}
+
+std::string file_type(const std::string& name) {
+    if (name.size() < 3) return "";
+    std::string t = name.substr(name.size() - 3);
+    for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return t;
+}
+
+bool is_video_file(const std::string& name) {
+    const std::string t = file_type(name);
+    return t == "AVI" || t == "MPG";
 }
 
 }  // namespace lv

@@ -17,4 +17,11 @@ bool file_exists(const std::string& path);
 // end in a separator (and none when folder is empty).
 std::string join_path(const std::string& folder, const std::string& name);
 
+// A file's type: its last three characters upper-cased (so "x.jpeg" is
+// "PEG" and matches nothing). Shorter names have no type.
+std::string file_type(const std::string& name);
+
+// A video by its type: AVI or MPG, in any letter case.
+bool is_video_file(const std::string& name);
+
 }  // namespace lv

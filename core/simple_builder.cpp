@@ -266,13 +266,6 @@ int build(const build_mode& mode) {
 
 }  // namespace
 
-std::string file_type(const std::string& name) {
-    if (name.size() < 3) return "";
-    std::string t = name.substr(name.size() - 3);
-    for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return t;
-}
-
 bool is_background_type(const std::string& name) { return has_type(name, picture_types); }
 
 bool is_picture_or_video_type(const std::string& name) {

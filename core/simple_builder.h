@@ -1,6 +1,8 @@
 #pragma once
 // Turns the simple slideshow of doc() (folder lists and options) into an
 // ordinary sequence list and music list.
+#include "core/file_names.h"
+
 #include <functional>
 #include <string>
 #include <system_error>
@@ -12,9 +14,6 @@ constexpr int max_built_backgrounds = 10000;
 constexpr int max_built_images = 31999;
 constexpr int max_built_music = 9999;
 
-// A file's type: its last three characters upper-cased (so "x.jpeg" is
-// "PEG" and matches nothing). Shorter names have no type.
-std::string file_type(const std::string& name);
 bool is_background_type(const std::string& name);          // the 14 picture types
 bool is_picture_or_video_type(const std::string& name);    // AVI, MPG and the picture types
 bool is_music_type(const std::string& name);               // WAV, MID, RMI, MP3

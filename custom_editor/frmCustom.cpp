@@ -87,12 +87,6 @@ void set_combo(QComboBox* c, int v) {
 // ---------------------------------------------------------------------------
 // helpers
 
-std::string custom_detail::last_three_upper(const std::string& path) {
-    std::string e = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    for (char& ch : e) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return e;
-}
-
 int custom_detail::leading_number(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -795,7 +789,7 @@ void frmCustom::audio_off() {
 void frmCustom::play_wav(const std::string& file) {
     if (file.find("CD Track") == std::string::npos) {
         MMControl1.stop_and_close();
-        const std::string ext = last_three_upper(file);
+        const std::string ext = file_type(file);
         if (ext == "WAV")
             MMControl1.device_type = "WaveAudio";
         else if (ext == "MP3")

@@ -259,8 +259,7 @@ void frmCustom::popup_3_click() {
 
 void frmCustom::popup_7_click() {
     if (!selected()) return;
-    const std::string ext = last_three_upper(doc().sequences.image_file[at(current_image)]);
-    if (ext == "AVI" || ext == "MPG") {
+    if (is_video_file(doc().sequences.image_file[at(current_image)])) {
         editor_box(this, product_name, "Video Files Can Not Be Displayed Transparent.");
         return;
     }

@@ -37,9 +37,6 @@ inline bool valid_image(int i) {
 
 inline std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
-// The upper-cased last three characters of a path ("AVI", "MP3" ...).
-std::string last_three_upper(const std::string& path);
-
 // A leading decimal number of a text, as a numeric conversion reads it
 // ("12abc" gives 12, "" or "x" give 0).
 int leading_number(const std::string& text);

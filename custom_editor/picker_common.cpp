@@ -37,12 +37,6 @@ std::string s(const QString& q) { return q.toStdString(); }
 
 QString clean_folder(const QString& folder) { return QDir::cleanPath(QDir(folder).absolutePath()); }
 
-std::string upper_last3(const std::string& path) {
-    std::string e = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-    for (char& c : e) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return e;
-}
-
 bool folder_readable(const QString& folder) {
     const QFileInfo info(folder);
     return info.exists() && info.isDir() && info.isReadable() && info.isExecutable();
@@ -477,8 +471,7 @@ void picture_picker::preview_image() {
     const std::string path = File1->current_full_path();
     stop_video();
     if (!self || closing() || path.size() <= 3) return;
-    const std::string kind = upper_last3(path);
-    if (kind == "AVI" || kind == "MPG") {
+    if (is_video_file(path)) {
         preview_video(path);
         return;
     }
@@ -519,7 +512,7 @@ void picture_picker::preview_video(const std::string& path) {
     FXVid1->set_file_name(QString());
     if (!yield_open()) return;
 
-    const std::string kind = upper_last3(path);
+    const std::string kind = file_type(path);
     if (kind == "AVI") {
         FXVid1->set_avi(true);
         FXVid1->set_media_mode(2);

@@ -60,12 +60,6 @@ void frmSlideshow::reset_audio() { audio() = platform_channels(); }
 
 namespace {
 
-std::string upper_suffix3(const std::string& f) {
-    std::string s = f.size() >= 3 ? f.substr(f.size() - 3) : f;
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 int twips_x() { return std::max(1, program().twips_per_pixel_x); }
 int twips_y() { return std::max(1, program().twips_per_pixel_y); }
 
@@ -511,8 +505,7 @@ void frmSlideshow::step_state() {
     case 3: {
         showing_video = 0;
         sync_renderer();
-        const std::string ext = valid() ? upper_suffix3(seq.image_file[image_index]) : "";
-        if (ext == "AVI" || ext == "MPG") {
+        if (valid() && is_video_file(seq.image_file[image_index])) {
             showing_video = 1;
             renderer_->display_video();
         } else {

@@ -3,6 +3,7 @@
 #include "core/caption_schemes.h"
 #include "core/document.h"
 #include "core/effects.h"
+#include "core/file_names.h"
 #include "core/fit_picture.h"
 #include "core/hooks.h"
 #include "core/log.h"
@@ -36,12 +37,6 @@ std::string number_text(double v) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, res.ptr);
-}
-
-std::string upper_suffix3(const std::string& f) {
-    std::string s = f.size() >= 3 ? f.substr(f.size() - 3) : f;
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 int px(double v) { return static_cast<int>(std::lround(v)); }
@@ -116,11 +111,6 @@ int relief_style(int s) {
 // the window; any other placement decodes at full size.
 QSize picture_decode_hint(const sequence_record& r, double W, double H) {
     return r.display_position >= 0 && r.display_position <= 2 ? QSize(px(W), px(H)) : QSize();
-}
-
-bool is_video_file(const std::string& f) {
-    const std::string kind = upper_suffix3(f);
-    return kind == "AVI" || kind == "MPG";
 }
 
 QImage stand_in_placeholder() {
@@ -396,7 +386,7 @@ void Renderer::display_video() {
     d_->video_border = border_for(d_->video_border);
     vid->set_border(d_->video_border);
 
-    const std::string kind = upper_suffix3(f);
+    const std::string kind = file_type(f);
     if (kind == "AVI") {
         vid->set_avi(true);
         vid->set_media_mode(2);

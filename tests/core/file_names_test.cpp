@@ -52,6 +52,14 @@ TEST(JoinPath, AddsASeparatorOnlyWhenMissing) {
     EXPECT_EQ(lv::join_path("", "b.jpg"), "b.jpg");
 }
 
+TEST(FileType, VideosAreAviOrMpgInAnyLetterCase) {
+    EXPECT_TRUE(lv::is_video_file("/v/Clip.Avi"));
+    EXPECT_TRUE(lv::is_video_file("C:\\v\\clip.mpg"));
+    EXPECT_FALSE(lv::is_video_file("clip.mpeg"));   // its type is "PEG"
+    EXPECT_FALSE(lv::is_video_file("clip.mp3"));
+    EXPECT_FALSE(lv::is_video_file("vi"));
+}
+
 #include <sys/stat.h>
 #include <unistd.h>
 

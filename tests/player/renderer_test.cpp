@@ -3,6 +3,7 @@
 #include "core/caption_schemes.h"
 #include "core/document.h"
 #include "core/effects.h"
+#include "core/file_names.h"
 #include "core/hooks.h"
 #include "core/state.h"
 #include "platform/display_controls.h"
@@ -133,8 +134,7 @@ protected:
         r_->updates_off();
         r_->display_background();
         const std::string& f = lv::doc().sequences.image_file[static_cast<std::size_t>(n)];
-        const std::string ext = f.size() >= 3 ? f.substr(f.size() - 3) : f;
-        if (ext == "avi" || ext == "AVI" || ext == "mpg" || ext == "MPG")
+        if (lv::is_video_file(f))
             r_->display_video();
         else
             r_->display_picture();
