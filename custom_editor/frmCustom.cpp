@@ -358,6 +358,7 @@ void frmCustom::build_controls() {
         g->addLayout(file_row, 0, 0, 1, 2);
         g->addWidget(text("Audio Mode:"), 1, 0);
         g->addWidget(Combo5, 1, 1);
+        g->setColumnStretch(1, 1);   // the list of modes, not its label, takes the room
     }
     // Background frame.
     Frame4 = new QGroupBox(QStringLiteral("Background"), this);
