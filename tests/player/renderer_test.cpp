@@ -765,6 +765,24 @@ TEST_F(RendererTest, VideoThatCannotBeOpenedSetsTheErrorText) {
     EXPECT_TRUE(r_->error_banner()->isVisible());
 }
 
+// A clip of half a second takes the place of the picture before it, with no
+// error banner.
+TEST_F(RendererTest, HalfSecondClipReplacesThePictureBefore) {
+    const std::string clip = make_clip(dir_, "short.mpg",
+        {"-f", "lavfi", "-i", "color=c=blue:size=320x240:rate=25", "-t", "0.5", "-c:v", "mpeg1video", "-f", "mpeg"});
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg cannot make a test clip";
+    seq().image_file = picture("red.png", solid(800, 600, Qt::red));
+    draw();
+    ASSERT_TRUE(near(shot().pixelColor(400, 300), Qt::red));
+    seq().image_file = clip;
+    seq().display_position = 3;
+    draw();
+    EXPECT_EQ(r_->load_error, 0) << r_->load_error_text;
+    EXPECT_FALSE(r_->error_banner()->isVisible());
+    EXPECT_TRUE(near(shot().pixelColor(400, 300), Qt::blue, 60));
+    r_->video_off();
+}
+
 TEST(FitRect, FitsScaleAndCentreAndZeroSizesTakeTheWholeWindow) {
     EXPECT_EQ(lv::fit_rect(800, 600, 400, 300, 100), QRect(0, 0, 800, 600));
     EXPECT_EQ(lv::fit_rect(800, 600, 400, 300, 75), QRect(100, 75, 600, 450));
