@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -92,6 +94,11 @@ int run_password_change(std::int32_t parent_window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Each sound's decoder runs on GStreamer threads that come and go, and
+    // malloc would give nearly every one of them a pool of its own (up to
+    // eight per core), each keeping what a MIDI decoder held, some 13 MB.
+    // Two pools serve our few busy threads; set before any thread starts.
+    mallopt(M_ARENA_MAX, 2);
     const std::string command_line = lv::join_arguments(argc, argv);
     const lv::launch_decision launch = lv::decide_launch(command_line);
 
