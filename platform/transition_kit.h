@@ -137,6 +137,11 @@ public:
     // of their own: between selects, a handful of short copies from both
     // faces by turns costs more than reading both faces whole.
     static constexpr int short_run = 64;
+    // Beside a select, a run of one face shorter than this is selected too:
+    // rows of many runs (narrow slats) are then a few long selects rather
+    // than a copy per run, whose starts and ends cost more than the
+    // second face's pixels read by the select.
+    static constexpr int long_run = 256;
 
     // What a line of 16 pixels of a row shows: all of one face, or both.
     enum class Op : std::uint8_t { old_face, new_face, mixed };
@@ -163,6 +168,7 @@ private:
         Op op;
     };
     void add_step(int x0, int x1, Op op, int min_run);
+    void select_beside_selects();
     void plan(const Spans& spans, int w);
     // Plans from the kind of each line of 16 pixels.
     void plan_lines(const Op* kinds, int w, int min_run);

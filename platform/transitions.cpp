@@ -414,6 +414,24 @@ void RowComposer::add_step(int x0, int x1, Op op, int min_run) {
     steps_.push_back({x0, x1, op});
 }
 
+void RowComposer::select_beside_selects() {
+    // Rightwards, then leftwards, so that a select reaches along a whole
+    // chain of short copies either side of it.
+    const auto absorb = [](Step& st, const Step& beside) {
+        if (st.op != Op::mixed && beside.op == Op::mixed && st.x1 - st.x0 < long_run) st.op = Op::mixed;
+    };
+    for (std::size_t i = 1; i < steps_.size(); ++i) absorb(steps_[i], steps_[i - 1]);
+    for (std::size_t i = steps_.size(); i-- > 1;) absorb(steps_[i - 1], steps_[i]);
+    std::size_t k = 0;
+    for (const Step& st : steps_) {
+        if (k > 0 && steps_[k - 1].op == st.op)
+            steps_[k - 1].x1 = st.x1;
+        else
+            steps_[k++] = st;
+    }
+    steps_.resize(k);
+}
+
 void RowComposer::plan(const Spans& spans, int w) {
     steps_.clear();
     int x = 0;
@@ -424,6 +442,7 @@ void RowComposer::plan(const Spans& spans, int w) {
         x = b;
     }
     add_step(x, w, Op::old_face, short_run);
+    select_beside_selects();
     // The mask is read only where the plan selects.
     mask_.resize(std::size_t(w));
     auto sp = spans.begin();
