@@ -390,6 +390,9 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     // An early decode serves only the next file name, and only when it is this one.
     std::shared_ptr<picture_job> job = std::move(early_);
     early_.reset();
+    // A load still waiting further down the stack is given up: its decode
+    // must not hold the decoding process this one needs.
+    if (const auto earlier = awaited_.lock()) earlier->stop();
     const unsigned load = ++loads_;
     file_name_ = path;
     image_ = paletted_ = QImage();
@@ -403,6 +406,7 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
         decoded_picture d;
         for (bool early = bool(job);; early = false) {
             if (!job) job = picture_job::start(path, decode_hint);
+            awaited_ = job;
             if (!await(*job, load)) {
                 if (!self) return load_abandoned;
                 if (load != loads_) return load_result_;   // a later load took the control

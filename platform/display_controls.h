@@ -207,6 +207,7 @@ private:
     // given up, taken over by a later load, or the control went away.
     bool await(picture_job& job, unsigned load);
     std::shared_ptr<picture_job> early_;
+    std::weak_ptr<picture_job> awaited_;   // the decode a set_file_name waits for
     std::function<bool()> abandoned_;
     unsigned loads_ = 0;           // set_file_name calls so far
     QString file_name_;

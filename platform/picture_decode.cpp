@@ -148,8 +148,12 @@ void apply_magick_limits(const picture_limits& l) {
     SetMagickResourceLimit(WidthResource, l.max_side);
     SetMagickResourceLimit(HeightResource, l.max_side);
     SetMagickResourceLimit(PixelsResource, l.max_pixels);
-    SetMagickResourceLimit(MemoryResource, l.max_bytes);
-    SetMagickResourceLimit(MapResource, l.max_bytes);
+    // What GraphicsMagick counts is more than it touches (a PICT's canvas
+    // and bitmaps are counted whole): its allowance is the decoding
+    // process's hard limit, and max_bytes weighs the picture before it.
+    const std::int64_t allowance = std::max(l.max_bytes, l.process_bytes);
+    SetMagickResourceLimit(MemoryResource, allowance);
+    SetMagickResourceLimit(MapResource, allowance);
     // Pixels never spill into temporary files.
     SetMagickResourceLimit(DiskResource, 0);
 }
@@ -164,8 +168,13 @@ bool fits_limits(std::int64_t w, std::int64_t h, const picture_limits& l, int by
 }
 
 // GraphicsMagick's Q16 build holds 8 bytes a pixel, and its picture is
-// copied into a QImage of 4. Drawing a metafile holds a second canvas.
-int magick_bytes_per_pixel(picture_kind k) { return k == picture_kind::wmf ? 8 + 8 + 4 : 8 + 4; }
+// copied into a QImage of 4. A metafile is drawn onto a canvas beside the
+// picture; a PICT's bitmap is read into a picture of its own and composed
+// onto the canvas through a third (measured: about 29 bytes a pixel).
+int magick_bytes_per_pixel(picture_kind k) {
+    if (k == picture_kind::pict) return 3 * 8 + 4 + 4;
+    return k == picture_kind::wmf ? 8 + 8 + 4 : 8 + 4;
+}
 
 // The size a picture takes inside the fit box, keeping its shape.
 QSize fitted(QSize picture, QSize box) {
@@ -274,7 +283,7 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
         if (kind == picture_kind::wmf && r.natural_size.isValid()) {
             const QSize shown = fitted(r.natural_size, fit_box);
             if (shown.width() < r.natural_size.width())
-                density = std::max(1.0, wmf_density * shown.width() / r.natural_size.width());
+                density = std::ceil(wmf_density * shown.width() / r.natural_size.width());   // whole dots
         }
         const double scale = density / wmf_density;
         if (!fits_limits(std::int64_t(std::ceil(probe.columns() * scale)), std::int64_t(std::ceil(probe.rows() * scale)),

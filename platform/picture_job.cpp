@@ -273,10 +273,7 @@ void pump(int timeout_ms) {
 
 picture_job::picture_job(std::unique_ptr<impl> d) : d_(std::move(d)) {}
 
-picture_job::~picture_job() {
-    if (d_->state == impl::running && d_->pid > 0) reap(*d_, true);
-    forget(d_.get());
-}
+picture_job::~picture_job() { stop(); }
 
 std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box) {
     auto d = std::make_unique<impl>();
@@ -321,6 +318,17 @@ bool picture_job::wait(int ms) {
 }
 
 decoded_picture picture_job::take() { return std::move(d_->result); }
+
+void picture_job::stop() {
+    if (d_->worker || d_->state == impl::finished) return;
+    if (d_->state == impl::running) {
+        reap(*d_, true);
+    } else {
+        d_->result = {code_unreadable, {}, {}};
+        d_->state = impl::finished;
+    }
+    forget(d_.get());
+}
 
 QString decoder_program() {
     const QByteArray env = qgetenv("LUMIVANE_DECODER");

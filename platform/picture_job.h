@@ -32,6 +32,9 @@ public:
     bool wait(int ms);
     // The result, once wait() returned true.
     decoded_picture take();
+    // Stops the decode now (it then fails as unreadable); a decode in this
+    // process cannot be stopped and goes on.
+    void stop();
 
     struct impl;
     explicit picture_job(std::unique_ptr<impl> d);

@@ -47,7 +47,7 @@ TEST_PACKAGES=(
   clang libclang-rt-14-dev
   "${XVFB_PACKAGES[@]}"
   xdotool x11-utils dbus poppler-utils
-  ffmpeg libjpeg-turbo-progs
+  ffmpeg libjpeg-turbo-progs zlib1g-dev
 )
 
 packages=("${RUN_PACKAGES[@]}")

@@ -362,6 +362,17 @@ TEST_F(PictureControlTest, LargePicturesDecodeToTheSizeTheyAreShownAt) {
     ASSERT_EQ(pc.set_file_name(path("big.png")), 0);
     EXPECT_EQ(pc.picture().size(), QSize(3000, 2000));
 
+    // A metafile is drawn at the size it is shown; whole, it is too large.
+    ASSERT_TRUE(write_file(path("big.wmf"), two_halves_wmf(8000, 6000)));
+    ASSERT_EQ(pc.set_file_name(path("big.wmf"), QSize(400, 400)), 0);
+    EXPECT_EQ(pc.picture_width(), 8000);
+    EXPECT_EQ(pc.picture_height(), 6000);
+    EXPECT_LE(pc.picture().width(), 420);
+    EXPECT_GE(pc.picture().width(), 380);
+    EXPECT_LE(channel_distance(pc.picture().pixel(100, 150), qRgb(255, 0, 0)), 6);
+    EXPECT_LE(channel_distance(pc.picture().pixel(300, 150), qRgb(0, 0, 255)), 6);
+    EXPECT_EQ(pc.set_file_name(path("big.wmf")), -7);
+
     // Beyond the pixel limit a photo is held reduced; other formats fail.
     picture_decode_limits().max_pixels = 1000000;
     ASSERT_EQ(pc.set_file_name(path("big.jpg")), 0);

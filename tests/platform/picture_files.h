@@ -192,60 +192,140 @@ inline QByteArray packed_dib(const QImage& img) {
     return bmp.mid(14);
 }
 
-// A placeable metafile of w x h units at 96 units per inch: two filled
-// rectangles, red on the left half, blue on the right; or, with `bitmap`,
-// the same picture as a bitmap stretched over the metafile (StretchDIB).
-inline QByteArray two_halves_wmf(int w, int h, bool bitmap = false) {
+// The records of a metafile, and the file: a placeable header of w x h
+// units at 96 units per inch, the records and the end record.
+struct wmf_records {
     QByteArray recs;
     std::uint32_t largest = 0;
-    auto rec = [&recs, &largest](unsigned func, std::initializer_list<unsigned> params,
-                                 const QByteArray& data = QByteArray()) {
+    void add(unsigned func, std::initializer_list<unsigned> params, const QByteArray& data = QByteArray()) {
         const std::uint32_t words = std::uint32_t(3 + params.size() + data.size() / 2);
         largest = std::max(largest, words);
         put32(recs, words);
         put16(recs, func);
         for (unsigned p : params) put16(recs, p);
         recs += data;
-    };
-    rec(0x020B, {0, 0});                         // window origin
-    rec(0x020C, {unsigned(h), unsigned(w)});     // window extent
+    }
+    QByteArray file(int w, int h, unsigned objects) {
+        add(0x0000, {});   // end of file
+        QByteArray header;
+        put32(header, 0x9AC6CDD7);
+        put16(header, 0);
+        put16(header, 0);
+        put16(header, 0);
+        put16(header, unsigned(w));
+        put16(header, unsigned(h));
+        put16(header, 96);
+        put32(header, 0);
+        unsigned sum = 0;
+        for (int i = 0; i < 10; ++i) sum ^= std::uint8_t(header[2 * i]) | (std::uint8_t(header[2 * i + 1]) << 8);
+        put16(header, sum);
+        put16(header, 1);
+        put16(header, 9);
+        put16(header, 0x0300);
+        put32(header, std::uint32_t(9 + recs.size() / 2));
+        put16(header, objects);
+        put32(header, largest);
+        put16(header, 0);
+        return header + recs;
+    }
+};
+
+// A placeable metafile of w x h units at 96 units per inch: two filled
+// rectangles, red on the left half, blue on the right; or, with `bitmap`,
+// the same picture as a bitmap stretched over the metafile (StretchDIB).
+inline QByteArray two_halves_wmf(int w, int h, bool bitmap = false) {
+    wmf_records m;
+    m.add(0x020B, {0, 0});                         // window origin
+    m.add(0x020C, {unsigned(h), unsigned(w)});     // window extent
     if (bitmap) {
         // Raster operation SRCCOPY (low word first), RGB colours, source
         // height, width, y, x, then destination height, width, y, x.
         QByteArray dib = packed_dib(two_halves(w, h));
         if (dib.size() % 2) dib.append('\0');
-        rec(0x0F43, {0x0020, 0x00CC, 0, unsigned(h), unsigned(w), 0, 0, unsigned(h), unsigned(w), 0, 0}, dib);
+        m.add(0x0F43, {0x0020, 0x00CC, 0, unsigned(h), unsigned(w), 0, 0, unsigned(h), unsigned(w), 0, 0}, dib);
     } else {
-        rec(0x02FA, {5, 0, 0, 0, 0});                // null pen
-        rec(0x012D, {0});
-        rec(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush (0x000000FF)
-        rec(0x012D, {1});
-        rec(0x041B, {unsigned(h), unsigned(w / 2), 0, 0});
-        rec(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush (0x00FF0000)
-        rec(0x012D, {2});
-        rec(0x041B, {unsigned(h), unsigned(w), 0, unsigned(w / 2)});
+        m.add(0x02FA, {5, 0, 0, 0, 0});                // null pen
+        m.add(0x012D, {0});
+        m.add(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush (0x000000FF)
+        m.add(0x012D, {1});
+        m.add(0x041B, {unsigned(h), unsigned(w / 2), 0, 0});
+        m.add(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush (0x00FF0000)
+        m.add(0x012D, {2});
+        m.add(0x041B, {unsigned(h), unsigned(w), 0, unsigned(w / 2)});
     }
-    rec(0x0000, {});                             // end of file
-    QByteArray header;
-    put32(header, 0x9AC6CDD7);
-    put16(header, 0);
-    put16(header, 0);
-    put16(header, 0);
-    put16(header, unsigned(w));
-    put16(header, unsigned(h));
-    put16(header, 96);
-    put32(header, 0);
-    unsigned sum = 0;
-    for (int i = 0; i < 10; ++i) sum ^= std::uint8_t(header[2 * i]) | (std::uint8_t(header[2 * i + 1]) << 8);
-    put16(header, sum);
-    put16(header, 1);
-    put16(header, 9);
-    put16(header, 0x0300);
-    put32(header, std::uint32_t(9 + recs.size() / 2));
-    put16(header, bitmap ? 0 : 3);   // objects
-    put32(header, largest);
-    put16(header, 0);
-    return header + recs;
+    return m.file(w, h, bitmap ? 0 : 3);
+}
+
+// A metafile of w x h that fills its whole canvas `fills` times with
+// polygons of changing colours: a file of a few kilobytes whose drawing
+// takes as long as its canvas is large.
+inline QByteArray filled_wmf(int w, int h, int fills) {
+    wmf_records m;
+    m.add(0x020B, {0, 0});
+    m.add(0x020C, {unsigned(h), unsigned(w)});
+    m.add(0x02FA, {5, 0, 0, 0, 0});   // null pen, object 0
+    m.add(0x012D, {0});
+    for (int i = 0; i < fills; ++i) {
+        m.add(0x02FC, {0, unsigned((i * 37) & 0xFF) | 0x8000u, unsigned(i & 0xFF), 0});   // brush, object 1
+        m.add(0x012D, {1});
+        m.add(0x0324, {4, 0, 0, unsigned(w), 0, unsigned(w), unsigned(h), 0, unsigned(h)});
+        m.add(0x01F0, {1});   // the brush goes, its slot is free again
+    }
+    return m.file(w, h, 2);
+}
+
+// A run-length TGA of w x h at 32 bits, all of colour c: runs of 128 pixels
+// (5 bytes each) within each row.
+inline QByteArray rle_tga(int w, int h, QRgb c) {
+    QByteArray out(18, '\0');
+    out[2] = 10;   // run-length true colour
+    out[12] = char(w & 0xFF), out[13] = char(w >> 8);
+    out[14] = char(h & 0xFF), out[15] = char(h >> 8);
+    out[16] = 32;
+    out[17] = 0x28;   // 8 alpha bits, top row first
+    QByteArray row;
+    for (int x = 0; x < w; x += 128) {
+        row.append(char(0x80 | (std::min(128, w - x) - 1)));
+        row.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append(char(qAlpha(c)));
+    }
+    out.reserve(out.size() + row.size() * h);
+    for (int y = 0; y < h; ++y) out += row;
+    return out;
+}
+
+// A version 2 PICT of w x h (w over 250): one PackBitsRect of 8-bit pixels,
+// every row a packed run of palette entry 1, colour c.
+inline QByteArray packbits_pict(int w, int h, QRgb c) {
+    auto be16 = [](QByteArray& b, unsigned v) { b.append(char((v >> 8) & 0xFF)).append(char(v & 0xFF)); };
+    auto be32 = [&be16](QByteArray& b, std::uint32_t v) { be16(b, v >> 16), be16(b, v & 0xFFFF); };
+    auto rect = [&be16](QByteArray& b, int width, int height) { be16(b, 0), be16(b, 0), be16(b, height), be16(b, width); };
+    QByteArray out(512, '\0');
+    be16(out, 0);   // the size of small pictures only
+    rect(out, w, h);
+    be16(out, 0x0011), be16(out, 0x02FF);
+    be16(out, 0x0C00), be32(out, 0xFFFE0000), be32(out, 0x00480000), be32(out, 0x00480000);
+    rect(out, w, h);
+    be32(out, 0);
+    be16(out, 0x0001), be16(out, 10), rect(out, w, h);   // clip region
+    be16(out, 0x0098);
+    be16(out, 0x8000 | unsigned(w)), rect(out, w, h);
+    be16(out, 0), be16(out, 0), be32(out, 0), be32(out, 0x00480000), be32(out, 0x00480000);
+    be16(out, 0), be16(out, 8), be16(out, 1), be16(out, 8);   // pixel type, size, components, component size
+    be32(out, 0), be32(out, 0), be32(out, 0);
+    be32(out, 0), be16(out, 0), be16(out, 1);   // colour table of two entries
+    be16(out, 0), be16(out, 0), be16(out, 0), be16(out, 0);
+    be16(out, 1), be16(out, qRed(c) * 257), be16(out, qGreen(c) * 257), be16(out, qBlue(c) * 257);
+    rect(out, w, h), rect(out, w, h), be16(out, 0);   // source, destination, copy mode
+    QByteArray row;
+    for (int x = 0; x < w; x += 128) row.append(char(257 - std::min(128, w - x))).append(char(1));
+    QByteArray counted;
+    be16(counted, unsigned(row.size()));
+    counted += row;
+    out.reserve(out.size() + counted.size() * h + 4);
+    for (int y = 0; y < h; ++y) out += counted;
+    if (out.size() % 2) out.append('\0');
+    be16(out, 0x00FF);
+    return out;
 }
 
 // One WPG record: its type, its length (one byte, or 0xFF and 16 bits) and
@@ -321,6 +401,28 @@ inline QByteArray two_halves_wpg2(int w, int h, const QByteArray& before = QByte
         for (int x = 0; x < w; ++x) bitmap.append(x < w / 2 ? QByteArray("\xFF\x00\x00", 3) : QByteArray("\x00\x00\xFF", 3));
     out += wpg_record(0x0E, bitmap, 2);
     return out;
+}
+
+inline QByteArray progressive_jpeg(const QImage& img) {
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    QImageWriter w(&b, "jpeg");
+    w.setProgressiveScanWrite(true);
+    w.setQuality(95);
+    return w.write(img) ? out : QByteArray();
+}
+
+// The same JPEG with a frame that claims w x h, every component at full
+// resolution when `full_colour`; empty without a progressive frame.
+inline QByteArray with_frame_size(QByteArray jpeg, int w, int h, bool full_colour = false) {
+    const int sof = int(jpeg.indexOf(QByteArray("\xFF\xC2", 2)));
+    if (sof < 0) return QByteArray();
+    jpeg[sof + 5] = char(h >> 8), jpeg[sof + 6] = char(h & 0xFF);
+    jpeg[sof + 7] = char(w >> 8), jpeg[sof + 8] = char(w & 0xFF);
+    if (full_colour)
+        for (int c = 0; c < std::uint8_t(jpeg[sof + 9]); ++c) jpeg[sof + 11 + 3 * c] = 0x11;
+    return jpeg;
 }
 
 inline int channel_distance(QRgb a, QRgb b) {

@@ -1,14 +1,20 @@
 // A picture decoded ahead on a worker thread: the next load of the same file
 // and box takes it, anything else decodes as before, and a control that goes
-// away while the worker runs leaves nothing behind.
+// away while the worker runs leaves nothing behind. Through the decoder
+// program, a decode nobody waits for any more stops with its process.
 #include "platform/display_controls.h"
+#include "platform/picture_decode.h"
+#include "platform/picture_files.h"
+#include "proc_status.h"
 
 #include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace lv {
 namespace {
@@ -16,7 +22,11 @@ namespace {
 class Predecode : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
+    void TearDown() override {
+        QThreadPool::globalInstance()->waitForDone();
+        picture_decode_limits() = picture_limits{};
+        qunsetenv("LUMIVANE_DECODER");
+    }
 
     QString save(const QString& name, QColor c, QSize size = QSize(320, 240), const char* format = "PNG") {
         QImage img(size, QImage::Format_RGB32);
@@ -111,6 +121,51 @@ TEST_F(Predecode, TheLoadWaitsForARunningWorkerAndAControlMayGoFirst) {
     save(QStringLiteral("big.jpg"), Qt::blue, QSize(4000, 3000), "JPG");
     EXPECT_EQ(again.set_file_name(big), 0);
     EXPECT_GT(centre(again).blue(), 200);
+}
+
+TEST_F(Predecode, ADecodeNobodyWaitsForStopsWithItsProcess) {
+    qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+    // A metafile drawn whole takes far longer than any test waits.
+    const QString slow = dir.filePath(QStringLiteral("slow.wmf"));
+    ASSERT_TRUE(test::write_file(slow, test::filled_wmf(3000, 3000, 100)));
+    const QString a = save(QStringLiteral("a.png"), Qt::green);
+    auto decoders = [] { return lvtest::living_children(::getpid(), "lumivane-decode"); };
+
+    // Past its time it fails as unreadable.
+    picture_decode_limits().max_decode_ms = 300;
+    PictureControl pc;
+    EXPECT_EQ(pc.set_file_name(slow), -6);
+    EXPECT_TRUE(decoders().empty());
+    picture_decode_limits() = picture_limits{};
+
+    // The wait serves events, and gives up as soon as it is told to.
+    bool give_up = false;
+    pc.set_abandon_check([&give_up] { return give_up; });
+    QTimer::singleShot(200, [&give_up] { give_up = true; });
+    EXPECT_EQ(pc.set_file_name(slow), PictureControl::load_abandoned);
+    EXPECT_TRUE(pc.picture().isNull());
+    EXPECT_TRUE(decoders().empty());
+    give_up = false;
+
+    // A load that comes during the wait takes the control over.
+    QTimer::singleShot(200, [&pc, &a] { pc.set_file_name(a); });
+    pc.set_file_name(slow);
+    EXPECT_EQ(pc.file_name(), a);
+    EXPECT_EQ(centre(pc), QColor(Qt::green));
+    EXPECT_TRUE(decoders().empty());
+
+    // An early decode that the next load does not take.
+    pc.predecode(slow);
+    EXPECT_EQ(decoders().size(), 1u);
+    EXPECT_EQ(pc.set_file_name(a), 0);
+    EXPECT_TRUE(decoders().empty());
+
+    // A control deleted while it waits.
+    auto* doomed = new PictureControl;
+    doomed->set_abandon_check([] { return false; });
+    QTimer::singleShot(200, [doomed] { delete doomed; });
+    EXPECT_EQ(doomed->set_file_name(slow), PictureControl::load_abandoned);
+    EXPECT_TRUE(decoders().empty());
 }
 
 }  // namespace

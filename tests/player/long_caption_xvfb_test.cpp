@@ -1,6 +1,7 @@
-// Captions and error banners far longer than the screen, end to end: the
-// lumivane executable plays a generated slideshow file on a real X server,
-// a key press must still end it at once, and memory must stay bounded.
+// Captions and error banners far longer than the screen, and pictures made to
+// take time and memory, end to end: the lumivane executable plays a generated
+// slideshow file on a real X server, a key press must still end it at once,
+// memory must stay bounded, and the show goes on past a picture it refuses.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,12 +12,15 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/picture_files.h"
 #include "player/xvfb_program.h"
 #include "proc_status.h"
 #include "qt_wait.h"
@@ -45,11 +49,12 @@ std::string long_text(std::size_t n) {
 }
 
 struct show_result {
-    bool reached = false;    // the log reached the line that triggers the key
+    bool reached = false;    // the log reached the state that triggers the key
     bool ended = false;      // the process ended after the key
     qint64 end_ms = 0;       // key to exit
     long peak_kb = 0;        // highest VmHWM seen
     int exit_code = -1;
+    std::vector<long long> decoders_at_key;   // decoding when the key came
 };
 
 class LongCaptionShow : public ::testing::Test {
@@ -100,10 +105,14 @@ protected:
         return path;
     }
 
-    // Plays the file, waits until the diagnostic log holds `trigger` (for
-    // at most wait_ms) and then for `then_ms` more, presses a key and waits
-    // for the program to end.
     show_result play(const QString& file, const QByteArray& trigger, int wait_ms, int then_ms) {
+        return play(file, [&trigger](const QByteArray& log) { return log.contains(trigger); }, wait_ms, then_ms);
+    }
+    // Plays the file, waits until the diagnostic log is `ready` (for at most
+    // wait_ms) and then for `then_ms` more, presses a key and waits for the
+    // program to end.
+    show_result play(const QString& file, const std::function<bool(const QByteArray&)>& ready, int wait_ms,
+                     int then_ms) {
         show_result r;
         QProcess proc;
         box.start(proc, {file});
@@ -112,7 +121,7 @@ protected:
         const QString log_path = box.log_file();
         auto log_has = [&] {
             QFile log(log_path);
-            return log.open(QIODevice::ReadOnly) && log.readAll().contains(trigger);
+            return log.open(QIODevice::ReadOnly) && ready(log.readAll());
         };
         r.reached = wait_for([&] {
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
@@ -123,6 +132,7 @@ protected:
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
             return proc.state() != QProcess::Running;
         }, then_ms);
+        r.decoders_at_key = lvtest::living_children(pid, "lumivane-decode");
         QElapsedTimer t;
         t.start();
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("a")});
@@ -186,4 +196,103 @@ TEST_F(LongCaptionShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
     EXPECT_LT(r.peak_kb, memory_limit_kb) << "peak resident memory " << r.peak_kb / 1024 << " MB";
+}
+
+namespace {
+
+// A 16-bit RGBA PNG of w x h in one colour: each row after the first is
+// stored as its difference from the one above, so the file stays small.
+QByteArray png16_rgba(int w, int h) {
+    auto be32 = [](QByteArray& b, std::uint32_t v) {
+        for (int shift : {24, 16, 8, 0}) b.append(char((v >> shift) & 0xFF));
+    };
+    auto chunk = [&be32](QByteArray& out, const char* type, const QByteArray& data) {
+        const QByteArray body = QByteArray(type, 4) + data;
+        be32(out, std::uint32_t(data.size()));
+        out += body;
+        be32(out, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
+    };
+    QByteArray header;
+    be32(header, std::uint32_t(w));
+    be32(header, std::uint32_t(h));
+    header.append("\x10\x06\x00\x00\x00", 5);   // 16 bits, RGBA
+    QByteArray first(1 + w * 8, char(0x40)), others(1 + w * 8, '\0');
+    first[0] = 0;
+    others[0] = 2;   // "up" filter
+    z_stream z{};
+    deflateInit(&z, Z_DEFAULT_COMPRESSION);
+    QByteArray packed;
+    std::vector<char> buffer(1 << 16);
+    for (int y = 0; y < h; ++y) {
+        QByteArray& row = y == 0 ? first : others;
+        z.next_in = reinterpret_cast<Bytef*>(row.data());
+        z.avail_in = uInt(row.size());
+        const int flush = y + 1 == h ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            z.avail_out = uInt(buffer.size());
+            deflate(&z, flush);
+            packed.append(buffer.data(), qsizetype(buffer.size() - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    QByteArray out("\x89PNG\r\n\x1A\n", 8);
+    chunk(out, "IHDR", header);
+    chunk(out, "IDAT", packed);
+    chunk(out, "IEND", QByteArray());
+    return out;
+}
+
+struct hostile_picture {
+    const char* name;
+    QByteArray bytes;
+    int position = 0;   // fitted to the screen, as shows mostly place them
+};
+
+}  // namespace
+
+TEST_F(LongCaptionShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheShow) {
+    using namespace lv::test;
+    const QImage grey = two_halves(16, 16).convertToFormat(QImage::Format_Grayscale8);
+    const std::vector<hostile_picture> pictures = {
+        {"fills.wmf", filled_wmf(8000, 8000, 100)},
+        {"runs.tga", rle_tga(8000, 8000, qRgba(200, 40, 40, 255))},
+        {"deep.png", png16_rgba(8000, 8000)},
+        {"grey.jpg", with_frame_size(progressive_jpeg(grey), 19500, 19500)},
+        {"colour.jpg", with_frame_size(progressive_jpeg(two_halves(16, 16)), 11000, 11000, true)},
+        {"tall.pict", packbits_pict(4000, 16000, qRgb(40, 200, 40))},
+        // Shown at its own size, so drawn whole: it outlasts the decoding
+        // time limit, and still decodes when the key comes.
+        {"slow.wmf", filled_wmf(3000, 3000, 100), 8},
+    };
+    const std::string after = picture.toStdString();
+    for (const hostile_picture& p : pictures) {
+        SCOPED_TRACE(p.name);
+        const QString file = box.path(QString::fromLatin1(p.name));
+        ASSERT_TRUE(write_file(file, p.bytes));
+        lv::sequence_record hostile = record(file.toStdString(), "", 24), next = record(after, "", 24);
+        hostile.display_position = p.position;
+        hostile.display_time = next.display_time = 1;
+        QFile::remove(box.log_file());
+        std::printf("%s: ", p.name);
+        // Round once, from the decode ahead of the start to the picture
+        // after it; the key comes 3 s into the second decode, on the
+        // window's thread.
+        const show_result r = play(write_show({hostile, next}), [&after](const QByteArray& log) {
+            const qsizetype shown = log.indexOf(QByteArray("Display Picture: ") + after.c_str());
+            return shown >= 0 && log.indexOf("Showing Image Array 1", shown) >= 0;
+        }, 60000, 3000);
+        EXPECT_TRUE(r.reached) << "the picture after it never showed";
+        EXPECT_TRUE(r.ended) << "the key press did not end the show";
+        EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_GT(r.peak_kb, 0);
+        EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
+        if (p.position == 8) {
+            EXPECT_FALSE(r.decoders_at_key.empty()) << "the decode had ended before the key";
+        }
+        for (long long decoder : r.decoders_at_key)
+            EXPECT_TRUE(wait_for([decoder] { return lvtest::process_gone(decoder); }, 5000))
+                << "decoder " << decoder << " left running";
+    }
 }
