@@ -470,6 +470,32 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
                 }
     }
     lv::tx::limit_vector_bits(256);
+
+    // Whole rows from runs of the new face, short runs beside long ones (the
+    // composer copies some and selects others), against the runs read plainly.
+    constexpr int w = 1000;
+    std::vector<px> row(static_cast<std::size_t>(w));
+    lv::tx::Surface s;
+    s.out = row.data();
+    s.old_face = a.data();
+    s.new_face = b.data();
+    s.w = w;
+    s.h = 1;
+    lv::tx::RowComposer composer;
+    for (int trial = 0; trial < 300; ++trial) {
+        const auto length = [&] { return 1 + int(gen() % (gen() % 2 ? 40 : 400)); };
+        lv::tx::Spans spans;
+        for (int x = int(gen() % 50); x < w; x += length()) {
+            const int end = std::min(w, x + length());
+            spans.push_back({x, end});
+            x = end;
+        }
+        composer.row(s, 0, spans);
+        for (int x = 0; x < w; ++x) {
+            const bool in_new = std::any_of(spans.begin(), spans.end(), [&](auto sp) { return sp.x0 <= x && x < sp.x1; });
+            ASSERT_EQ(row[std::size_t(x)], (in_new ? b : a)[std::size_t(x)]) << "trial " << trial << " pixel " << x;
+        }
+    }
 }
 
 // A cell mask marks exactly the cells due: below the coarse count, or tied
