@@ -180,6 +180,8 @@ private:
     const Spans* stable_ptr_ = nullptr;
     std::vector<Step> steps_;
     std::vector<Op> kinds_;
+    std::vector<Op> lined_kinds_;   // what the last plan_lines planned, for w and min run
+    int lined_w_ = -1, lined_min_run_ = 0;
     std::vector<px> mask_;
 };
 

@@ -433,6 +433,7 @@ void RowComposer::select_beside_selects() {
 }
 
 void RowComposer::plan(const Spans& spans, int w) {
+    lined_w_ = -1;   // steps_ no longer follow lined_kinds_
     steps_.clear();
     int x = 0;
     for (const Span& sp : spans) {
@@ -458,6 +459,13 @@ void RowComposer::plan(const Spans& spans, int w) {
 }
 
 void RowComposer::plan_lines(const Op* kinds, int w, int min_run) {
+    const int count = (w + 15) / 16;
+    // Neighbouring rows often see the same lines (a drip's rows between two
+    // column ends): their plan is kept.
+    if (lined_w_ == w && lined_min_run_ == min_run && std::equal(kinds, kinds + count, lined_kinds_.begin())) return;
+    lined_kinds_.assign(kinds, kinds + count);
+    lined_w_ = w;
+    lined_min_run_ = min_run;
     steps_.clear();
     // Runs of one kind first, so that only a short run as a whole turns
     // into a select. Long runs are skipped sixteen lines at a time.
