@@ -327,8 +327,12 @@ void release_player(QMediaPlayer* p) {
     QTimer::singleShot(parking_limit_ms, &parking_lot(), [guard] { if (guard) unpark(guard); });
 }
 
-// Lets the parked players finish their start, for at most `ms`, then shuts
-// down whatever is left.
+// Lets the parked players finish their start, for at most `ms`; those that
+// do are shut down. Only the program's end comes after this (audio_unload,
+// then the exit routine), so a player still starting is left alone rather
+// than deleted: its shutdown can wait for the decoder's start, seconds or for
+// ever (a sound file of gigabytes), and the process would linger. Should the
+// program go on, its own report or the parking limit still shuts it down.
 void release_parked_players(int ms) {
     if (event_loop_usable()) {
         QElapsedTimer t;
@@ -337,10 +341,19 @@ void release_parked_players(int ms) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
             QThread::msleep(2);
         }
+        return;
     }
-    while (!parked().empty()) unpark(*parked().begin());
-    if (!event_loop_usable())
-        while (!doomed().empty()) delete_doomed(*doomed().begin());
+    // The application is going: no report can come any more.
+    for (auto it = parked().begin(); it != parked().end();) {
+        QMediaPlayer* p = *it;
+        if (!start_is_over(*p)) {
+            ++it;
+            continue;
+        }
+        it = parked().erase(it);
+        shut_down(p);
+    }
+    while (!doomed().empty()) delete_doomed(*doomed().begin());
 }
 
 // ---------------------------------------------------------------------------
@@ -691,9 +704,9 @@ void audio_unload() {
     audio_state& st = audio();
     if (st.audio_form_loaded != 1) return;
     stop_all_audio();
-    // Players still starting are shut down while the event loop can still
-    // tell when their start is over.
-    release_parked_players(3000);
+    // Players still starting get a moment to finish while the event loop
+    // can still tell when their start is over.
+    release_parked_players(500);
     st.audio_form_loaded = 0;
 }
 

@@ -1,5 +1,6 @@
 // The screen saver end to end: "lumivane /S" in its own process on a real X
 // server, with a generated slideshow as the active one.
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -100,6 +101,51 @@ TEST(ScreenSaverRun, TwoStartedTogetherLeaveOnePlayer) {
         EXPECT_EQ(windows.size(), 1u) << "pair " << pair;
         ASSERT_TRUE(key_ended) << "pair " << pair << ": the key did not end the show";
     }
+}
+
+// A sound that never finishes starting (a WAV file of gigabytes) must not
+// keep the next screen saver out once a key has ended the show.
+TEST(ScreenSaverRun, NextOneStartsWhileASoundIsStillStarting) {
+    if (!lvtest::on_x_server()) GTEST_SKIP() << "needs the X server of xvfb-run";
+    const QString title = QStringLiteral("Lumivane Multimedia Tool");
+    lvtest::program_sandbox box;
+    ASSERT_TRUE(box.ok());
+    const QString wav = box.path(QStringLiteral("huge.wav"));
+    {
+        // A PCM header whose data runs on for 10 GB of holes.
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QDataStream out(&f);
+        out.setByteOrder(QDataStream::LittleEndian);
+        out.writeRawData("RIFF", 4);
+        out << quint32(0xFFFFFFF7u);
+        out.writeRawData("WAVEfmt ", 8);
+        out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(176400) << quint16(4)
+            << quint16(16);
+        out.writeRawData("data", 4);
+        out << quint32(0xFFFFFFD3u);
+        ASSERT_TRUE(f.resize(qint64(10) << 30));
+    }
+    ASSERT_TRUE(box.write_colour_show({QColor(20, 200, 20)}, QSize(320, 240), 30, wav));
+    box.write_settings({{"logging", "1"}});
+    auto log_has = [&](const char* line) {
+        QFile f(box.log_file());
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains(line);
+    };
+
+    QProcess first, next;
+    box.start(first, {QStringLiteral("/S")});
+    ASSERT_TRUE(wait_for([&] { return log_has("Play Wav: "); }, 15000));
+    const unsigned long window = lvtest::wait_window(title);
+    ASSERT_NE(window, 0u);
+    lvtest::press_key(window, QStringLiteral("a"));
+    ASSERT_TRUE(wait_for([&] { return lvtest::windows_named(title).empty(); }, 10000));
+    box.start(next, {QStringLiteral("/S")});
+    EXPECT_NE(lvtest::wait_window(title), 0u) << "the next screen saver was refused";
+    EXPECT_TRUE(lvtest::ends_within(first, 10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    next.terminate();
+    EXPECT_TRUE(lvtest::ends_within(next, 10000));
 }
 
 // Any X client can unmap the player's window (xdotool windowunmap): the show

@@ -198,8 +198,10 @@ public:
     }
 
     // A custom slideshow of full-screen pictures in these colours, each shown
-    // for `seconds` without a transition; the screen saver's active show.
-    bool write_colour_show(const std::vector<QColor>& colours, QSize size, int seconds = 2) const {
+    // for `seconds` without a transition and playing `sound`; the screen
+    // saver's active show.
+    bool write_colour_show(const std::vector<QColor>& colours, QSize size, int seconds = 2,
+                           const QString& sound = {}) const {
         lv::reset_effect_table();
         lv::new_custom_defaults();
         lv::redim_slides(static_cast<int>(colours.size()));
@@ -217,7 +219,7 @@ public:
             r.display_effect = 1;   // no transition
             r.display_time = seconds;
             r.caption_text = "";
-            r.audio_file = "";
+            r.audio_file = sound.toStdString();
             r.background_file = "";
             lv::doc().sequences.set(++n, r);
         }
