@@ -153,11 +153,13 @@ video_probe::video_probe(const QUrl& url) {
 video_probe::~video_probe() {
     if (!p_) return;
     GstElement* playbin = p_->playbin;
+    std::vector<GstElement*> posters;
     {
         std::lock_guard lock(watch().m);
-        for (GstElement* e : watch().failed[playbin]) gst_object_unref(e);
+        posters.swap(watch().failed[playbin]);
         watch().failed.erase(playbin);
     }
+    for (GstElement* e : posters) gst_object_unref(e);
     gst_object_unref(p_->bus);
     auto shut = [playbin] {
         gst_element_set_state(playbin, GST_STATE_NULL);
