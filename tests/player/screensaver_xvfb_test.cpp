@@ -1,14 +1,11 @@
 // The screen saver end to end: "lumivane /S" in its own process on a real X
 // server, with a generated slideshow as the active one.
 #include <QDataStream>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
-#include "core/state.h"
 #include "xvfb_program.h"
 
 using lv::test::wait_for;
@@ -158,15 +155,7 @@ TEST(ScreenSaverRun, UnmappedPlayerComesBackAndTheNextOneStarts) {
     lvtest::program_sandbox box;
     ASSERT_TRUE(box.ok());
     ASSERT_TRUE(box.write_colour_show({red, blue}, QGuiApplication::primaryScreen()->geometry().size(), 1));
-    lv::settings().screensaver_password = "KEEP";
-    lv::scramble_password();
-    box.write_settings({{"misc", lv::settings().misc}});
-    ASSERT_TRUE(QDir().mkpath(box.config_home() + QStringLiteral("/lumivane")));
-    {
-        QFile f(box.registry_file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Control Panel\\Desktop]\nScreenSaveUsePassword=1\n");
-    }
+    ASSERT_TRUE(box.set_password("KEEP"));
     auto shows = [&] { return screen_filled_with(red) || screen_filled_with(blue); };
     auto visible = [](const QString& title) {
         return !lvtest::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),

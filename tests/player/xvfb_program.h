@@ -26,7 +26,9 @@
 
 #include "core/document.h"
 #include "core/effects.h"
+#include "core/settings.h"
 #include "core/slideshow_file.h"
+#include "core/state.h"
 #include "platform/ini_store.h"
 #include "qt_wait.h"
 
@@ -195,6 +197,19 @@ public:
         lv::ini_store store(settings_file().toStdString());
         for (const auto& [k, v] : values) store.write(k, v);
         store.sync();
+    }
+
+    // The screen-saver password, scrambled as the settings keep it, and the
+    // switch that makes the screen saver ask for it (`registry`: the whole
+    // stand-in file).
+    bool set_password(const std::string& password,
+                      const QByteArray& registry = "[Control Panel\\Desktop]\nScreenSaveUsePassword=1\n") const {
+        lv::settings().screensaver_password = password;
+        lv::scramble_password();
+        write_settings({{"misc", lv::settings().misc}});
+        QFile f(registry_file());
+        return QDir().mkpath(config_home() + QStringLiteral("/lumivane")) && f.open(QIODevice::WriteOnly) &&
+               f.write(registry) == registry.size();
     }
 
     // A custom slideshow of full-screen pictures in these colours, each shown
