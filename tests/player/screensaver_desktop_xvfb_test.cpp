@@ -155,7 +155,7 @@ TEST_F(DesktopRun, DestroyedPlayerWindowEndsTheProgram) {
     box.write_settings({{"misc", lv::settings().misc}});
     ASSERT_TRUE(QDir().mkpath(box.config_home() + QStringLiteral("/lumivane")));
     {
-        // Written by hand, the way it worked before "/A" wrote it.
+        // Written by hand, as a user may set the switch without "/A".
         QFile f(box.registry_file());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\nScreenSaveUsePassword=dword:1\n");
