@@ -423,7 +423,9 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
         if (d.code >= 0) {
             image_ = std::move(d.image);
             natural_size_ = d.natural_size;
-            reduced_ = image_.size() != natural_size_;
+            // Reduced for the box it is shown in; without a box it came as
+            // large as it is ever kept, and decoding it again gives no more.
+            reduced_ = decode_hint.isValid() && !decode_hint.isEmpty() && image_.size() != natural_size_;
             const int palette_code = repalette();
             if (palette_code < 0) {
                 load_result_ = palette_code;

@@ -496,12 +496,19 @@ QByteArray with_bmp_file_header(const QByteArray& dib) {
     return out;
 }
 
-QSize shrink_target(QSize natural, QSize current, QSize fit_box) {
-    if (!fit_box.isValid() || fit_box.isEmpty()) return current;
-    const QSize shown = fitted(natural, fit_box);
-    // Keep pictures that are not much larger than where they go.
-    if (std::int64_t(current.width()) * current.height() <= 2LL * shown.width() * shown.height()) return current;
-    return shown;
+QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t max_kept) {
+    QSize target = current;
+    if (fit_box.isValid() && !fit_box.isEmpty()) {
+        const QSize shown = fitted(natural, fit_box);
+        // Keep pictures that are not much larger than where they go.
+        if (std::int64_t(current.width()) * current.height() > 2LL * shown.width() * shown.height()) target = shown;
+    }
+    const std::int64_t kept = std::int64_t(target.width()) * target.height();
+    if (kept > max_kept) {
+        const double f = std::sqrt(double(max_kept) / double(kept));
+        target = QSize(std::max(1, int(target.width() * f)), std::max(1, int(target.height() * f)));
+    }
+    return target;
 }
 
 }  // namespace
@@ -605,10 +612,14 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
     }
     if (r.code < 0) return r;
     // Formats that cannot decode scaled: keep no more pixels than are shown.
-    const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box);
+    const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box, l.max_kept_pixels);
     if (target != r.image.size()) {
         QImage smaller = r.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (!smaller.isNull()) r.image = std::move(smaller);
+        if (!smaller.isNull()) {
+            r.image = std::move(smaller);
+        } else if (std::int64_t(r.image.width()) * r.image.height() > l.max_kept_pixels) {
+            return {code_memory, {}, {}};
+        }
     }
     return r;
 }

@@ -34,6 +34,9 @@ struct picture_limits {
     int max_side = 30000;
     std::int64_t max_pixels = 64000000LL;
     std::int64_t max_bytes = 256LL << 20;
+    // No screen shows more: a larger picture, whatever its placement, is
+    // kept reduced to this and drawn scaled.
+    std::int64_t max_kept_pixels = 16LL << 20;
     // Hard limits of the decoding process (platform/picture_job.h): its
     // data size, and the time after which it is killed. The player (about
     // 60 MB) and one decoding process stay under 400 MB together.

@@ -69,7 +69,9 @@ struct picture_job::impl {
     enum { queued, running, finished } state = queued;
     pid_t pid = -1;
     int fd = -1;
-    QByteArray received;
+    result_header header;
+    QImage image;              // what the decoder sends, as it comes
+    qsizetype got = 0;         // bytes read so far
     qsizetype expected = -1;   // known once the header came
     QElapsedTimer clock;
     std::shared_ptr<worker_result> worker;
@@ -120,6 +122,7 @@ bool spawn_decoder(job_impl& j) {
                                      std::to_string(l.max_bytes),
                                      std::to_string(l.process_bytes),
                                      std::to_string(l.max_decode_ms),
+                                     std::to_string(l.max_kept_pixels),
                                      QFile::encodeName(j.path).toStdString()};
     // One thread and one malloc arena: threads would each take stacks and
     // arenas out of the data limit.
@@ -167,45 +170,50 @@ bool spawn_decoder(job_impl& j) {
 
 enum class reading { more, ended, bad };
 
-// Reads what the decoder wrote so far. Bad: a header no decoder writes, or
-// more than a picture within the limits takes.
+// Reads what the decoder wrote so far, the pixels straight into the picture.
+// Bad: a header no decoder writes, a picture larger than the player keeps,
+// or more bytes than the picture takes.
 reading read_available(job_impl& j) {
-    char buffer[1 << 16];
+    constexpr qsizetype header_size = sizeof(result_header);
     for (;;) {
-        const ssize_t n = ::read(j.fd, buffer, sizeof buffer);
+        char spare;
+        char* into = &spare;
+        qsizetype room = 1;   // past the end: only the end of the pipe may come
+        if (j.got < header_size) {
+            into = reinterpret_cast<char*>(&j.header) + j.got;
+            room = header_size - j.got;
+        } else if (j.got < j.expected) {
+            into = reinterpret_cast<char*>(j.image.bits()) + (j.got - header_size);
+            room = j.expected - j.got;
+        }
+        const ssize_t n = ::read(j.fd, into, std::size_t(room));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? reading::more : reading::ended;
         if (n == 0) return reading::ended;
-        j.received.append(buffer, n);
-        if (j.expected < 0 && j.received.size() >= qsizetype(sizeof(result_header))) {
-            result_header h;
-            std::memcpy(&h, j.received.constData(), sizeof h);
-            const std::int64_t pixels = std::int64_t(h.width) * h.height;
-            const bool sane = h.magic == result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
-                              h.height <= j.limits.max_side && pixels <= j.limits.max_pixels;
-            if (!sane) return reading::bad;
-            j.expected = qsizetype(sizeof h) + (h.code >= 0 ? qsizetype(pixels) * 4 : 0);
-            j.received.reserve(j.expected);
+        if (into == &spare) return reading::bad;
+        const bool header_done = j.got < header_size && j.got + n == header_size;
+        j.got += n;
+        if (!header_done) continue;
+        const result_header& h = j.header;
+        const std::int64_t pixels = std::int64_t(h.width) * h.height;
+        const bool sane = h.magic == result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
+                          h.height <= j.limits.max_side && pixels <= j.limits.max_kept_pixels;
+        if (!sane) return reading::bad;
+        j.expected = header_size;
+        if (h.code >= 0) {
+            j.image = QImage(h.width, h.height, h.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+            if (j.image.isNull() || j.image.sizeInBytes() != pixels * 4) return reading::bad;
+            j.expected += j.image.sizeInBytes();
         }
-        if (j.expected >= 0 && j.received.size() > j.expected) return reading::bad;
     }
 }
 
-decoded_picture result_of(const job_impl& j, int status, bool killed) {
+decoded_picture result_of(job_impl& j, int status, bool killed) {
     if (killed) return {code_unreadable, {}, {}};
-    result_header h;
-    if (j.expected >= 0 && j.received.size() == j.expected) {
-        std::memcpy(&h, j.received.constData(), sizeof h);
-        if (h.code < 0) return {h.code, {}, {}};
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-            decoded_picture d;
-            QImage image(h.width, h.height, h.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-            if (image.isNull() || image.sizeInBytes() != j.expected - qsizetype(sizeof h)) return {code_memory, {}, {}};
-            std::memcpy(image.bits(), j.received.constData() + sizeof h, std::size_t(image.sizeInBytes()));
-            d.image = std::move(image);
-            d.natural_size = QSize(h.natural_width, h.natural_height);
-            return d;
-        }
+    if (j.expected >= 0 && j.got == j.expected) {
+        if (j.header.code < 0) return {j.header.code, {}, {}};
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            return {0, std::move(j.image), QSize(j.header.natural_width, j.header.natural_height)};
     }
     // Aborted: what a decoder does when an allocation past its memory limit
     // fails where nothing can report it. Killed by its own time limits or
@@ -223,7 +231,7 @@ void reap(job_impl& j, bool kill) {
     }
     j.pid = -1;
     j.result = result_of(j, status, kill);
-    j.received = QByteArray();
+    j.image = QImage();
     j.state = job_impl::finished;
 }
 
@@ -356,7 +364,7 @@ bool write_all(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 int run_decoder(int argc, char** argv) {
-    if (argc != 13 || std::strcmp(argv[1], "--decode") != 0) {
+    if (argc != 14 || std::strcmp(argv[1], "--decode") != 0) {
         std::fprintf(stderr, "lumivane-decoder decodes one picture for Lumivane; it is not run by hand.\n");
         return 2;
     }
@@ -372,6 +380,16 @@ int run_decoder(int argc, char** argv) {
     l.max_bytes = number(9);
     l.process_bytes = number(10);
     l.max_decode_ms = int(number(11));
+    l.max_kept_pixels = number(12);
+    // Qt scales and converts large pictures on its global thread pool, and
+    // waits for it without end when a thread cannot start, as happens near
+    // the data limit: the pool's one thread is made now, with a small stack,
+    // and stays.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setStackSize(256 << 10);
+    pool->setExpiryTimeout(-1);
+    pool->setMaxThreadCount(1);
+    pool->start([] {});
     const rlimit data{rlim_t(l.process_bytes), rlim_t(l.process_bytes)};
     ::setrlimit(RLIMIT_DATA, &data);
     const rlim_t seconds = rlim_t(std::max(1, (l.max_decode_ms + 999) / 1000));
@@ -381,7 +399,7 @@ int run_decoder(int argc, char** argv) {
     picture_decode_limits() = l;
 
     const QSize box(int(number(3)), int(number(4)));
-    const decoded_picture d = decode_picture(QFile::decodeName(argv[12]), box);
+    const decoded_picture d = decode_picture(QFile::decodeName(argv[13]), box);
     result_header h;
     h.code = d.code;
     const bool shown = d.code >= 0 && !d.image.isNull();

@@ -373,6 +373,14 @@ TEST_F(PictureControlTest, LargePicturesDecodeToTheSizeTheyAreShownAt) {
     EXPECT_LE(channel_distance(pc.picture().pixel(300, 150), qRgb(0, 0, 255)), 6);
     EXPECT_EQ(pc.set_file_name(path("big.wmf")), -7);
 
+    // Whatever the placement, no more than a screen's worth is kept.
+    picture_decode_limits().max_kept_pixels = 1000000;
+    ASSERT_EQ(pc.set_file_name(path("big.png")), 0);
+    EXPECT_EQ(pc.picture_width(), 3000);
+    EXPECT_LE(std::int64_t(pc.picture().width()) * pc.picture().height(), 1000000);
+    EXPECT_GE(pc.picture().width(), 1200);
+    picture_decode_limits() = picture_limits{};
+
     // Beyond the pixel limit a photo is held reduced; other formats fail.
     picture_decode_limits().max_pixels = 1000000;
     ASSERT_EQ(pc.set_file_name(path("big.jpg")), 0);
