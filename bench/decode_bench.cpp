@@ -3,11 +3,15 @@
 // 1/4`, process start included). Target: at most 1.3 times djpeg's time; the
 // ratio benchmark reports it as the counter "ratio".
 //
+// The player decodes through the decoder program: the same photo that way
+// gives the cost of the separate process (BM_DecodeForWindowInDecoder).
+//
 // Also: the same photo stored progressive; a progressive JPEG whose header
 // claims 31600 x 31600 (refused; the counter "peak_growth_MB" is the growth
 // of the resident set while it is refused); and a WPG with an embedded
 // PostScript record, decoded through GraphicsMagick.
 #include "platform/picture_decode.h"
+#include "platform/picture_job.h"
 #include "tests/platform/picture_files.h"
 #include "tests/proc_status.h"
 
@@ -15,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -85,6 +90,27 @@ void BM_DecodeForWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeForWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+void BM_DecodeForWindowInDecoder(benchmark::State& state) {
+    const QString path = test_photo();
+    // The decoder program of this build, unless LUMIVANE_DECODER names one.
+    if (qEnvironmentVariableIsEmpty("LUMIVANE_DECODER"))
+        qputenv("LUMIVANE_DECODER", QFile::encodeName(QCoreApplication::applicationDirPath() +
+                                                      QStringLiteral("/../app/lumivane-decoder")));
+    if (lv::decoder_program().isEmpty()) {
+        state.SkipWithError("no decoder program");
+        return;
+    }
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto job = lv::picture_job::start(path, window);
+        job->wait(-1);
+        const lv::decoded_picture d = job->take();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        if (d.code != 0) state.SkipWithError("the photo did not decode");
+    }
+}
+BENCHMARK(BM_DecodeForWindowInDecoder)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 void BM_DjpegQuarter(benchmark::State& state) {
     const QString path = test_photo();
     for (auto _ : state) {
@@ -123,17 +149,8 @@ void BM_DecodeProgressiveForWindow(benchmark::State& state) {
 BENCHMARK(BM_DecodeProgressiveForWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_RefuseProgressiveBomb(benchmark::State& state) {
-    QByteArray bomb;
-    {
-        QBuffer b(&bomb);
-        b.open(QIODevice::WriteOnly);
-        QImageWriter w(&b, "jpeg");
-        w.setProgressiveScanWrite(true);
-        w.write(lv::test::two_halves(16, 16));
-    }
-    const int sof = int(bomb.indexOf(QByteArray("\xFF\xC2", 2)));
-    bomb[sof + 5] = char(0x7B), bomb[sof + 6] = char(0x70);
-    bomb[sof + 7] = char(0x7B), bomb[sof + 8] = char(0x70);
+    const QByteArray bomb =
+        lv::test::with_frame_size(lv::test::progressive_jpeg(lv::test::two_halves(16, 16)), 31600, 31600);
     const QString path = QDir::temp().filePath(QStringLiteral("lumivane_decode_bench_bomb.jpg"));
     lv::test::write_file(path, bomb);
     std::int64_t growth = 0;
