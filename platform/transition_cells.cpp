@@ -5,14 +5,9 @@
 // columns run down at their own pace.
 #include "platform/transition_kit.h"
 
-#include <QThreadPool>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <future>
 #include <memory>
 #include <numeric>
 
@@ -241,23 +236,10 @@ CellTables make_tables(int effect, int grain, QSize size, std::uint64_t seed) {
     return t;
 }
 
-// Large grids are made ahead on threads of their own, from the moment a run
-// is created: the window's thread finds them ready by the first frame
-// instead of stalling on them. Two threads, kept a while between runs, are
-// enough for the controls that start a reveal together.
-QThreadPool& preparers() {
-    struct Pool : QThreadPool {
-        Pool() { setMaxThreadCount(2); }
-    };
-    static Pool pool;
-    return pool;
-}
-
 class CellTransition final : public TransitionImpl {
 public:
     CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed);
-    ~CellTransition() override;
-    bool ready() const override;
+    bool ready() const override { return ahead_.ready(); }
 
 protected:
     void setup() override;
@@ -266,9 +248,8 @@ protected:
 private:
     void drip(const Surface& s, double p);
 
-    static constexpr std::size_t ahead_cells = 16384;
-    std::future<CellTables> ahead_;
-    std::shared_ptr<std::atomic<bool>> unwanted_;   // a run gone before its grid was begun
+    static constexpr std::size_t ahead_cells = 16384;   // smaller grids are made by the first frame
+    Ahead<CellTables> ahead_;
 
     int W_ = 1, H_ = 1;
     CellTables t_;
@@ -280,27 +261,14 @@ private:
 CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
     : TransitionImpl(effect_number, grain, size, seed) {
     const CellGrid shape = cell_grid_shape(effect_number, grain, size);
-    if (std::size_t(shape.cols) * std::size_t(shape.rows) < ahead_cells) return;
-    auto unwanted = unwanted_ = std::make_shared<std::atomic<bool>>(false);
-    auto task = std::make_shared<std::packaged_task<CellTables()>>([=] {
-        return unwanted->load() ? CellTables{} : make_tables(effect_number, grain, size, seed);
-    });
-    ahead_ = task->get_future();
-    preparers().start([task] { (*task)(); });
-}
-
-CellTransition::~CellTransition() {
-    if (unwanted_) unwanted_->store(true);
-}
-
-bool CellTransition::ready() const {
-    return !ahead_.valid() || ahead_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    if (std::size_t(shape.cols) * std::size_t(shape.rows) >= ahead_cells)
+        ahead_.start([=] { return make_tables(effect_number, grain, size, seed); });
 }
 
 void CellTransition::setup() {
     W_ = size_.width();
     H_ = size_.height();
-    if (ahead_.valid()) t_ = ahead_.get();
+    if (ahead_.pending()) t_ = ahead_.take();
     if (t_.size != size_) t_ = make_tables(effect_, grain_, size_, seed_);
     kinds_.resize(std::size_t((W_ + 15) / 16));
 }

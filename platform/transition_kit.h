@@ -8,8 +8,13 @@
 
 #include <QImage>
 #include <QRect>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -245,6 +250,37 @@ public:
     double uniform();   // [0, 1)
 private:
     std::uint64_t state_;
+};
+
+// Work a run can do before its first frame (cell orders, memory for copies
+// of a face) is done on a thread of its own from the moment the run is
+// created, so that the window's thread finds it ready instead of stalling.
+void start_preparing(std::function<void()> work);
+template <class T>
+class Ahead {
+public:
+    Ahead() = default;
+    Ahead(const Ahead&) = delete;
+    Ahead& operator=(const Ahead&) = delete;
+    ~Ahead() {
+        if (unwanted_) unwanted_->store(true);
+    }
+    template <class Make>
+    void start(Make make) {
+        auto unwanted = unwanted_ = std::make_shared<std::atomic<bool>>(false);
+        // A run gone before its work was begun has it skipped.
+        auto task = std::make_shared<std::packaged_task<T()>>(
+            [unwanted, make = std::move(make)] { return unwanted->load() ? T{} : make(); });
+        result_ = task->get_future();
+        start_preparing([task] { (*task)(); });
+    }
+    bool ready() const { return !result_.valid() || result_.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
+    bool pending() const { return result_.valid(); }
+    T take() { return result_.get(); }   // waits for it; once
+
+private:
+    std::future<T> result_;
+    std::shared_ptr<std::atomic<bool>> unwanted_;
 };
 
 // Common frame of every transition: checks the pictures, takes care of the

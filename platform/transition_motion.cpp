@@ -13,9 +13,32 @@
 namespace lv::tx {
 namespace {
 
+int halved_width(int w, int k) { return (w + (1 << k) - 1) >> k; }
+
+// Memory for the copies of the face a zoom, squash or pull shrinks (see
+// Halvings), one for each width 1/2^k, k = 1..4; already written once, so
+// that no frame pays for fresh pages.
+struct CopyRooms {
+    QSize size;
+    std::array<std::unique_ptr<px[]>, 4> level;
+};
+
+CopyRooms make_rooms(QSize size) {
+    CopyRooms r;
+    r.size = size;
+    for (int k = 1; k <= 4; ++k)
+        r.level[std::size_t(k - 1)] = std::make_unique<px[]>(std::size_t(halved_width(size.width(), k)) * size.height());
+    return r;
+}
+
 class MotionTransition final : public TransitionImpl {
 public:
-    using TransitionImpl::TransitionImpl;
+    MotionTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
+        : TransitionImpl(effect_number, grain, size, seed) {
+        if (effect_number == 24 || effect_number == 25 || effect_number == 48 || effect_number == 49)
+            ahead_.start([size] { return make_rooms(size); });
+    }
+    bool ready() const override { return ahead_.ready(); }
 
 protected:
     void setup() override;
@@ -30,25 +53,32 @@ private:
     // Copies of a face keeping every other column, then every fourth, ...:
     // a face shrunk to half its width or less is read from the copy nearest
     // its size instead of touching every cache line of the full picture.
-    // Made row by row as frames first ask for the rows, so that no frame
-    // pays for a whole copy, nor for rows a small face never shows.
+    // Made row by row: the rows a frame shows, and a share of the copy the
+    // run moves on to next, so that no frame makes a whole copy, nor rows a
+    // small face never shows.
     struct Level {
         std::unique_ptr<px[]> pixels;   // rows 1/2^k of the width, made or not
         std::vector<bool> made;
+        int unmade_from = 0;            // no row above it is left to make ahead
+        RowScaler picker;               // every 2^k-th pixel of a row of the face
     };
     struct Halvings {
         qint64 key = 0;
-        bool valid = false;
         std::vector<Level> levels;   // levels[k - 1]: 1/2^k of the width
     };
+    Level& level(const Surface& s, bool use_new, int k);
     const px* halved_row(const Surface& s, bool use_new, int k, int y);
+    void make_ahead(const Surface& s, bool use_new, int k);
+    std::unique_ptr<px[]> room(int k);
+    const bool shrinking_ = effect_ == 24 || effect_ == 48;   // else the face grows
     Halvings old_halves_, new_halves_;
-    int rows_to_make_ = 0;   // rows of copies the frame may still make
+    Ahead<CopyRooms> ahead_;
+    CopyRooms rooms_;
     void roll(const Surface& s, double p);
 
     int W_ = 1, H_ = 1, sx_ = 1, sy_ = 1, strip_ = 1;
     std::vector<px> strip_mask_;   // every other column strip
-    RowScaler scaler_, face_scaler_;
+    RowScaler scaler_;
 };
 
 void MotionTransition::setup() {
@@ -57,39 +87,63 @@ void MotionTransition::setup() {
     sx_ = std::clamp(grain_, 1, std::max(1, W_ / 8));
     sy_ = std::clamp(grain_, 1, std::max(1, H_ / 8));
     strip_ = std::clamp(grain_, 1, std::max(1, std::min(W_, H_) / 4));
+    old_halves_ = {};   // copies of another size
+    new_halves_ = {};
     strip_mask_.assign(std::size_t(W_), 0u);
     for (int x = 0; x < W_; ++x)
         if (((x / strip_) & 1) == 0) strip_mask_[std::size_t(x)] = ~px(0);
 }
 
-static int halved_width(int w, int k) { return (w + (1 << k) - 1) >> k; }
+std::unique_ptr<px[]> MotionTransition::room(int k) {
+    if (ahead_.pending()) rooms_ = ahead_.take();
+    std::unique_ptr<px[]>& ready = rooms_.level[std::size_t(k - 1)];
+    if (rooms_.size == size_ && ready) return std::move(ready);
+    // Every row is written before it is read: no need to clear them.
+    return std::make_unique_for_overwrite<px[]>(std::size_t(halved_width(W_, k)) * H_);
+}
+
+MotionTransition::Level& MotionTransition::level(const Surface& s, bool use_new, int k) {
+    Halvings& hv = use_new ? new_halves_ : old_halves_;
+    const qint64 key = use_new ? s.new_key : s.old_key;
+    if (hv.key != key) {   // a face that changes (a live one) is copied afresh
+        for (Level& l : hv.levels) {
+            l.made.assign(l.made.size(), false);
+            l.unmade_from = 0;
+        }
+        hv.key = key;
+    }
+    if (int(hv.levels.size()) < k) hv.levels.resize(std::size_t(k));
+    Level& l = hv.levels[std::size_t(k - 1)];
+    if (!l.pixels) {
+        l.pixels = room(k);
+        l.made.assign(std::size_t(H_), false);
+        std::vector<int> every(static_cast<std::size_t>(halved_width(W_, k)));
+        for (std::size_t x = 0; x < every.size(); ++x) every[x] = int(x) << k;
+        l.picker.prepare(std::move(every), W_);
+    }
+    return l;
+}
 
 const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, int y) {
     if (k == 0) return s.row(use_new, y);
-    Halvings& hv = use_new ? new_halves_ : old_halves_;
-    const qint64 key = use_new ? s.new_key : s.old_key;
-    if (!hv.valid || hv.key != key) {
-        hv.levels.clear();
-        hv.key = key;
-        hv.valid = true;
-    }
-    if (int(hv.levels.size()) < k) hv.levels.resize(std::size_t(k));
-    Level& level = hv.levels[std::size_t(k - 1)];
+    Level& l = level(s, use_new, k);
     const int w = halved_width(W_, k);
-    if (!level.pixels) {
-        // Every row is written before it is read: no need to clear them.
-        level.pixels = std::make_unique_for_overwrite<px[]>(std::size_t(w) * H_);
-        level.made.assign(std::size_t(H_), false);
-    }
-    px* row = level.pixels.get() + std::size_t(y) * w;
-    if (!level.made[std::size_t(y)]) {
-        if (rows_to_make_ == 0) return nullptr;
-        --rows_to_make_;
-        const px* from = s.row(use_new, y);
-        for (int x = 0; x < w; ++x) row[x] = from[x << k];
-        level.made[std::size_t(y)] = true;
+    px* row = l.pixels.get() + std::size_t(y) * w;
+    if (!l.made[std::size_t(y)]) {
+        l.picker.run(row, s.row(use_new, y));
+        l.made[std::size_t(y)] = true;
     }
     return row;
+}
+
+void MotionTransition::make_ahead(const Surface& s, bool use_new, int k) {
+    if (k < 1 || k > 4) return;
+    Level& l = level(s, use_new, k);
+    for (int rows = std::max(1, H_ / 8); rows > 0 && l.unmade_from < H_; ++l.unmade_from) {
+        if (l.made[std::size_t(l.unmade_from)]) continue;
+        halved_row(s, use_new, k, l.unmade_from);
+        --rows;
+    }
 }
 
 void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
@@ -113,32 +167,19 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
             const int c = std::clamp(int((vis.left() + i - dst.left() + 0.5) * fx), 0, W_ - 1);
             xmap[std::size_t(i)] = std::min(c >> k, wk - 1);
         }
-        // A frame makes a share of a copy's rows at most; rows not made yet
-        // are picked from the face itself, the same pixels the copy holds.
-        rows_to_make_ = std::max(1, H_ / 8);
-        bool from_face = false;
-        const auto face_map = [&] {
-            std::vector<int> map(xmap.size());
-            for (std::size_t i = 0; i < map.size(); ++i) map[i] = xmap[i] << k;
-            face_scaler_.prepare(std::move(map), W_);
-            from_face = true;
-        };
-        scaler_.prepare(xmap, wk);
+        scaler_.prepare(std::move(xmap), wk);
         const int right = vis.right() + 1;
         for (int y = vis.top(); y <= vis.bottom(); ++y) {
             const px* b = s.row(back, y);
             px* d = s.out_row(y);
             put_copy(d, b, vis.left(), s.stream);
-            const int sy = source_row(y);
-            if (const px* copy = halved_row(s, use_new, k, sy)) {
-                scaler_.run(s.scratch, copy);
-            } else {
-                if (!from_face) face_map();
-                face_scaler_.run(s.scratch, s.row(use_new, sy));
-            }
+            scaler_.run(s.scratch, halved_row(s, use_new, k, source_row(y)));
             put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
             put_copy(d + right, b + right, W_ - right, s.stream);
         }
+        // A share of the copy the next frames move on to, so that no frame
+        // makes a whole one.
+        make_ahead(s, use_new, shrinking_ ? k + 1 : k - 1);
     }
     comp_.full_rows(s, vis.bottom() + 1, H_, back);
 }

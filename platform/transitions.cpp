@@ -3,6 +3,7 @@
 #include "platform/transition_kit.h"
 
 #include <QPainter>
+#include <QThreadPool>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -112,6 +113,16 @@ bool cpu_has_avx2() { return false; }
 }  // namespace
 
 void limit_vector_bits(int bits) { vector_bits_limit = bits; }
+
+// Two threads, kept a while between runs, are enough for the controls that
+// start a reveal together.
+void start_preparing(std::function<void()> work) {
+    struct Pool : QThreadPool {
+        Pool() { setMaxThreadCount(2); }
+    };
+    static Pool pool;
+    pool.start(std::move(work));
+}
 
 // The output writers. Each comes as a 256-bit version for processors that
 // have it and a 128-bit one (SSE2, always there on x86-64), each with plain
