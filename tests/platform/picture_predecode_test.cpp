@@ -8,6 +8,7 @@
 #include "proc_status.h"
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -166,6 +167,18 @@ TEST_F(Predecode, ADecodeNobodyWaitsForStopsWithItsProcess) {
     QTimer::singleShot(200, [doomed] { delete doomed; });
     EXPECT_EQ(doomed->set_file_name(slow), PictureControl::load_abandoned);
     EXPECT_TRUE(decoders().empty());
+
+    // A decoder that sends a picture larger than the player keeps is not
+    // believed.
+    const QString liar = dir.filePath(QStringLiteral("liar.sh"));
+    ASSERT_TRUE(test::write_file(liar, "#!/bin/sh\nprintf 'LVD1\\0\\0\\0\\0"
+                                       "\\144\\0\\0\\0\\144\\0\\0\\0\\144\\0\\0\\0\\144\\0\\0\\0"
+                                       "\\0\\0\\0\\0\\0\\0\\0\\0'\nhead -c 40000 /dev/zero\n"));
+    ASSERT_TRUE(QFile::setPermissions(liar, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("LUMIVANE_DECODER", QFile::encodeName(liar));
+    EXPECT_EQ(pc.set_file_name(a), 0);   // 100 x 100
+    picture_decode_limits().max_kept_pixels = 5000;
+    EXPECT_EQ(pc.set_file_name(a), -6);
 }
 
 }  // namespace
