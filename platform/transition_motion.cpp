@@ -139,7 +139,9 @@ const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, in
 void MotionTransition::make_ahead(const Surface& s, bool use_new, int k) {
     if (k < 1 || k > 4) return;
     Level& l = level(s, use_new, k);
-    for (int rows = std::max(1, H_ / 8); rows > 0 && l.unmade_from < H_; ++l.unmade_from) {
+    // A growing face stays only briefly on its first, narrow copies before
+    // it moves on to wider ones: it makes them faster than a shrinking one.
+    for (int rows = std::max(1, shrinking_ ? H_ / 8 : H_ / 4); rows > 0 && l.unmade_from < H_; ++l.unmade_from) {
         if (l.made[std::size_t(l.unmade_from)]) continue;
         halved_row(s, use_new, k, l.unmade_from);
         --rows;
