@@ -664,6 +664,22 @@ TEST(Transitions, CopesWithPicturesOfAnotherShape) {
         t->paint(out2, a2, b2, 1.0);
         EXPECT_EQ(out2, b2);
     }
+
+    // Grids and copies large enough to be made on another thread: runs
+    // dropped before they were ready leave the next ones unharmed, and a
+    // run whose output is not of the size it was made for follows the output.
+    const QSize made_for(400, 300), other(320, 240);
+    for (int n : {24, 49, 64, 90}) {
+        SCOPED_TRACE(label(n));
+        for (int i = 0; i < 8; ++i) lv::Transition::create(n, 1, made_for);
+        auto t = lv::Transition::create(n, 1, made_for);
+        const QImage a = solid(other, Qt::black, QImage::Format_RGB32), b = solid(other, Qt::white, QImage::Format_RGB32);
+        const QImage half = frame(*t, a, b, 0.5);
+        ASSERT_EQ(half.size(), other);
+        const int white = count_pixels(half, qRgb(255, 255, 255));
+        EXPECT_GT(white, other.width() * other.height() / 8);
+        EXPECT_EQ(white + count_pixels(half, qRgb(0, 0, 0)), other.width() * other.height());
+    }
 }
 
 }  // namespace
