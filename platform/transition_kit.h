@@ -37,6 +37,8 @@ struct Surface {
     std::ptrdiff_t out_stride = 0, old_stride = 0, new_stride = 0;   // in pixels
     int w = 0, h = 0;
     qint64 old_key = 0, new_key = 0;   // change whenever a face's pixels change
+    const QImage* old_image = nullptr;  // the faces themselves, for work handed
+    const QImage* new_image = nullptr;  // to another thread (a shallow copy keeps them)
     px* scratch = nullptr;             // one row
     bool stream = false;
 

@@ -15,30 +15,32 @@ namespace {
 
 int halved_width(int w, int k) { return (w + (1 << k) - 1) >> k; }
 
-// Memory for the copies of the face a zoom, squash or pull shrinks (see
-// Halvings), one for each width 1/2^k, k = 1..4; already written once, so
-// that no frame pays for fresh pages.
-struct CopyRooms {
-    QSize size;
+// The copies of a face keeping every other column, every fourth, ... (see
+// Halvings), each made from the one before; made on another thread.
+struct Copies {
+    qint64 key = 0;
     std::array<std::unique_ptr<px[]>, 4> level;
 };
 
-CopyRooms make_rooms(QSize size) {
-    CopyRooms r;
-    r.size = size;
-    for (int k = 1; k <= 4; ++k)
-        r.level[std::size_t(k - 1)] = std::make_unique<px[]>(std::size_t(halved_width(size.width(), k)) * size.height());
-    return r;
+Copies make_copies(const QImage& face, int W, int H) {
+    Copies c;
+    c.key = face.cacheKey();
+    for (int k = 1; k <= 4; ++k) {
+        const int w = halved_width(W, k), wider = halved_width(W, k - 1);
+        c.level[std::size_t(k - 1)] = std::make_unique_for_overwrite<px[]>(std::size_t(w) * H);
+        for (int y = 0; y < H; ++y) {
+            const px* from = k == 1 ? reinterpret_cast<const px*>(face.constScanLine(y))
+                                    : c.level[std::size_t(k - 2)].get() + std::size_t(y) * wider;
+            px* to = c.level[std::size_t(k - 1)].get() + std::size_t(y) * w;
+            for (int x = 0; x < w; ++x) to[x] = from[2 * x];
+        }
+    }
+    return c;
 }
 
 class MotionTransition final : public TransitionImpl {
 public:
-    MotionTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
-        : TransitionImpl(effect_number, grain, size, seed) {
-        if (effect_number == 24 || effect_number == 25 || effect_number == 48 || effect_number == 49)
-            ahead_.start([size] { return make_rooms(size); });
-    }
-    bool ready() const override { return ahead_.ready(); }
+    using TransitionImpl::TransitionImpl;
 
 protected:
     void setup() override;
@@ -53,13 +55,12 @@ private:
     // Copies of a face keeping every other column, then every fourth, ...:
     // a face shrunk to half its width or less is read from the copy nearest
     // its size instead of touching every cache line of the full picture.
-    // Made row by row: the rows a frame shows, and a share of the copy the
-    // run moves on to next, so that no frame makes a whole copy, nor rows a
-    // small face never shows.
+    // All four are made on another thread as the run begins; until they are
+    // ready, and for a face that changes during the run, frames make the
+    // rows they show, so that no frame makes a whole copy.
     struct Level {
         std::unique_ptr<px[]> pixels;   // rows 1/2^k of the width, made or not
         std::vector<bool> made;
-        int unmade_from = 0;            // no row above it is left to make ahead
         RowScaler picker;               // every 2^k-th pixel of a row of the face
     };
     struct Halvings {
@@ -68,12 +69,12 @@ private:
     };
     Level& level(const Surface& s, bool use_new, int k);
     const px* halved_row(const Surface& s, bool use_new, int k, int y);
-    void make_ahead(const Surface& s, bool use_new, int k);
-    std::unique_ptr<px[]> room(int k);
-    const bool shrinking_ = effect_ == 24 || effect_ == 48;   // else the face grows
+    // Starts the copies of the scaled face on the run's first frame, and
+    // takes them once they are ready.
+    void copies_ahead(const Surface& s, bool use_new);
     Halvings old_halves_, new_halves_;
-    Ahead<CopyRooms> ahead_;
-    CopyRooms rooms_;
+    Ahead<Copies> copies_;
+    bool copies_started_ = false;
     void roll(const Surface& s, double p);
 
     int W_ = 1, H_ = 1, sx_ = 1, sy_ = 1, strip_ = 1;
@@ -94,28 +95,36 @@ void MotionTransition::setup() {
         if (((x / strip_) & 1) == 0) strip_mask_[std::size_t(x)] = ~px(0);
 }
 
-std::unique_ptr<px[]> MotionTransition::room(int k) {
-    if (ahead_.pending()) rooms_ = ahead_.take();
-    std::unique_ptr<px[]>& ready = rooms_.level[std::size_t(k - 1)];
-    if (rooms_.size == size_ && ready) return std::move(ready);
-    // Every row is written before it is read: no need to clear them.
-    return std::make_unique_for_overwrite<px[]>(std::size_t(halved_width(W_, k)) * H_);
+void MotionTransition::copies_ahead(const Surface& s, bool use_new) {
+    if (!copies_started_) {
+        copies_started_ = true;
+        copies_.start([face = *(use_new ? s.new_image : s.old_image), W = W_, H = H_] { return make_copies(face, W, H); });
+        return;
+    }
+    if (!copies_.pending() || !copies_.ready()) return;
+    Copies c = copies_.take();
+    Halvings& hv = use_new ? new_halves_ : old_halves_;
+    level(s, use_new, 4);   // brings the levels up to date with the face
+    if (c.key != hv.key) return;   // the face has changed since
+    for (int k = 1; k <= 4; ++k) {
+        Level& l = hv.levels[std::size_t(k - 1)];
+        l.pixels = std::move(c.level[std::size_t(k - 1)]);
+        l.made.assign(std::size_t(H_), true);
+    }
 }
 
 MotionTransition::Level& MotionTransition::level(const Surface& s, bool use_new, int k) {
     Halvings& hv = use_new ? new_halves_ : old_halves_;
     const qint64 key = use_new ? s.new_key : s.old_key;
     if (hv.key != key) {   // a face that changes (a live one) is copied afresh
-        for (Level& l : hv.levels) {
-            l.made.assign(l.made.size(), false);
-            l.unmade_from = 0;
-        }
+        for (Level& l : hv.levels) l.made.assign(l.made.size(), false);
         hv.key = key;
     }
     if (int(hv.levels.size()) < k) hv.levels.resize(std::size_t(k));
     Level& l = hv.levels[std::size_t(k - 1)];
     if (!l.pixels) {
-        l.pixels = room(k);
+        // Every row is written before it is read: no need to clear them.
+        l.pixels = std::make_unique_for_overwrite<px[]>(std::size_t(halved_width(W_, k)) * H_);
         l.made.assign(std::size_t(H_), false);
         std::vector<int> every(static_cast<std::size_t>(halved_width(W_, k)));
         for (std::size_t x = 0; x < every.size(); ++x) every[x] = int(x) << k;
@@ -136,18 +145,6 @@ const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, in
     return row;
 }
 
-void MotionTransition::make_ahead(const Surface& s, bool use_new, int k) {
-    if (k < 1 || k > 4) return;
-    Level& l = level(s, use_new, k);
-    // A growing face stays only briefly on its first, narrow copies before
-    // it moves on to wider ones: it makes them faster than a shrinking one.
-    for (int rows = std::max(1, shrinking_ ? H_ / 8 : H_ / 4); rows > 0 && l.unmade_from < H_; ++l.unmade_from) {
-        if (l.made[std::size_t(l.unmade_from)]) continue;
-        halved_row(s, use_new, k, l.unmade_from);
-        --rows;
-    }
-}
-
 void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
     const bool back = !use_new;
     const QRect vis = dst.intersected(QRect(0, 0, W_, H_));
@@ -159,6 +156,7 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
         // Rows only: whole rows of the face, skipped or repeated.
         for (int y = vis.top(); y <= vis.bottom(); ++y) store_row(s, y, s.row(use_new, source_row(y)));
     } else {
+        copies_ahead(s, use_new);
         // The smallest copy still about as wide as the target (a fifth of
         // stretching goes unnoticed while a face is moving).
         int k = 0;
@@ -179,9 +177,6 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
             put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
             put_copy(d + right, b + right, W_ - right, s.stream);
         }
-        // A share of the copy the next frames move on to, so that no frame
-        // makes a whole one.
-        make_ahead(s, use_new, shrinking_ ? k + 1 : k - 1);
     }
     comp_.full_rows(s, vis.bottom() + 1, H_, back);
 }

@@ -764,6 +764,8 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     s.h = sz.height();
     s.old_key = o.cacheKey();
     s.new_key = n.cacheKey();
+    s.old_image = &o;
+    s.new_image = &n;
     // Streaming pays once the three pictures no longer fit the caches.
     s.stream = std::int64_t(s.w) * s.h * 4 >= (std::int64_t(2) << 20);
     scratch_.resize(std::size_t(s.w) + 16);
