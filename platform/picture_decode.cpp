@@ -351,11 +351,15 @@ int jpeg_reduction(QSize raw, QSize shown) {
 }
 
 // What Qt's reader holds for each pixel: the picture at the depth it
-// decodes to, and a copy when that is not the QImage format kept.
-int qt_bytes_per_pixel(QImage::Format decoded) {
-    const int depth = decoded == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded).bitsPerPixel();
-    const bool kept = decoded == QImage::Format_RGB32 || decoded == QImage::Format_ARGB32 ||
-                      decoded == QImage::Format_ARGB32_Premultiplied;
+// decodes to, and a copy when that is not the QImage format kept. The format
+// comes as a number: some readers report a value that is no format at all
+// for a damaged header, and that counts as a format not known yet.
+int qt_bytes_per_pixel(int decoded) {
+    const bool known = decoded > int(QImage::Format_Invalid) && decoded < int(QImage::NImageFormats);
+    const auto format = known ? static_cast<QImage::Format>(decoded) : QImage::Format_Invalid;
+    const int depth = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
+    const bool kept = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                      format == QImage::Format_ARGB32_Premultiplied;
     return (depth + 7) / 8 + (kept ? 0 : 4);
 }
 
@@ -367,7 +371,7 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
     const QSize raw = reader.size();
-    const int bytes_per_pixel = qt_bytes_per_pixel(reader.imageFormat());
+    const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
     if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
     if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
