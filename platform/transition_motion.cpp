@@ -41,6 +41,7 @@ Copies make_copies(const QImage& face, int W, int H) {
 class MotionTransition final : public TransitionImpl {
 public:
     using TransitionImpl::TransitionImpl;
+    bool preparing() const override { return copies_.pending(); }
 
 protected:
     void setup() override;

@@ -33,6 +33,7 @@ int transition_duration_ms(int effect_number, double speed, int /*grain*/) {
 Transition::~Transition() = default;
 
 bool Transition::ready() const { return true; }
+bool Transition::preparing() const { return false; }
 
 namespace {
 

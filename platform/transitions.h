@@ -24,6 +24,11 @@ public:
     // False while the run still prepares on another thread (the cells of a
     // large grid): a frame painted now would wait for it.
     virtual bool ready() const;
+    // True while another thread still makes what later frames read (the
+    // shrunken copies of a zooming face); frames painted meanwhile make what
+    // they show themselves, so frames painted back to back cost more than
+    // frames a display tick apart.
+    virtual bool preparing() const;
 };
 
 }  // namespace lv
