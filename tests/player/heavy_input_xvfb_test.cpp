@@ -58,7 +58,7 @@ struct show_result {
     std::vector<long long> decoders_at_key;   // decoding when the key came
 };
 
-class LongCaptionShow : public ::testing::Test {
+class HeavyInputShow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -165,7 +165,7 @@ constexpr qint64 end_bound_ms = 8000;
 
 }  // namespace
 
-TEST_F(LongCaptionShow, AHugeCaptionAtALargeSizeStillEndsOnAKey) {
+TEST_F(HeavyInputShow, AHugeCaptionAtALargeSizeStillEndsOnAKey) {
     const QString file = write_show({record(picture.toStdString(), long_text(1 << 20), 72),
                                      record(picture.toStdString(), long_text(3000), 16)});
     const show_result r = play(file, "Going To Case 4", 30000, 400);
@@ -177,7 +177,7 @@ TEST_F(LongCaptionShow, AHugeCaptionAtALargeSizeStillEndsOnAKey) {
     EXPECT_LT(r.peak_kb, memory_limit_kb) << "peak resident memory " << r.peak_kb / 1024 << " MB";
 }
 
-TEST_F(LongCaptionShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
+TEST_F(HeavyInputShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
     // The first caption has been drawn; the key lands while the second is.
     const QString file = write_show({record(picture.toStdString(), long_text(3000), 16),
                                      record(picture.toStdString(), long_text(20000), 40)});
@@ -188,7 +188,7 @@ TEST_F(LongCaptionShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
     EXPECT_LT(r.peak_kb, memory_limit_kb) << "peak resident memory " << r.peak_kb / 1024 << " MB";
 }
 
-TEST_F(LongCaptionShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
+TEST_F(HeavyInputShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
     const std::string missing = box.path(QString()).toStdString() + long_text(1 << 20) + ".jpg";
     const QString file = write_show({record(missing, long_text(1000), 24),
                                      record(picture.toStdString(), "short", 24)});
@@ -253,7 +253,7 @@ struct hostile_picture {
 
 }  // namespace
 
-TEST_F(LongCaptionShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheShow) {
+TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheShow) {
     using namespace lv::test;
     const QImage grey = two_halves(16, 16).convertToFormat(QImage::Format_Grayscale8);
     QByteArray photo;
