@@ -13,6 +13,9 @@
 // only.
 //   transitions_bench [--benchmark_filter=...] [--benchmark_repetitions=N]
 // With repetitions, each ratio in the summary is the median over them.
+// With TRANSITIONS_BENCH_STEPS set in the environment, each run's cost at
+// each of its progress steps goes to the error output, to see where in a
+// run the worst frame lies.
 #include "core/effects.h"
 #include "platform/transitions.h"
 
@@ -25,6 +28,7 @@
 #include <cstdint>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -245,6 +249,11 @@ void transition(benchmark::State& state, QImage::Format format, int number, int 
         std::vector<double> visits;
         for (std::size_t j = std::size_t(k); j < pair_ratios.size(); j += steps) visits.push_back(pair_ratios[j]);
         by_step.push_back(median(visits));
+    }
+    if (std::getenv("TRANSITIONS_BENCH_STEPS")) {
+        std::fprintf(stderr, "%d/g%d:", number, grain);
+        for (double r : by_step) std::fprintf(stderr, " %.2f", r);
+        std::fprintf(stderr, "\n");
     }
     const Run run{by_step.front(), median(pair_ratios), *std::max_element(by_step.begin(), by_step.end()),
                   *std::max_element(aside.begin(), aside.end()), *std::max_element(late.begin(), late.end())};
