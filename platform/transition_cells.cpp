@@ -192,6 +192,25 @@ void line_kinds(RowComposer::Op* kinds, const std::uint8_t* lo, const std::uint8
     for (; i < lines; ++i) kinds[i] = hi[i] < cq ? Op::new_face : lo[i] > cq ? Op::old_face : Op::mixed;
 }
 
+// Whether any line holds a cell whose coarse rank lies in [from, to]:
+// elsewhere the cells are due, or waiting, at both counts.
+bool any_between(const std::uint8_t* lo, const std::uint8_t* hi, std::size_t lines, std::uint8_t from, std::uint8_t to) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i f = _mm_set1_epi8(char(from ^ 0x80)), t = _mm_set1_epi8(char(to ^ 0x80));
+    for (; i + 16 <= lines; i += 16) {
+        const __m128i l = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo + i)), bias);
+        const __m128i h = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi + i)), bias);
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(h, f), _mm_cmpgt_epi8(l, t));
+        if (_mm_movemask_epi8(outside) != 0xFFFF) return true;
+    }
+#endif
+    for (; i < lines; ++i)
+        if (hi[i] >= from && lo[i] <= to) return true;
+    return false;
+}
+
 // Everything a run of the cell families looks up while painting, made
 // once for a size.
 struct CellTables {
@@ -255,6 +274,8 @@ private:
     CellTables t_;
     std::vector<RowComposer::Op> kinds_;
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
+    std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
+    std::vector<std::int32_t> crossed_;       // drip: per row, the columns whose edge crossed it since
     std::vector<KeyRange> lines_;
 };
 
@@ -289,9 +310,30 @@ void CellTransition::drip(const Surface& s, double p) {
         std::fill(edge_.begin() + x0, edge_.begin() + x1, e);
     }
     key_ranges(edge_.data(), W_, lines_);
-    comp_.full_rows(s, 0, lowest, true);
-    for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y) comp_.keyed_row(s, y, edge_.data(), y, lines_);
-    comp_.full_rows(s, deepest, H_, false);
+    // Over the frame shown, only rows that some column's edge has crossed
+    // since are painted (a count per row, from where each column's edge was
+    // to where it is).
+    const bool since = shown_ > 0 && edge_before_.size() == edge_.size();
+    if (since) {
+        crossed_.assign(std::size_t(H_) + 1, 0);
+        for (int c = 0; c < g.cols; ++c) {
+            const std::int32_t a = edge_before_[std::size_t(c) * g.cw], b = edge_[std::size_t(c) * g.cw];
+            ++crossed_[std::size_t(std::clamp(std::min(a, b), 0, H_))];
+            --crossed_[std::size_t(std::clamp(std::max(a, b), 0, H_))];
+        }
+        std::partial_sum(crossed_.begin(), crossed_.end(), crossed_.begin());
+    }
+    const auto changed = [&](int y) { return !since || crossed_[std::size_t(y)] != 0; };
+    for (int y = 0; y < H_; ++y) {
+        if (!changed(y)) continue;
+        if (y < lowest)
+            comp_.full_rows(s, y, y + 1, true);
+        else if (y >= deepest)
+            comp_.full_rows(s, y, y + 1, false);
+        else
+            comp_.keyed_row(s, y, edge_.data(), y, lines_);
+    }
+    edge_before_ = edge_;
 }
 
 void CellTransition::frame(const Surface& s, double p) {
@@ -300,6 +342,12 @@ void CellTransition::frame(const Surface& s, double p) {
     const int cw = g.cw, cols = g.cols;
     const auto count = std::uint32_t(p * double(g.rank.size()));
     const std::uint32_t cq = count >> t_.shift;   // count < cells, so below 256
+    // Over the frame shown, only the cells ranked between its count and
+    // this one change: rows of cells without any are left alone.
+    const bool since = shown_ > 0;
+    const auto before = since ? std::uint32_t(shown_ * double(g.rank.size())) : 0u;
+    const auto from = std::uint8_t(std::min(cq, before >> t_.shift));
+    const auto to = std::uint8_t(std::max(cq, before >> t_.shift));
     // A whole cell of 32 pixels or more is worth a copy of its own.
     const int min_run = cw >= 32 ? 32 : RowComposer::short_run;
     const auto mark_ties = [&] {
@@ -312,14 +360,16 @@ void CellTransition::frame(const Surface& s, double p) {
         const std::uint32_t* ranks = g.rank.data() + std::size_t(r) * cols;
         const int y0 = r * g.ch, y1 = std::min(H_, y0 + g.ch);
         if (cols == 1) {
-            comp_.full_rows(s, y0, y1, ranks[0] < count);
+            if (!since || (ranks[0] < count) != (ranks[0] < before)) comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
         // Lines whose coarse ranks straddle count's are taken as mixed: the
         // mask then decides them exactly.
         const std::size_t lines = kinds_.size();
-        line_kinds(kinds_.data(), t_.line_lo.data() + std::size_t(r) * lines, t_.line_hi.data() + std::size_t(r) * lines,
-                   lines, std::uint8_t(cq));
+        const std::uint8_t* lo = t_.line_lo.data() + std::size_t(r) * lines;
+        const std::uint8_t* hi = t_.line_hi.data() + std::size_t(r) * lines;
+        if (since && !any_between(lo, hi, lines, from, to)) continue;
+        line_kinds(kinds_.data(), lo, hi, lines, std::uint8_t(cq));
         const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * cols;
         comp_.lined_rows(s, y0, y1, kinds_.data(), t_.mask.data(), min_run, [&](int x0, int x1) {
             const int c0 = x0 / cw, c1 = (x1 - 1) / cw;

@@ -296,8 +296,18 @@ public:
 protected:
     // Called once the size is known, and again should it change.
     virtual void setup() {}
-    // 0 < p < 1: paint every pixel of the output.
+    // 0 < p < 1: paint every pixel of the output, or, where shown_ says
+    // that the output holds this run's last frame, only the pixels that
+    // differ from it.
     virtual void frame(const Surface& s, double p) = 0;
+
+    // The progress of the frame the output holds, when it holds the last
+    // frame this run painted, an inner one, over the same faces, untouched
+    // since; otherwise -1. A display keeps its output from tick to tick, so
+    // families whose frames differ little from one to the next write only
+    // what changed: a wipe's edge moves a little from tick to tick, and
+    // rows where nothing changes need not be touched at all.
+    double shown_ = -1;
 
     int effect_;
     int grain_;
@@ -316,6 +326,11 @@ private:
     Prepared old_cache_, new_cache_;
     std::vector<px> scratch_;
     bool set_up_ = false;
+    // What the output held after the last frame: its key (any write to the
+    // picture since changes it), the faces' keys and the progress; p -1
+    // after the ends, which are painted whole.
+    qint64 out_key_ = 0, old_key_ = 0, new_key_ = 0;
+    double painted_ = -1;
 };
 
 // The cells of a cell family (random lines, bars, blocks, sparkles, swirls,

@@ -63,6 +63,7 @@ private:
         std::unique_ptr<px[]> pixels;   // rows 1/2^k of the width, made or not
         std::vector<bool> made;
         RowScaler picker;               // every 2^k-th pixel of a row of the face
+        bool picker_ready = false;      // also for pixels handed over by the worker
     };
     struct Halvings {
         qint64 key = 0;
@@ -127,9 +128,12 @@ MotionTransition::Level& MotionTransition::level(const Surface& s, bool use_new,
         // Every row is written before it is read: no need to clear them.
         l.pixels = std::make_unique_for_overwrite<px[]>(std::size_t(halved_width(W_, k)) * H_);
         l.made.assign(std::size_t(H_), false);
+    }
+    if (!l.picker_ready) {
         std::vector<int> every(static_cast<std::size_t>(halved_width(W_, k)));
         for (std::size_t x = 0; x < every.size(); ++x) every[x] = int(x) << k;
         l.picker.prepare(std::move(every), W_);
+        l.picker_ready = true;
     }
     return l;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace lv::tx {
@@ -33,19 +34,15 @@ void invert(Spans& spans, int w, Spans& tmp) {
     spans.swap(tmp);
 }
 
-class ShapeTransition final : public TransitionImpl {
+// The rows of one frame of a shape transition.
+class ShapeRows {
 public:
-    using TransitionImpl::TransitionImpl;
-
-protected:
-    void setup() override;
-    void frame(const Surface& s, double p) override;
-
-private:
+    void setup(int effect, int grain, QSize size);
     void begin(double p);
     // Runs of the new face on row y: sp filled in, or a set shared by many rows.
     const Spans& row_spans(int y, Spans& sp);
 
+private:
     // Helpers on the current frame.
     double band(int y) const;     // centre of the row band holding y (stepped edges)
     double qx(double x) const { return std::round(x / sx_) * sx_; }
@@ -55,6 +52,7 @@ private:
     bool line_odd(int y) const { return (y / line_) & 1; }
     bool vertical_line_cond(double yc, double t) const;   // double pass TB/BT/vertical wipes
 
+    int effect_ = 0, grain_ = 1;
     int W_ = 1, H_ = 1;
     double cx_ = 0, cy_ = 0;
     int sx_ = 1, sy_ = 1;   // step of edges and bands
@@ -70,12 +68,44 @@ private:
     Spans even_cols_, odd_cols_, frame_spans_, tmp_;
     Spans checker_[2];   // the runs of even and odd rows of cells
     int checker_cell_ = 1;
-    Spans sp_;
 };
 
-void ShapeTransition::setup() {
-    W_ = size_.width();
-    H_ = size_.height();
+// A frame changes the rows where the runs differ from the frame shown, and
+// there only the pieces that differ, when the output still holds it: a
+// growing shape's edge moves only a little from tick to tick.
+class ShapeTransition final : public TransitionImpl {
+public:
+    using TransitionImpl::TransitionImpl;
+
+protected:
+    void setup() override;
+    void frame(const Surface& s, double p) override;
+
+private:
+    // Adds the pieces of a row where was and now differ; false (nothing
+    // added) when they are too many for copies of their own.
+    bool add_changes(const Spans& was, const Spans& now);
+    void paint_changes(const Surface& s);
+
+    ShapeRows now_, shown_rows_;   // this frame's rows, and the last frame's
+    double rows_p_ = -1;          // the progress of shown_rows_
+    Spans sp_, was_sp_;
+    struct Piece {
+        int x0, x1;
+        bool use_new;
+    };
+    // The pieces of each row, row y's from row_at_[y]; whole_: rows written
+    // whole instead.
+    std::vector<Piece> pieces_;
+    std::vector<std::uint32_t> row_at_;
+    std::vector<int> whole_;
+};
+
+void ShapeRows::setup(int effect, int grain, QSize size) {
+    effect_ = effect;
+    grain_ = grain;
+    W_ = size.width();
+    H_ = size.height();
     cx_ = W_ / 2.0;
     cy_ = H_ / 2.0;
     // The grain is the size of a step; it never grows so large that a
@@ -89,11 +119,11 @@ void ShapeTransition::setup() {
     for (int x = 0, k = 0; x < W_; x += line_, ++k) ((k & 1) ? odd_cols_ : even_cols_).push_back({x, std::min(W_, x + line_)});
 }
 
-double ShapeTransition::band(int y) const {
+double ShapeRows::band(int y) const {
     return std::min((std::floor(double(y) / sy_) + 0.5) * sy_, double(H_));
 }
 
-void ShapeTransition::circle(double cx, double cy, double r, double yc, Spans& sp) const {
+void ShapeRows::circle(double cx, double cy, double r, double yc, Spans& sp) const {
     const double dy = yc - cy;
     if (r <= 0 || std::abs(dy) >= r) return;
     const double dx = std::sqrt(r * r - dy * dy);
@@ -102,7 +132,7 @@ void ShapeTransition::circle(double cx, double cy, double r, double yc, Spans& s
 
 // A pie slice from clock angle a0 to a1 (0 = twelve o'clock, growing
 // clockwise on screen), as a polygon reaching past the picture's corners.
-void ShapeTransition::sector(double cx, double cy, double radius, double a0, double a1, QRectF clip) {
+void ShapeRows::sector(double cx, double cy, double radius, double a0, double a1, QRectF clip) {
     if (a1 <= a0) return;
     Polygon poly;
     poly.clip = clip;
@@ -117,7 +147,7 @@ void ShapeTransition::sector(double cx, double cy, double radius, double a0, dou
     polys_.push_back(std::move(poly));
 }
 
-void ShapeTransition::polygon_spans(const Polygon& poly, double yc, Spans& sp) {
+void ShapeRows::polygon_spans(const Polygon& poly, double yc, Spans& sp) {
     if (yc < poly.clip.top() || yc >= poly.clip.bottom()) return;
     xs_.clear();
     const std::size_t n = poly.pts.size();
@@ -132,7 +162,7 @@ void ShapeTransition::polygon_spans(const Polygon& poly, double yc, Spans& sp) {
         add_span(sp, std::max(xs_[i], poly.clip.left()), std::min(xs_[i + 1], poly.clip.right()), W_);
 }
 
-bool ShapeTransition::vertical_line_cond(double yc, double t) const {
+bool ShapeRows::vertical_line_cond(double yc, double t) const {
     switch (effect_) {
     case 104: return yc < t * H_;                                   // top to bottom
     case 105: return yc >= H_ - t * H_;                             // bottom to top
@@ -141,7 +171,7 @@ bool ShapeTransition::vertical_line_cond(double yc, double t) const {
     }
 }
 
-void ShapeTransition::begin(double p) {
+void ShapeRows::begin(double p) {
     p_ = p;
     polys_.clear();
     frame_spans_.clear();
@@ -236,7 +266,7 @@ void ShapeTransition::begin(double p) {
     }
 }
 
-const Spans& ShapeTransition::row_spans(int y, Spans& sp) {
+const Spans& ShapeRows::row_spans(int y, Spans& sp) {
     const double p = p_;
     const double yc = y + 0.5;
     const double yb = band(y);
@@ -410,13 +440,119 @@ const Spans& ShapeTransition::row_spans(int y, Spans& sp) {
     return sp;
 }
 
-void ShapeTransition::frame(const Surface& s, double p) {
-    begin(p);
-    for (int y = 0; y < s.h; ++y) {
-        sp_.clear();
-        const Spans& spans = row_spans(y, sp_);
-        comp_.row(s, y, spans, &spans != &sp_);
+void ShapeTransition::setup() {
+    now_.setup(effect_, grain_, size_);
+    shown_rows_ = now_;
+    rows_p_ = -1;
+}
+
+bool ShapeTransition::add_changes(const Spans& was, const Spans& now) {
+    // Beyond this many pieces (every other column changing at once) one
+    // pass over the whole row costs less.
+    constexpr std::size_t most = 32;
+    const std::size_t first = pieces_.size();
+    // The runs' ends in order: k even is the start of run k / 2, odd its end.
+    const auto end_at = [](const Spans& sp, std::size_t k) {
+        return k / 2 < sp.size() ? (k % 2 ? sp[k / 2].x1 : sp[k / 2].x0) : std::numeric_limits<int>::max();
+    };
+    std::size_t i = 0, j = 0;
+    bool in_was = false, in_now = false;
+    for (int x = 0;;) {
+        const int a = end_at(was, i), b = end_at(now, j), next = std::min(a, b);
+        if (next == std::numeric_limits<int>::max()) break;
+        if (in_was != in_now && next > x) {
+            if (pieces_.size() > first && pieces_.back().x1 == x && pieces_.back().use_new == in_now) {
+                pieces_.back().x1 = next;
+            } else if (pieces_.size() - first == most) {
+                pieces_.resize(first);
+                return false;
+            } else {
+                pieces_.push_back({x, next, in_now});
+            }
+        }
+        x = next;
+        if (a == next) in_was = !in_was, ++i;
+        if (b == next) in_now = !in_now, ++j;
     }
+    return true;
+}
+
+// The pieces lie at other places on each row, which the processor cannot
+// guess: the lines of a row a few rows down are asked for ahead.
+void ShapeTransition::paint_changes(const Surface& s) {
+    constexpr int ahead = 4;
+    const auto ask = [&](int y) {
+        for (std::uint32_t k = row_at_[std::size_t(y)]; k < row_at_[std::size_t(y) + 1]; ++k) {
+            const Piece& pc = pieces_[k];
+            prefetch(s.row(pc.use_new, y) + pc.x0, pc.x1 - pc.x0);
+            for (int x = pc.x0; x < pc.x1; x += 16) __builtin_prefetch(s.out_row(y) + x, 1);
+        }
+    };
+    for (int y = 0; y < std::min(ahead, s.h); ++y) ask(y);
+    for (int y = 0; y < s.h; ++y) {
+        if (y + ahead < s.h) ask(y + ahead);
+        px* d = s.out_row(y);
+        for (std::uint32_t k = row_at_[std::size_t(y)]; k < row_at_[std::size_t(y) + 1]; ++k) {
+            const Piece& pc = pieces_[k];
+            put_copy(d + pc.x0, s.row(pc.use_new, y) + pc.x0, pc.x1 - pc.x0, s.stream);
+        }
+    }
+}
+
+void ShapeTransition::frame(const Surface& whole, double p) {
+    now_.begin(p);
+    const bool since = shown_ > 0 && shown_ == rows_p_;
+    if (since) {
+        pieces_.clear();
+        whole_.clear();
+        row_at_.resize(std::size_t(whole.h) + 1);
+        // Rows described by the same shared sets (columns of a double pass,
+        // rows of checkerboard cells) change alike: their pieces are
+        // worked out once.
+        const Spans *last_now = nullptr, *last_was = nullptr;
+        std::uint32_t last_from = 0, last_to = 0;
+        bool last_whole = false;
+        for (int y = 0; y < whole.h; ++y) {
+            const auto at = std::uint32_t(pieces_.size());
+            row_at_[std::size_t(y)] = at;
+            sp_.clear();
+            was_sp_.clear();
+            const Spans& spans = now_.row_spans(y, sp_);
+            const Spans& was = shown_rows_.row_spans(y, was_sp_);
+            if (&spans == last_now && &was == last_was) {
+                if (last_whole) whole_.push_back(y);
+                for (std::uint32_t k = last_from; k < last_to; ++k) pieces_.push_back(pieces_[k]);
+                continue;
+            }
+            const bool row_whole = spans != was && !add_changes(was, spans);
+            if (row_whole) whole_.push_back(y);
+            const bool shared = &spans != &sp_ && &was != &was_sp_;
+            last_now = shared ? &spans : nullptr;
+            last_was = shared ? &was : nullptr;
+            last_from = at;
+            last_to = std::uint32_t(pieces_.size());
+            last_whole = row_whole;
+        }
+        row_at_.back() = std::uint32_t(pieces_.size());
+        // Pieces of rows go through the caches: a streaming store of part
+        // of a cache line costs a trip to memory.
+        Surface pieces = whole;
+        pieces.stream = false;
+        paint_changes(pieces);
+        for (int y : whole_) {
+            sp_.clear();
+            const Spans& spans = now_.row_spans(y, sp_);
+            comp_.row(whole, y, spans, &spans != &sp_);
+        }
+    } else {
+        for (int y = 0; y < whole.h; ++y) {
+            sp_.clear();
+            const Spans& spans = now_.row_spans(y, sp_);
+            comp_.row(whole, y, spans, &spans != &sp_);
+        }
+    }
+    std::swap(now_, shown_rows_);
+    rows_p_ = p;
 }
 
 }  // namespace

@@ -753,6 +753,8 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     const QImage n = prepare(new_face, fmt, sz, new_cache_);
     QImage work = direct ? QImage() : QImage(sz, fmt);
     QImage& target = direct ? out : work;
+    // Read before bits() below counts as a write.
+    const bool kept = direct && painted_ > 0 && out.cacheKey() == out_key_;
 
     Surface s;
     s.out = reinterpret_cast<px*>(target.bits());
@@ -772,6 +774,8 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     scratch_.resize(std::size_t(s.w) + 16);
     s.scratch = scratch_.data();
 
+    shown_ = kept && s.old_key == old_key_ && s.new_key == new_key_ ? painted_ : -1;
+    painted_ = -1;
     if (!(p > 0))
         comp_.full_rows(s, 0, s.h, false);
     else if (p >= 1)
@@ -779,10 +783,14 @@ void TransitionImpl::paint(QImage& out, const QImage& old_face, const QImage& ne
     else {
         comp_.new_frame();
         frame(s, p);
+        painted_ = p;
     }
 #if defined(__SSE2__)
     if (s.stream) _mm_sfence();   // streamed rows are in memory before anyone reads them
 #endif
+    out_key_ = out.cacheKey();
+    old_key_ = s.old_key;
+    new_key_ = s.new_key;
 
     if (!direct) {
         QPainter painter(&out);
