@@ -192,25 +192,6 @@ void line_kinds(RowComposer::Op* kinds, const std::uint8_t* lo, const std::uint8
     for (; i < lines; ++i) kinds[i] = hi[i] < cq ? Op::new_face : lo[i] > cq ? Op::old_face : Op::mixed;
 }
 
-// Whether any line holds a cell whose coarse rank lies in [from, to]:
-// elsewhere the cells are due, or waiting, at both counts.
-bool any_between(const std::uint8_t* lo, const std::uint8_t* hi, std::size_t lines, std::uint8_t from, std::uint8_t to) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i bias = _mm_set1_epi8(char(0x80));
-    const __m128i f = _mm_set1_epi8(char(from ^ 0x80)), t = _mm_set1_epi8(char(to ^ 0x80));
-    for (; i + 16 <= lines; i += 16) {
-        const __m128i l = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo + i)), bias);
-        const __m128i h = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi + i)), bias);
-        const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(h, f), _mm_cmpgt_epi8(l, t));
-        if (_mm_movemask_epi8(outside) != 0xFFFF) return true;
-    }
-#endif
-    for (; i < lines; ++i)
-        if (hi[i] >= from && lo[i] <= to) return true;
-    return false;
-}
-
 // Everything a run of the cell families looks up while painting, made
 // once for a size.
 struct CellTables {
@@ -276,7 +257,7 @@ private:
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
     std::vector<std::int32_t> crossed_;       // drip: per row, the columns whose edge crossed it since
-    std::vector<KeyRange> lines_;
+    std::vector<KeyRange> lines_, moved_;
 };
 
 CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
@@ -323,15 +304,22 @@ void CellTransition::drip(const Surface& s, double p) {
         }
         std::partial_sum(crossed_.begin(), crossed_.end(), crossed_.begin());
     }
-    const auto changed = [&](int y) { return !since || crossed_[std::size_t(y)] != 0; };
-    for (int y = 0; y < H_; ++y) {
-        if (!changed(y)) continue;
-        if (y < lowest)
-            comp_.full_rows(s, y, y + 1, true);
-        else if (y >= deepest)
-            comp_.full_rows(s, y, y + 1, false);
-        else
+    if (!since) {
+        comp_.full_rows(s, 0, lowest, true);
+        for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y)
             comp_.keyed_row(s, y, edge_.data(), y, lines_);
+        comp_.full_rows(s, deepest, H_, false);
+    } else {
+        // And along such a row, long stretches of columns whose edges have
+        // not crossed it are left alone too.
+        moved_.resize(lines_.size());
+        for (std::size_t i = 0; i < moved_.size(); ++i) {
+            const auto x0 = std::ptrdiff_t(i) * 16, x1 = std::min<std::ptrdiff_t>(W_, x0 + 16);
+            const auto [lo, hi] = std::minmax_element(edge_before_.begin() + x0, edge_before_.begin() + x1);
+            moved_[i] = {std::min(*lo, lines_[i].lo), std::max(*hi, lines_[i].hi)};
+        }
+        for (int y = 0; y < H_; ++y)
+            if (crossed_[std::size_t(y)] != 0) comp_.keyed_row(s, y, edge_.data(), y, lines_, &moved_);
     }
     edge_before_ = edge_;
 }
@@ -368,8 +356,12 @@ void CellTransition::frame(const Surface& s, double p) {
         const std::size_t lines = kinds_.size();
         const std::uint8_t* lo = t_.line_lo.data() + std::size_t(r) * lines;
         const std::uint8_t* hi = t_.line_hi.data() + std::size_t(r) * lines;
-        if (since && !any_between(lo, hi, lines, from, to)) continue;
         line_kinds(kinds_.data(), lo, hi, lines, std::uint8_t(cq));
+        // Cells whose coarse ranks lie outside [from, to] are due, or
+        // waiting, at both counts.
+        if (since && !RowComposer::keep_unchanged(kinds_.data(), lines,
+                                                  [&](std::size_t i) { return hi[i] < from || lo[i] > to; }))
+            continue;
         const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * cols;
         comp_.lined_rows(s, y0, y1, kinds_.data(), t_.mask.data(), min_run, [&](int x0, int x1) {
             const int c0 = x0 / cw, c1 = (x1 - 1) / cw;

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -150,8 +151,9 @@ public:
     // second face's pixels read by the select.
     static constexpr int long_run = 256;
 
-    // What a line of 16 pixels of a row shows: all of one face, or both.
-    enum class Op : std::uint8_t { old_face, new_face, mixed };
+    // What a line of 16 pixels of a row shows: all of one face, or both;
+    // keep: the output already shows the right pixels there (left alone).
+    enum class Op : std::uint8_t { old_face, new_face, mixed, keep };
     // Rows described line by line (kinds: one per line of 16 pixels). The
     // lines that show both faces select by mask (s.w pixels, all ones for the
     // new face), which fill(x0, x1) is asked to write for just those runs.
@@ -164,8 +166,28 @@ public:
         run(s, y0, y1, mask, nullptr, 0);
     }
     // New face where key[x] > level, on row y; lines from key_ranges.
+    // With moved (per line, the levels between a key the output shows and
+    // key), long stretches of lines that level lies outside of are left
+    // alone.
     void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                   const std::vector<KeyRange>& lines);
+                   const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved = nullptr);
+    // Marks as kept the stretches of lines, sixteen or more long, where
+    // unchanged(i) holds; shorter ones are written with the rest, as a piece
+    // per line costs more than the stream it breaks. False when the whole
+    // row is unchanged.
+    template <class Unchanged>
+    static bool keep_unchanged(Op* kinds, std::size_t lines, Unchanged&& unchanged) {
+        constexpr std::size_t shortest = 16;
+        bool any = false;
+        for (std::size_t i = 0; i < lines;) {
+            std::size_t j = i;
+            while (j < lines && unchanged(j)) ++j;
+            if (j - i >= shortest) std::fill(kinds + i, kinds + j, Op::keep);
+            if (j < lines) any = true;
+            i = j + 1;
+        }
+        return any;
+    }
     void full_rows(const Surface& s, int y0, int y1, bool use_new);
     void new_frame() { stable_ptr_ = nullptr; }
 

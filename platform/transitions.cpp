@@ -418,7 +418,7 @@ void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
 
 void RowComposer::add_step(int x0, int x1, Op op, int min_run) {
     if (x1 <= x0) return;
-    if (x1 - x0 < min_run) op = Op::mixed;
+    if (x1 - x0 < min_run && op != Op::keep) op = Op::mixed;
     if (!steps_.empty() && steps_.back().op == op) {
         steps_.back().x1 = x1;
         return;
@@ -430,7 +430,8 @@ void RowComposer::select_beside_selects() {
     // Rightwards, then leftwards, so that a select reaches along a whole
     // chain of short copies either side of it.
     const auto absorb = [](Step& st, const Step& beside) {
-        if (st.op != Op::mixed && beside.op == Op::mixed && st.x1 - st.x0 < long_run) st.op = Op::mixed;
+        if ((st.op == Op::old_face || st.op == Op::new_face) && beside.op == Op::mixed && st.x1 - st.x0 < long_run)
+            st.op = Op::mixed;
     };
     for (std::size_t i = 1; i < steps_.size(); ++i) absorb(steps_[i], steps_[i - 1]);
     for (std::size_t i = steps_.size(); i-- > 1;) absorb(steps_[i - 1], steps_[i]);
@@ -507,6 +508,7 @@ void RowComposer::plan_lines(const Op* kinds, int w, int min_run) {
 }
 
 void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level) {
+    if (steps_.size() == 1 && steps_[0].op == Op::keep) return;
     if (steps_.size() == 1 && steps_[0].op != Op::mixed) return full_rows(s, y0, y1, steps_[0].op == Op::new_face);
     bool has_mixed = false;
     for (const Step& st : steps_) has_mixed |= st.op == Op::mixed;
@@ -536,6 +538,7 @@ void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const st
                 else
                     put_above(d + st.x0, n + st.x0, o + st.x0, key + st.x0, level, len, s.stream);
                 break;
+            case Op::keep: break;
             }
         }
     }
@@ -559,11 +562,15 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
 }
 
 void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                            const std::vector<KeyRange>& lines) {
+                            const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved) {
     if (y < 0 || y >= s.h) return;
     kinds_.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
+    if (moved && !keep_unchanged(kinds_.data(), lines.size(), [&](std::size_t i) {
+            return level < (*moved)[i].lo || level >= (*moved)[i].hi;
+        }))
+        return;
     plan_lines(kinds_.data(), s.w, short_run);
     cached_w_ = -1;   // the plan no longer follows cached_
     run(s, y, y + 1, nullptr, key, level);
