@@ -192,6 +192,25 @@ void line_kinds(RowComposer::Op* kinds, const std::uint8_t* lo, const std::uint8
     for (; i < lines; ++i) kinds[i] = hi[i] < cq ? Op::new_face : lo[i] > cq ? Op::old_face : Op::mixed;
 }
 
+// Sets the bits of the lines whose cells all have coarse ranks outside
+// [from, to]: due, or waiting, at both counts.
+void unchanged_lines(std::uint64_t* bits, const std::uint8_t* lo, const std::uint8_t* hi, std::size_t lines,
+                     std::uint8_t from, std::uint8_t to) {
+    std::fill(bits, bits + (lines + 63) / 64, 0);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i f = _mm_set1_epi8(char(from ^ 0x80)), t = _mm_set1_epi8(char(to ^ 0x80));
+    for (; i + 16 <= lines; i += 16) {
+        const __m128i l = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo + i)), bias);
+        const __m128i h = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hi + i)), bias);
+        const auto outside = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(h, f), _mm_cmpgt_epi8(l, t))));
+        bits[i / 64] |= std::uint64_t(outside) << (i % 64);   // i is a multiple of 16
+    }
+#endif
+    for (; i < lines; ++i) bits[i / 64] |= std::uint64_t(hi[i] < from || lo[i] > to) << (i % 64);
+}
+
 // Everything a run of the cell families looks up while painting, made
 // once for a size.
 struct CellTables {
@@ -254,6 +273,7 @@ private:
     int W_ = 1, H_ = 1;
     CellTables t_;
     std::vector<RowComposer::Op> kinds_;
+    std::vector<std::uint64_t> unchanged_;   // one bit per line of a row
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
     std::vector<std::int32_t> crossed_;       // drip: per row, the columns whose edge crossed it since
@@ -273,6 +293,7 @@ void CellTransition::setup() {
     if (ahead_.pending()) t_ = ahead_.take();
     if (t_.size != size_) t_ = make_tables(effect_, grain_, size_, seed_);
     kinds_.resize(std::size_t((W_ + 15) / 16));
+    unchanged_.resize((kinds_.size() + 63) / 64);
 }
 
 // Column c starts at its delay and reaches the bottom half a run later,
@@ -357,11 +378,10 @@ void CellTransition::frame(const Surface& s, double p) {
         const std::uint8_t* lo = t_.line_lo.data() + std::size_t(r) * lines;
         const std::uint8_t* hi = t_.line_hi.data() + std::size_t(r) * lines;
         line_kinds(kinds_.data(), lo, hi, lines, std::uint8_t(cq));
-        // Cells whose coarse ranks lie outside [from, to] are due, or
-        // waiting, at both counts.
-        if (since && !RowComposer::keep_unchanged(kinds_.data(), lines,
-                                                  [&](std::size_t i) { return hi[i] < from || lo[i] > to; }))
-            continue;
+        if (since) {
+            unchanged_lines(unchanged_.data(), lo, hi, lines, from, to);
+            if (!RowComposer::keep_unchanged(kinds_.data(), lines, unchanged_.data())) continue;
+        }
         const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * cols;
         comp_.lined_rows(s, y0, y1, kinds_.data(), t_.mask.data(), min_run, [&](int x0, int x1) {
             const int c0 = x0 / cw, c1 = (x1 - 1) / cw;

@@ -171,23 +171,11 @@ public:
     // alone.
     void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
                    const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved = nullptr);
-    // Marks as kept the stretches of lines, sixteen or more long, where
-    // unchanged(i) holds; shorter ones are written with the rest, as a piece
-    // per line costs more than the stream it breaks. False when the whole
-    // row is unchanged.
-    template <class Unchanged>
-    static bool keep_unchanged(Op* kinds, std::size_t lines, Unchanged&& unchanged) {
-        constexpr std::size_t shortest = 16;
-        bool any = false;
-        for (std::size_t i = 0; i < lines;) {
-            std::size_t j = i;
-            while (j < lines && unchanged(j)) ++j;
-            if (j - i >= shortest) std::fill(kinds + i, kinds + j, Op::keep);
-            if (j < lines) any = true;
-            i = j + 1;
-        }
-        return any;
-    }
+    // Marks as kept the stretches of lines, sixteen or more long, whose bit
+    // in unchanged is set (bit i % 64 of word i / 64); shorter ones are
+    // written with the rest, as a piece per line costs more than the stream
+    // it breaks. False when every line is unchanged.
+    static bool keep_unchanged(Op* kinds, std::size_t lines, const std::uint64_t* unchanged);
     void full_rows(const Surface& s, int y0, int y1, bool use_new);
     void new_frame() { stable_ptr_ = nullptr; }
 
@@ -212,6 +200,7 @@ private:
     std::vector<Op> lined_kinds_;   // what the last plan_lines planned, for w and min run
     int lined_w_ = -1, lined_min_run_ = 0;
     std::vector<px> mask_;
+    std::vector<std::uint64_t> unchanged_;
 };
 
 // A stretch [x0, x1) of some output rows taken from a face shifted by

@@ -561,16 +561,41 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
     run(s, y0, y1, mask_.data(), nullptr, 0);
 }
 
+bool RowComposer::keep_unchanged(Op* kinds, std::size_t lines, const std::uint64_t* unchanged) {
+    constexpr std::size_t shortest = 16;
+    // The first line from i whose bit is set (want) or clear, or lines.
+    const auto next = [&](std::size_t i, bool want) {
+        while (i < lines) {
+            const std::uint64_t w = want ? unchanged[i / 64] : ~unchanged[i / 64];
+            const std::uint64_t rest = w >> (i % 64);
+            if (rest) return std::min(lines, i + std::size_t(__builtin_ctzll(rest)));
+            i = (i / 64 + 1) * 64;
+        }
+        return lines;
+    };
+    bool any = false;
+    for (std::size_t i = 0; i < lines;) {
+        const std::size_t from = next(i, true);
+        any |= from > i;
+        const std::size_t to = next(from, false);
+        if (to - from >= shortest) std::fill(kinds + from, kinds + to, Op::keep);
+        i = to;
+    }
+    return any;
+}
+
 void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
                             const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved) {
     if (y < 0 || y >= s.h) return;
     kinds_.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
-    if (moved && !keep_unchanged(kinds_.data(), lines.size(), [&](std::size_t i) {
-            return level < (*moved)[i].lo || level >= (*moved)[i].hi;
-        }))
-        return;
+    if (moved) {
+        unchanged_.assign((lines.size() + 63) / 64, 0);
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            unchanged_[i / 64] |= std::uint64_t(level < (*moved)[i].lo || level >= (*moved)[i].hi) << (i % 64);
+        if (!keep_unchanged(kinds_.data(), lines.size(), unchanged_.data())) return;
+    }
     plan_lines(kinds_.data(), s.w, short_run);
     cached_w_ = -1;   // the plan no longer follows cached_
     run(s, y, y + 1, nullptr, key, level);
