@@ -277,6 +277,7 @@ private:
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
     std::vector<std::int32_t> crossed_;       // drip: per row, the columns whose edge crossed it since
+    std::vector<std::int32_t> events_;        // drip: rows up to each where a line's plan changes
     std::vector<KeyRange> lines_, moved_;
 };
 
@@ -325,12 +326,7 @@ void CellTransition::drip(const Surface& s, double p) {
         }
         std::partial_sum(crossed_.begin(), crossed_.end(), crossed_.begin());
     }
-    if (!since) {
-        comp_.full_rows(s, 0, lowest, true);
-        for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y)
-            comp_.keyed_row(s, y, edge_.data(), y, lines_);
-        comp_.full_rows(s, deepest, H_, false);
-    } else {
+    if (since) {
         // And along such a row, long stretches of columns whose edges have
         // not crossed it are left alone too.
         moved_.resize(lines_.size());
@@ -339,9 +335,34 @@ void CellTransition::drip(const Surface& s, double p) {
             const auto [lo, hi] = std::minmax_element(edge_before_.begin() + x0, edge_before_.begin() + x1);
             moved_[i] = {std::min(*lo, lines_[i].lo), std::max(*hi, lines_[i].hi)};
         }
-        for (int y = 0; y < H_; ++y)
-            if (crossed_[std::size_t(y)] != 0) comp_.keyed_row(s, y, edge_.data(), y, lines_, &moved_);
     }
+    // What a row's lines show changes only at the rows where some line's
+    // shallowest or deepest edge lies (and, over the frame shown, where its
+    // moves begin or end): in between, rows keep the plan of the row above.
+    events_.assign(std::size_t(H_) + 1, 0);
+    const auto mark = [&](std::int32_t y) { events_[std::size_t(std::clamp(y, 0, H_))] = 1; };
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        mark(lines_[i].lo);
+        mark(lines_[i].hi);
+        if (since) {
+            mark(moved_[i].lo);
+            mark(moved_[i].hi);
+        }
+    }
+    std::partial_sum(events_.begin(), events_.end(), events_.begin());
+    int planned = -1;
+    const int top = since ? 0 : std::max(lowest, 0), bottom = since ? H_ : std::min<int>(deepest, H_);
+    if (!since) comp_.full_rows(s, 0, lowest, true);
+    for (int y = top; y < bottom; ++y) {
+        if (since && crossed_[std::size_t(y)] == 0) continue;
+        if (planned >= 0 && events_[std::size_t(y)] == events_[std::size_t(planned)]) {
+            comp_.keyed_row_again(s, y, edge_.data(), y);
+        } else {
+            comp_.keyed_row(s, y, edge_.data(), y, lines_, since ? &moved_ : nullptr);
+            planned = y;
+        }
+    }
+    if (!since) comp_.full_rows(s, deepest, H_, false);
     edge_before_ = edge_;
 }
 

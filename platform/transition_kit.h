@@ -171,6 +171,11 @@ public:
     // alone.
     void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
                    const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved = nullptr);
+    // The same for another row, when no line's kind, nor whether it is left
+    // alone, differs at level from the last keyed_row's: its plan is kept.
+    void keyed_row_again(const Surface& s, int y, const std::int32_t* key, std::int32_t level) {
+        if (!keyed_unchanged_ && y >= 0 && y < s.h) run(s, y, y + 1, nullptr, key, level);
+    }
     // Marks as kept the stretches of lines, sixteen or more long, whose bit
     // in unchanged is set (bit i % 64 of word i / 64); shorter ones are
     // written with the rest, as a piece per line costs more than the stream
@@ -201,6 +206,7 @@ private:
     int lined_w_ = -1, lined_min_run_ = 0;
     std::vector<px> mask_;
     std::vector<std::uint64_t> unchanged_;
+    bool keyed_unchanged_ = false;   // the last keyed row was left alone whole
 };
 
 // A stretch [x0, x1) of some output rows taken from a face shifted by

@@ -590,11 +590,13 @@ void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, st
     kinds_.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
+    keyed_unchanged_ = false;
     if (moved) {
         unchanged_.assign((lines.size() + 63) / 64, 0);
         for (std::size_t i = 0; i < lines.size(); ++i)
             unchanged_[i / 64] |= std::uint64_t(level < (*moved)[i].lo || level >= (*moved)[i].hi) << (i % 64);
-        if (!keep_unchanged(kinds_.data(), lines.size(), unchanged_.data())) return;
+        keyed_unchanged_ = !keep_unchanged(kinds_.data(), lines.size(), unchanged_.data());
+        if (keyed_unchanged_) return;
     }
     plan_lines(kinds_.data(), s.w, short_run);
     cached_w_ = -1;   // the plan no longer follows cached_
