@@ -404,13 +404,14 @@ TEST(Transitions, GrainSetsTheNumberOfBlinds) {
     EXPECT_LT(runs_down(frame(*coarse, a, b, 0.5), 150), runs_down(frame(*fine, a, b, 0.5), 150));
 }
 
-// Every vector path of the row scaler (256-bit permutes, byte shuffles,
-// plain fetching) gives the same pixels as fetching them one by one, for
+// Every vector path of the row scaler (512-bit and 256-bit permutes, byte
+// shuffles, plain fetching) gives the same pixels as fetching them one by one, for
 // every shrink factor (some too strong for the vector paths), offsets,
-// widths that leave a tail, and maps read backwards.
+// widths that leave a tail, and maps read backwards; so do rows streamed
+// straight into an output, whose blocks start after a lead of pixels.
 TEST(Transitions, RowScalerMatchesPlainFetching) {
     std::mt19937 gen(7);
-    for (int bits : {256, 128, 0}) {
+    for (int bits : {512, 256, 128, 0}) {
         lv::tx::limit_vector_bits(bits);
         for (int src_w : {8, 9, 16, 31, 640, 1921}) {
             std::vector<lv::tx::px> src(static_cast<std::size_t>(src_w));
@@ -432,12 +433,41 @@ TEST(Transitions, RowScalerMatchesPlainFetching) {
                                 << "bits " << bits << " width " << src_w << " scale " << scale << " start " << start
                                 << " pixel " << i << (mirrored ? " mirrored" : "");
                         EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
+
+                        const int lead = 5;
+                        scaler.prepare(xmap, src_w, lead);
+                        // Rows of the output that are and are not aligned for the blocks.
+                        alignas(64) static lv::tx::px row[4096];
+                        for (int shift : {0, 1}) {
+                            lv::tx::px* d = row + 16 - lead + shift;
+                            std::fill(std::begin(row), std::end(row), 0xDEADBEEFu);
+                            const bool streamed = scaler.run_streamed(d, src.data());
+#if defined(__x86_64__)
+                            if (shift == 0 && bits >= 256 && src_w >= 32 && __builtin_cpu_supports("avx2")) {
+                                EXPECT_TRUE(streamed) << "width " << src_w << " scale " << scale;
+                            }
+#endif
+                            if (!streamed) {
+                                EXPECT_EQ(std::count(std::begin(row), std::end(row), 0xDEADBEEFu), 4096);
+                                continue;
+                            }
+                            for (int i = 0; i < n; ++i)
+                                ASSERT_EQ(d[i], src[std::size_t(xmap[std::size_t(i)])])
+                                    << "streamed, bits " << bits << " width " << src_w << " scale " << scale
+                                    << " shift " << shift << " pixel " << i;
+                            EXPECT_EQ(d[n], 0xDEADBEEFu) << "streamed past the row, bits " << bits << " width " << src_w << " scale " << scale << " n " << n;
+                            EXPECT_EQ(d[-1], 0xDEADBEEFu) << "streamed before the row";
+                        }
+                        scaler.run(out.data(), src.data());
+                        for (int i = 0; i < n; ++i)
+                            ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
+                                << "after a lead, bits " << bits << " width " << src_w << " pixel " << i;
                     }
                 }
             }
         }
     }
-    lv::tx::limit_vector_bits(256);
+    lv::tx::limit_vector_bits(512);
 }
 
 // The row writers give what plain loops give, on every vector path, with
@@ -542,13 +572,16 @@ TEST(Transitions, FramesDoNotDependOnTheProcessor) {
         const QImage a = pattern(size, 7), b = pattern(size, 8);
         for (int n : all_effect_numbers()) {
             auto t = lv::Transition::create(n, 3, size);
+            lv::tx::limit_vector_bits(512);
+            const QImage widest = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(256);
             const QImage wide = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(128);
             const QImage narrow = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(0);
             const QImage plain = frame(*t, a, b, 0.37);
-            lv::tx::limit_vector_bits(256);
+            lv::tx::limit_vector_bits(512);
+            EXPECT_EQ(wide, widest) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, narrow) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, plain) << label(n) << " size " << size.width();
         }
