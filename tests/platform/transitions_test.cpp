@@ -426,44 +426,40 @@ TEST(Transitions, RowScalerMatchesPlainFetching) {
                         xmap[std::size_t(i)] = std::min(src_w - 1, start + int((i + 0.5) * (src_w - start) / n));
                     for (bool mirrored : {false, true}) {   // the roll reads its band right to left
                         if (mirrored) std::reverse(xmap.begin(), xmap.end());
-                        lv::tx::RowScaler scaler;
-                        scaler.prepare(xmap, src_w);
-                        std::vector<lv::tx::px> out(std::size_t(n) + 1, 0xDEADBEEFu);
-                        scaler.run(out.data(), src.data());
-                        for (int i = 0; i < n; ++i)
-                            ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
-                                << "bits " << bits << " width " << src_w << " scale " << scale << " start " << start
-                                << " pixel " << i << (mirrored ? " mirrored" : "");
-                        EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
-
-                        const int lead = 5;
-                        scaler.prepare(xmap, src_w, lead);
-                        // Rows of the output that are and are not aligned for the blocks.
-                        alignas(64) static lv::tx::px row[4096];
-                        for (int shift : {0, 1}) {
-                            lv::tx::px* d = row + 16 - lead + shift;
-                            std::fill(std::begin(row), std::end(row), 0xDEADBEEFu);
-                            const bool streamed = scaler.run_streamed(d, src.data());
-#if defined(__x86_64__)
-                            if (shift == 0 && bits >= 256 && src_w >= 32 && __builtin_cpu_supports("avx2")) {
-                                EXPECT_TRUE(streamed) << "width " << src_w << " scale " << scale;
-                            }
-#endif
-                            if (!streamed) {
-                                EXPECT_EQ(std::count(std::begin(row), std::end(row), 0xDEADBEEFu), 4096);
-                                continue;
-                            }
+                        // The map's pixels, and nothing written either side of the row.
+                        const auto check = [&](const lv::tx::px* d, const char* how) {
                             for (int i = 0; i < n; ++i)
                                 ASSERT_EQ(d[i], src[std::size_t(xmap[std::size_t(i)])])
-                                    << "streamed, bits " << bits << " width " << src_w << " scale " << scale
-                                    << " shift " << shift << " pixel " << i;
-                            EXPECT_EQ(d[n], 0xDEADBEEFu) << "streamed past the row, bits " << bits << " width " << src_w << " scale " << scale << " n " << n;
-                            EXPECT_EQ(d[-1], 0xDEADBEEFu) << "streamed before the row";
+                                    << how << ", bits " << bits << " width " << src_w << " scale " << scale
+                                    << " start " << start << " pixel " << i << (mirrored ? " mirrored" : "");
+                            EXPECT_EQ(d[n], 0xDEADBEEFu) << how << " past the row";
+                            EXPECT_EQ(d[-1], 0xDEADBEEFu) << how << " before the row";
+                        };
+                        lv::tx::RowScaler scaler;
+                        scaler.prepare(xmap, src_w);
+                        std::vector<lv::tx::px> out(std::size_t(n) + 2, 0xDEADBEEFu);
+                        scaler.run(out.data() + 1, src.data());
+                        check(out.data() + 1, "plain");
+
+                        // After a lead of 5, into output rows aligned for the blocks and not.
+                        scaler.prepare(xmap, src_w, 5);
+                        alignas(64) static lv::tx::px row[4096];
+                        for (int shift : {0, 1}) {
+                            std::fill(std::begin(row), std::end(row), 0xDEADBEEFu);
+                            lv::tx::px* d = row + 11 + shift;
+                            if (scaler.run_streamed(d, src.data())) {
+                                check(d, "streamed");
+                                continue;
+                            }
+                            EXPECT_EQ(std::count(std::begin(row), std::end(row), 0xDEADBEEFu), 4096);
+#if defined(__x86_64__)
+                            EXPECT_FALSE(shift == 0 && bits >= 256 && src_w >= 32 && __builtin_cpu_supports("avx2"))
+                                << "aligned row not streamed, width " << src_w << " scale " << scale;
+#endif
                         }
-                        scaler.run(out.data(), src.data());
-                        for (int i = 0; i < n; ++i)
-                            ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
-                                << "after a lead, bits " << bits << " width " << src_w << " pixel " << i;
+                        std::fill(out.begin(), out.end(), 0xDEADBEEFu);
+                        scaler.run(out.data() + 1, src.data());
+                        check(out.data() + 1, "after a lead");
                     }
                 }
             }
