@@ -221,13 +221,20 @@ void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Str
 
 // Nearest-neighbour scaling of rows that all share one column map. Where
 // four neighbouring output pixels come from within eight source pixels (a
-// shrink by no more than about half), they are picked with byte shuffles,
-// which is several times quicker than fetching them one by one.
+// shrink by no more than about half), they are picked with byte shuffles
+// (or eight from sixteen, or sixteen from 32, with wider permutes), which is
+// several times quicker than fetching them one by one.
 class RowScaler {
 public:
-    // xmap: source column of each output pixel.
-    void prepare(std::vector<int> xmap, int src_width);
+    // xmap: source column of each output pixel. lead: pixels to fetch one
+    // by one before the first block (so that the blocks can meet the cache
+    // lines of an output row, see run_streamed).
+    void prepare(std::vector<int> xmap, int src_width, int lead = 0);
     void run(px* d, const px* s) const;
+    // Writes the row with streaming stores, straight into the output row d
+    // when it is aligned for the blocks (d + lead on a cache line) and a
+    // path does so; false (nothing written) otherwise.
+    bool run_streamed(px* d, const px* s) const;
 
     // Four output pixels: byte-shuffle masks over the eight source pixels
     // from base, or (shuffle false) fetched one by one.
@@ -251,11 +258,14 @@ private:
     int contiguous_from_ = -1;   // >= 0: the map is one run of source columns from here
     std::vector<Block> blocks_;
     std::vector<Wide> wide_;
+    std::vector<int> bases_;   // 512-bit: first source column of each sixteen output pixels, -1: one by one
+    int lead_ = 0;
+    int align_ = 0;   // bytes the blocks' stores want, 0: no streaming path
 };
 
-// The widest processor extension the row helpers may use, in bits: 256
-// (default, whatever the processor has), 128 or 0; lets tests check every
-// path on one machine.
+// The widest processor extension the row helpers may use, in bits: 512
+// (default, whatever the processor has), 256, 128 or 0; lets tests check
+// every path on one machine.
 void limit_vector_bits(int bits);
 
 // Floors v to a multiple of step, clamped to [0, limit].

@@ -82,6 +82,7 @@ private:
     int W_ = 1, H_ = 1, sx_ = 1, sy_ = 1, strip_ = 1;
     std::vector<px> strip_mask_;   // every other column strip
     RowScaler scaler_;
+    RowScaler direct_;   // from the face itself, for rows of a copy not made
 };
 
 void MotionTransition::setup() {
@@ -172,14 +173,33 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
             const int c = std::clamp(int((vis.left() + i - dst.left() + 0.5) * fx), 0, W_ - 1);
             xmap[std::size_t(i)] = std::min(c >> k, wk - 1);
         }
-        scaler_.prepare(std::move(xmap), wk);
+        // Streamed rows are scaled straight into the output where the
+        // blocks of the scaler can be laid on its cache lines.
+        const auto line_offset = reinterpret_cast<std::uintptr_t>(s.out_row(vis.top()) + vis.left()) & 63;
+        const int lead = s.stream ? int((64 - line_offset) % 64 / sizeof(px)) : 0;
+        // A face shown far narrower than its copy (a pull's first frames)
+        // has the rows of the copy not made yet read straight from the face:
+        // making one reads every cache line of the face's row.
+        Level* copy = k > 0 && vis.width() * 2 < wk ? &level(s, use_new, k) : nullptr;
+        if (copy) {
+            std::vector<int> full = xmap;
+            for (int& c : full) c <<= k;
+            direct_.prepare(std::move(full), W_, lead);
+        }
+        scaler_.prepare(std::move(xmap), wk, lead);
         const int right = vis.right() + 1;
         for (int y = vis.top(); y <= vis.bottom(); ++y) {
             const px* b = s.row(back, y);
             px* d = s.out_row(y);
             put_copy(d, b, vis.left(), s.stream);
-            scaler_.run(s.scratch, halved_row(s, use_new, k, source_row(y)));
-            put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
+            const int sy = source_row(y);
+            const bool direct = copy && !copy->made[std::size_t(sy)];
+            const RowScaler& scaler = direct ? direct_ : scaler_;
+            const px* from = direct ? s.row(use_new, sy) : halved_row(s, use_new, k, sy);
+            if (!s.stream || !scaler.run_streamed(d + vis.left(), from)) {
+                scaler.run(s.scratch, from);
+                put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
+            }
             put_copy(d + right, b + right, W_ - right, s.stream);
         }
     }

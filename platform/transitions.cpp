@@ -95,7 +95,7 @@ void normalize(Spans& spans) {
 
 namespace {
 
-int vector_bits_limit = 256;
+int vector_bits_limit = 512;
 
 #if defined(__x86_64__) || defined(__i386__)
 bool cpu_has_ssse3() {
@@ -106,9 +106,14 @@ bool cpu_has_avx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has && vector_bits_limit >= 256;
 }
+bool cpu_has_avx512() {
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has && vector_bits_limit >= 512;
+}
 #else
 bool cpu_has_ssse3() { return false; }
 bool cpu_has_avx2() { return false; }
+bool cpu_has_avx512() { return false; }
 #endif
 
 }  // namespace
@@ -618,11 +623,14 @@ void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Str
 }
 
 
-void RowScaler::prepare(std::vector<int> xmap, int src_width) {
+void RowScaler::prepare(std::vector<int> xmap, int src_width, int lead) {
     xmap_ = std::move(xmap);
     blocks_.clear();
     wide_.clear();
+    bases_.clear();
     contiguous_from_ = -1;
+    lead_ = 0;
+    align_ = 0;
     const std::size_t count = xmap_.size();
     bool contiguous = count > 0;
     for (std::size_t i = 1; i < count && contiguous; ++i) contiguous = xmap_[i] == xmap_[i - 1] + 1;
@@ -630,11 +638,25 @@ void RowScaler::prepare(std::vector<int> xmap, int src_width) {
         contiguous_from_ = xmap_[0];
         return;
     }
+    if (cpu_has_avx512() && src_width >= 32) {
+        lead_ = std::min(std::clamp(lead, 0, 15), int(count));
+        align_ = 64;
+        bases_.resize(count > std::size_t(lead_) ? (count - std::size_t(lead_)) / 16 : 0);
+        for (std::size_t k = 0; k < bases_.size(); ++k) {
+            const auto first = xmap_.begin() + std::ptrdiff_t(lead_ + 16 * k);
+            const auto [lo, hi] = std::minmax_element(first, first + 16);
+            const int base = std::clamp(*lo, 0, src_width - 32);
+            bases_[k] = *lo >= base && *hi - base < 32 ? base : -1;
+        }
+        return;
+    }
     if (cpu_has_avx2() && src_width >= 16) {
-        wide_.resize(count / 8);
+        lead_ = std::min(std::clamp(lead, 0, 15) % 8, int(count));
+        align_ = 32;
+        wide_.resize(count > std::size_t(lead_) ? (count - std::size_t(lead_)) / 8 : 0);
         for (std::size_t k = 0; k < wide_.size(); ++k) {
             Wide& b = wide_[k];
-            const int* m = xmap_.data() + 8 * k;
+            const int* m = xmap_.data() + lead_ + 8 * k;
             b.base = std::clamp(*std::min_element(m, m + 8), 0, src_width - 16);
             b.permute = true;
             for (int j = 0; j < 8; ++j) {
@@ -687,6 +709,8 @@ __attribute__((target("ssse3"))) static void shuffle_blocks(px* d, const px* s, 
     }
 }
 
+// Stream: d is aligned to 32 bytes.
+template <bool Stream>
 __attribute__((target("avx2"))) static void permute_blocks(px* d, const px* s, const int* xmap,
                                                            const RowScaler::Wide* blocks, std::size_t count) {
     for (std::size_t k = 0; k < count; ++k) {
@@ -694,7 +718,7 @@ __attribute__((target("avx2"))) static void permute_blocks(px* d, const px* s, c
         px* out = d + 8 * k;
         if (!b.permute) {
             const int* m = xmap + 8 * k;
-            for (int j = 0; j < 8; ++j) out[j] = s[m[j]];
+            for (int j = 0; j < 8; ++j) put_px<Stream>(out + j, s[m[j]]);
             continue;
         }
         const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + b.base));
@@ -702,8 +726,58 @@ __attribute__((target("avx2"))) static void permute_blocks(px* d, const px* s, c
         const __m256i index = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.index));
         const __m256i r = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(v0, index), _mm256_permutevar8x32_epi32(v1, index),
                                              _mm256_load_si256(reinterpret_cast<const __m256i*>(b.upper)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), r);
+        put8<Stream>(out, r);
     }
+}
+
+// Sixteen output pixels picked from the 32 source pixels from their base
+// with one two-table permute; Stream: d is aligned to a cache line, and
+// each sixteen fill one.
+template <bool Stream>
+__attribute__((target("avx512f"))) static void permute_sixteens(px* d, const px* s, const int* xmap, const int* bases,
+                                                              std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const int base = bases[k];
+        const int* m = xmap + 16 * k;
+        px* out = d + 16 * k;
+        if (base < 0) {
+            for (int j = 0; j < 16; ++j) put_px<Stream>(out + j, s[m[j]]);
+            continue;
+        }
+        const __m512i index = _mm512_sub_epi32(_mm512_loadu_si512(m), _mm512_set1_epi32(base));
+        const __m512i r =
+            _mm512_permutex2var_epi32(_mm512_loadu_si512(s + base), index, _mm512_loadu_si512(s + base + 16));
+        if constexpr (Stream)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(out), r);
+        else
+            _mm512_storeu_si512(out, r);
+    }
+}
+
+bool RowScaler::run_streamed(px* d, const px* s) const {
+    const int n = int(xmap_.size());
+    if (contiguous_from_ >= 0) {
+        put_copy(d, s + contiguous_from_, n, true);
+        return true;
+    }
+    if (align_ == 0 || (reinterpret_cast<std::uintptr_t>(d + lead_) & std::uintptr_t(align_ - 1)) != 0) return false;
+    int done = lead_;
+    for (int i = 0; i < lead_; ++i) put_px<true>(d + i, s[xmap_[std::size_t(i)]]);
+    if (!bases_.empty()) {
+        permute_sixteens<true>(d + lead_, s, xmap_.data() + lead_, bases_.data(), bases_.size());
+        done += int(bases_.size()) * 16;
+    } else if (!wide_.empty()) {
+        permute_blocks<true>(d + lead_, s, xmap_.data() + lead_, wide_.data(), wide_.size());
+        done += int(wide_.size()) * 8;
+    }
+    for (int i = done; i < n; ++i) put_px<true>(d + i, s[xmap_[std::size_t(i)]]);
+    return true;
+}
+#else
+bool RowScaler::run_streamed(px* d, const px* s) const {
+    if (contiguous_from_ < 0) return false;
+    put_copy(d, s + contiguous_from_, int(xmap_.size()), true);
+    return true;
 }
 #endif
 
@@ -712,9 +786,14 @@ void RowScaler::run(px* d, const px* s) const {
     if (contiguous_from_ >= 0) return copy_row(d, s + contiguous_from_, n);
     int done = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    if (!wide_.empty()) {
-        permute_blocks(d, s, xmap_.data(), wide_.data(), wide_.size());
-        done = int(wide_.size()) * 8;
+    if (!bases_.empty()) {
+        gather_row(d, s, xmap_.data(), lead_);
+        permute_sixteens<false>(d + lead_, s, xmap_.data() + lead_, bases_.data(), bases_.size());
+        done = lead_ + int(bases_.size()) * 16;
+    } else if (!wide_.empty()) {
+        gather_row(d, s, xmap_.data(), lead_);
+        permute_blocks<false>(d + lead_, s, xmap_.data() + lead_, wide_.data(), wide_.size());
+        done = lead_ + int(wide_.size()) * 8;
     } else if (!blocks_.empty()) {
         shuffle_blocks(d, s, xmap_.data(), blocks_.data(), blocks_.size());
         done = int(blocks_.size()) * 4;

@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -435,13 +437,14 @@ TEST(Transitions, GrainSetsTheNumberOfBlinds) {
     EXPECT_LT(runs_down(frame(*coarse, a, b, 0.5), 150), runs_down(frame(*fine, a, b, 0.5), 150));
 }
 
-// Every vector path of the row scaler (256-bit permutes, byte shuffles,
-// plain fetching) gives the same pixels as fetching them one by one, for
+// Every vector path of the row scaler (512-bit and 256-bit permutes, byte
+// shuffles, plain fetching) gives the same pixels as fetching them one by one, for
 // every shrink factor (some too strong for the vector paths), offsets,
-// widths that leave a tail, and maps read backwards.
+// widths that leave a tail, and maps read backwards; so do rows streamed
+// straight into an output, whose blocks start after a lead of pixels.
 TEST(Transitions, RowScalerMatchesPlainFetching) {
     std::mt19937 gen(7);
-    for (int bits : {256, 128, 0}) {
+    for (int bits : {512, 256, 128, 0}) {
         lv::tx::limit_vector_bits(bits);
         for (int src_w : {8, 9, 16, 31, 640, 1921}) {
             std::vector<lv::tx::px> src(static_cast<std::size_t>(src_w));
@@ -454,21 +457,46 @@ TEST(Transitions, RowScalerMatchesPlainFetching) {
                         xmap[std::size_t(i)] = std::min(src_w - 1, start + int((i + 0.5) * (src_w - start) / n));
                     for (bool mirrored : {false, true}) {   // the roll reads its band right to left
                         if (mirrored) std::reverse(xmap.begin(), xmap.end());
+                        // The map's pixels, and nothing written either side of the row.
+                        const auto check = [&](const lv::tx::px* d, const char* how) {
+                            for (int i = 0; i < n; ++i)
+                                ASSERT_EQ(d[i], src[std::size_t(xmap[std::size_t(i)])])
+                                    << how << ", bits " << bits << " width " << src_w << " scale " << scale
+                                    << " start " << start << " pixel " << i << (mirrored ? " mirrored" : "");
+                            EXPECT_EQ(d[n], 0xDEADBEEFu) << how << " past the row";
+                            EXPECT_EQ(d[-1], 0xDEADBEEFu) << how << " before the row";
+                        };
                         lv::tx::RowScaler scaler;
                         scaler.prepare(xmap, src_w);
-                        std::vector<lv::tx::px> out(std::size_t(n) + 1, 0xDEADBEEFu);
-                        scaler.run(out.data(), src.data());
-                        for (int i = 0; i < n; ++i)
-                            ASSERT_EQ(out[std::size_t(i)], src[std::size_t(xmap[std::size_t(i)])])
-                                << "bits " << bits << " width " << src_w << " scale " << scale << " start " << start
-                                << " pixel " << i << (mirrored ? " mirrored" : "");
-                        EXPECT_EQ(out[std::size_t(n)], 0xDEADBEEFu) << "wrote past the row";
+                        std::vector<lv::tx::px> out(std::size_t(n) + 2, 0xDEADBEEFu);
+                        scaler.run(out.data() + 1, src.data());
+                        check(out.data() + 1, "plain");
+
+                        // After a lead of 5, into output rows aligned for the blocks and not.
+                        scaler.prepare(xmap, src_w, 5);
+                        alignas(64) static lv::tx::px row[4096];
+                        for (int shift : {0, 1}) {
+                            std::fill(std::begin(row), std::end(row), 0xDEADBEEFu);
+                            lv::tx::px* d = row + 11 + shift;
+                            if (scaler.run_streamed(d, src.data())) {
+                                check(d, "streamed");
+                                continue;
+                            }
+                            EXPECT_EQ(std::count(std::begin(row), std::end(row), 0xDEADBEEFu), 4096);
+#if defined(__x86_64__)
+                            EXPECT_FALSE(shift == 0 && bits >= 256 && src_w >= 32 && __builtin_cpu_supports("avx2"))
+                                << "aligned row not streamed, width " << src_w << " scale " << scale;
+#endif
+                        }
+                        std::fill(out.begin(), out.end(), 0xDEADBEEFu);
+                        scaler.run(out.data() + 1, src.data());
+                        check(out.data() + 1, "after a lead");
                     }
                 }
             }
         }
     }
-    lv::tx::limit_vector_bits(256);
+    lv::tx::limit_vector_bits(512);
 }
 
 // The row writers give what plain loops give, on every vector path, with
@@ -573,13 +601,16 @@ TEST(Transitions, FramesDoNotDependOnTheProcessor) {
         const QImage a = pattern(size, 7), b = pattern(size, 8);
         for (int n : all_effect_numbers()) {
             auto t = lv::Transition::create(n, 3, size);
+            lv::tx::limit_vector_bits(512);
+            const QImage widest = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(256);
             const QImage wide = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(128);
             const QImage narrow = frame(*t, a, b, 0.37);
             lv::tx::limit_vector_bits(0);
             const QImage plain = frame(*t, a, b, 0.37);
-            lv::tx::limit_vector_bits(256);
+            lv::tx::limit_vector_bits(512);
+            EXPECT_EQ(wide, widest) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, narrow) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, plain) << label(n) << " size " << size.width();
         }
@@ -587,7 +618,9 @@ TEST(Transitions, FramesDoNotDependOnTheProcessor) {
 }
 
 // Squashed, pulled and zoomed faces keep their columns in order and reach
-// from one side of the face to the other.
+// from one side of the face to the other. A face shown narrow is read
+// straight from the face until its copies are made, then from them: the
+// same pixels either way.
 TEST(Transitions, ScaledFacesKeepTheirOrder) {
     const QSize size(640, 120);
     QImage a(size, QImage::Format_RGB32), b(size, QImage::Format_RGB32);
@@ -603,6 +636,13 @@ TEST(Transitions, ScaledFacesKeepTheirOrder) {
     };
     for (const Case c : {Case{48, false}, Case{49, true}, Case{24, false}, Case{25, true}}) {
         auto t = lv::Transition::create(c.number, 1, size);
+        const QImage early = frame(*t, a, b, 0.02);
+        for (int i = 0; i < 10000 && t->preparing(); ++i) {
+            frame(*t, a, b, 0.5);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_FALSE(t->preparing()) << label(c.number);
+        EXPECT_EQ(frame(*t, a, b, 0.02), early) << label(c.number);
         for (double p : {0.1, 0.3, 0.5, 0.7, 0.9}) {
             SCOPED_TRACE(label(c.number) + " at " + std::to_string(p));
             const QImage f = frame(*t, a, b, p);
