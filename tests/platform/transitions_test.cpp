@@ -298,10 +298,10 @@ TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
                             }
                             want.setPixel(x, y, (is_new ? b : a).pixel(x, y));
                         }
-                    for (int bits : {256, 128, 0}) {
+                    for (int bits : {512, 256, 128, 0}) {
                         lv::tx::limit_vector_bits(bits);
                         const QImage got = frame(*t, a, b, p);
-                        lv::tx::limit_vector_bits(256);
+                        lv::tx::limit_vector_bits(512);
                         ASSERT_EQ(got, want) << label(n) << " grain " << grain << " at " << p << " size "
                                              << size.width() << "x" << size.height() << " vector bits " << bits;
                     }
@@ -536,7 +536,7 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
                     check([&](int i) { return key[std::size_t(i)] > 3 ? a[std::size_t(i)] : b[std::size_t(i)]; });
                 }
     }
-    lv::tx::limit_vector_bits(256);
+    lv::tx::limit_vector_bits(512);
 
     // Whole rows from runs of the new face, short runs beside long ones (the
     // composer copies some and selects others), against the runs read plainly.
