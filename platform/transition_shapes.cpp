@@ -449,7 +449,7 @@ void ShapeTransition::setup() {
 bool ShapeTransition::add_changes(const Spans& was, const Spans& now) {
     // Beyond this many pieces (every other column changing at once) one
     // pass over the whole row costs less.
-    constexpr std::size_t most = 32;
+    constexpr std::size_t most = 20;
     const std::size_t first = pieces_.size();
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
     const auto end_at = [](const Spans& sp, std::size_t k) {
