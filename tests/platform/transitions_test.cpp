@@ -578,18 +578,21 @@ TEST(Transitions, CellMasksMarkTheDueCells) {
         for (auto& w : tie_due) w = (std::uint64_t(gen()) << 32) | gen();
         const std::uint8_t cq = 103;
         const std::size_t first = 7;
-        for (int cw : {1, 2, 3, 4, 5, 8, 17, 64}) {
-            std::vector<px> mask(std::size_t(cells) * std::size_t(cw) + 4, 0x12345678u);
-            lv::tx::cell_mask(mask.data(), coarse.data(), cq, tie_due.data(), first, cells, cw);
-            for (int c = 0; c < cells; ++c) {
-                const std::size_t bit = first + std::size_t(c);
-                const bool due = coarse[std::size_t(c)] < cq ||
-                                 (coarse[std::size_t(c)] == cq && ((tie_due[bit / 64] >> (bit % 64)) & 1));
-                for (int k = 0; k < cw; ++k)
-                    ASSERT_EQ(mask[std::size_t(c) * std::size_t(cw) + std::size_t(k)], due ? ~px(0) : 0u)
-                        << "cells " << cells << " width " << cw << " cell " << c;
+        for (int cw : {1, 2, 3, 4, 5, 8, 17, 64})
+            for (int bits : {512, 128}) {
+                std::vector<px> mask(std::size_t(cells) * std::size_t(cw) + 4, 0x12345678u);
+                lv::tx::limit_vector_bits(bits);
+                lv::tx::cell_mask(mask.data(), coarse.data(), cq, tie_due.data(), first, cells, cw);
+                lv::tx::limit_vector_bits(512);
+                for (int c = 0; c < cells; ++c) {
+                    const std::size_t bit = first + std::size_t(c);
+                    const bool due = coarse[std::size_t(c)] < cq ||
+                                     (coarse[std::size_t(c)] == cq && ((tie_due[bit / 64] >> (bit % 64)) & 1));
+                    for (int k = 0; k < cw; ++k)
+                        ASSERT_EQ(mask[std::size_t(c) * std::size_t(cw) + std::size_t(k)], due ? ~px(0) : 0u)
+                            << "cells " << cells << " width " << cw << " cell " << c << " vector bits " << bits;
+                }
             }
-        }
     }
 }
 
