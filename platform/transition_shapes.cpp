@@ -521,7 +521,10 @@ void ShapeTransition::frame(const Surface& whole, double p) {
             const Spans& was = shown_rows_.row_spans(y, was_sp_);
             if (&spans == last_now && &was == last_was) {
                 if (last_whole) whole_.push_back(y);
-                for (std::uint32_t k = last_from; k < last_to; ++k) pieces_.push_back(pieces_[k]);
+                for (std::uint32_t k = last_from; k < last_to; ++k) {
+                    const Piece same = pieces_[k];   // copied first: the vector may grow
+                    pieces_.push_back(same);
+                }
                 continue;
             }
             const bool row_whole = spans != was && !add_changes(was, spans);
