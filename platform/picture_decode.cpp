@@ -270,12 +270,15 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
     const int bytes_per_pixel = magick_bytes_per_pixel(kind);
     const std::int64_t held = data.size() + (safe.constData() == data.constData() ? 0 : safe.size());
     double density = wmf_density;
+    const auto set_up = [&](Magick::Image& image) {
+        image.quiet(true);
+        image.magick(format);
+        if (kind == picture_kind::wmf) image.density(Magick::Geometry(unsigned(density), unsigned(density)));
+    };
     try {
         // Ping first: the declared size decides before any pixel is allocated.
         Magick::Image probe;
-        probe.quiet(true);
-        probe.magick(format);
-        if (kind == picture_kind::wmf) probe.density(Magick::Geometry(unsigned(density), unsigned(density)));
+        set_up(probe);
         probe.ping(blob);
         if (probe.magick() != format) return {code_unknown, {}, {}};
         r.natural_size = QSize(int(std::min<std::size_t>(probe.columns(), INT_MAX)),
@@ -305,9 +308,7 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
         bool matte = false;
         {
             Magick::Image image;
-            image.quiet(true);
-            image.magick(format);
-            if (kind == picture_kind::wmf) image.density(Magick::Geometry(unsigned(density), unsigned(density)));
+            set_up(image);   // at the density the ping settled on
             image.read(blob);
             if (image.magick() != format) return {code_unknown, {}, {}};
             const std::int64_t w = image.columns(), h = image.rows();

@@ -325,8 +325,6 @@ void CellTransition::drip(const Surface& s, double p) {
             --crossed_[std::size_t(std::clamp(std::max(a, b), 0, H_))];
         }
         std::partial_sum(crossed_.begin(), crossed_.end(), crossed_.begin());
-    }
-    if (since) {
         // And along such a row, long stretches of columns whose edges have
         // not crossed it are left alone too.
         moved_.resize(lines_.size());

@@ -8,7 +8,6 @@
 
 #include <QImage>
 #include <QRect>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
