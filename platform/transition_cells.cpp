@@ -266,6 +266,8 @@ protected:
 
 private:
     void drip(const Surface& s, double p);
+    bool paint_crossed(const Surface& s);
+    bool paint_changed_cells(const Surface& s, int r, std::uint32_t low, std::uint32_t high, std::uint32_t count);
 
     static constexpr std::size_t ahead_cells = 16384;   // smaller grids are made by the first frame
     Ahead<CellTables> ahead_;
@@ -276,9 +278,17 @@ private:
     std::vector<std::uint64_t> unchanged_;   // one bit per line of a row
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
-    std::vector<std::int32_t> crossed_;       // drip: per row, the columns whose edge crossed it since
     std::vector<std::int32_t> events_;        // drip: rows up to each where a line's plan changes
-    std::vector<KeyRange> lines_, moved_;
+    std::vector<KeyRange> lines_;
+    std::vector<KeyRange> moved_;   // drip: per line, the rows its edges crossed since the frame shown
+    // drip: the rows where a line starts or stops being crossed, and the
+    // lines crossed at the row being painted (a bit each)
+    struct Toggle {
+        std::int32_t row, line;
+    };
+    std::vector<Toggle> toggles_;
+    std::vector<std::uint64_t> crossing_;
+    std::vector<Stretch> changed_;   // runs of cells a row of cells changed since the frame shown
 };
 
 CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
@@ -312,56 +322,150 @@ void CellTransition::drip(const Surface& s, double p) {
         const int x0 = c * g.cw, x1 = std::min(W_, x0 + g.cw);
         std::fill(edge_.begin() + x0, edge_.begin() + x1, e);
     }
+    const bool painted = shown_ > 0 && edge_before_.size() == edge_.size() && paint_crossed(s);
+    edge_before_ = edge_;
+    if (painted) return;
     key_ranges(edge_.data(), W_, lines_);
-    // Over the frame shown, only rows that some column's edge has crossed
-    // since are painted (a count per row, from where each column's edge was
-    // to where it is).
-    const bool since = shown_ > 0 && edge_before_.size() == edge_.size();
-    if (since) {
-        crossed_.assign(std::size_t(H_) + 1, 0);
-        for (int c = 0; c < g.cols; ++c) {
-            const std::int32_t a = edge_before_[std::size_t(c) * g.cw], b = edge_[std::size_t(c) * g.cw];
-            ++crossed_[std::size_t(std::clamp(std::min(a, b), 0, H_))];
-            --crossed_[std::size_t(std::clamp(std::max(a, b), 0, H_))];
-        }
-        std::partial_sum(crossed_.begin(), crossed_.end(), crossed_.begin());
-        // And along such a row, long stretches of columns whose edges have
-        // not crossed it are left alone too.
-        moved_.resize(lines_.size());
-        for (std::size_t i = 0; i < moved_.size(); ++i) {
-            const auto x0 = std::ptrdiff_t(i) * 16, x1 = std::min<std::ptrdiff_t>(W_, x0 + 16);
-            const auto [lo, hi] = std::minmax_element(edge_before_.begin() + x0, edge_before_.begin() + x1);
-            moved_[i] = {std::min(*lo, lines_[i].lo), std::max(*hi, lines_[i].hi)};
-        }
-    }
     // What a row's lines show changes only at the rows where some line's
-    // shallowest or deepest edge lies (and, over the frame shown, where its
-    // moves begin or end): in between, rows keep the plan of the row above.
+    // shallowest or deepest edge lies: in between, rows keep the plan of
+    // the row above.
     events_.assign(std::size_t(H_) + 1, 0);
-    const auto mark = [&](std::int32_t y) { events_[std::size_t(std::clamp(y, 0, H_))] = 1; };
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        mark(lines_[i].lo);
-        mark(lines_[i].hi);
-        if (since) {
-            mark(moved_[i].lo);
-            mark(moved_[i].hi);
-        }
+    for (const KeyRange& line : lines_) {
+        events_[std::size_t(std::clamp(line.lo, 0, H_))] = 1;
+        events_[std::size_t(std::clamp(line.hi, 0, H_))] = 1;
     }
     std::partial_sum(events_.begin(), events_.end(), events_.begin());
     int planned = -1;
-    const int top = since ? 0 : std::max(lowest, 0), bottom = since ? H_ : std::min<int>(deepest, H_);
-    if (!since) comp_.full_rows(s, 0, lowest, true);
-    for (int y = top; y < bottom; ++y) {
-        if (since && crossed_[std::size_t(y)] == 0) continue;
+    comp_.full_rows(s, 0, lowest, true);
+    for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y) {
         if (planned >= 0 && events_[std::size_t(y)] == events_[std::size_t(planned)]) {
             comp_.keyed_row_again(s, y, edge_.data(), y);
         } else {
-            comp_.keyed_row(s, y, edge_.data(), y, lines_, since ? &moved_ : nullptr);
+            comp_.keyed_row(s, y, edge_.data(), y, lines_);
             planned = y;
         }
     }
-    if (!since) comp_.full_rows(s, deepest, H_, false);
-    edge_before_ = edge_;
+    comp_.full_rows(s, deepest, H_, false);
+}
+
+// Over the frame shown, only the pixels whose column's edge crossed their
+// row since are written, each line of 16 columns between the rows its edges
+// crossed: a column moves a tenth of the picture or so a frame, so most of
+// each row stays as it is. False, with nothing written, when the lines'
+// crossed rows cover more than two fifths of the picture: the changed pixels
+// then lie so thick that a whole frame costs less.
+bool CellTransition::paint_crossed(const Surface& s) {
+    moved_.resize(std::size_t((W_ + 15) / 16));
+    std::int64_t area = 0;
+    int top = H_, bottom = 0;
+    for (std::size_t i = 0; i < moved_.size(); ++i) {
+        std::int32_t lo = H_, hi = 0;
+        for (int x = int(i) * 16; x < std::min(W_, int(i) * 16 + 16); ++x) {
+            const std::int32_t a = edge_before_[std::size_t(x)], b = edge_[std::size_t(x)];
+            if (a == b) continue;
+            lo = std::min(lo, std::min(a, b));
+            hi = std::max(hi, std::max(a, b));
+        }
+        lo = std::max(lo, 0);
+        hi = std::min(hi, H_);
+        moved_[i] = {lo, hi};
+        if (lo >= hi) continue;
+        area += hi - lo;
+        top = std::min(top, lo);
+        bottom = std::max(bottom, hi);
+    }
+    if (area * 5 > std::int64_t(moved_.size()) * H_ * 2) return false;
+    // The lines crossed at a row change only where some line's rows begin
+    // or end: one bit per line, flipped there.
+    toggles_.clear();
+    for (std::size_t i = 0; i < moved_.size(); ++i)
+        if (moved_[i].lo < moved_[i].hi) {
+            toggles_.push_back({moved_[i].lo, std::int32_t(i)});
+            toggles_.push_back({moved_[i].hi, std::int32_t(i)});
+        }
+    std::sort(toggles_.begin(), toggles_.end(), [](const Toggle& a, const Toggle& b) { return a.row < b.row; });
+    crossing_.assign((moved_.size() + 63) / 64, 0);
+    const std::uint64_t* in = crossing_.data();
+    auto next = toggles_.begin();
+    for (int y = top; y < bottom; ++y) {
+        for (; next != toggles_.end() && next->row == y; ++next)
+            crossing_[std::size_t(next->line) / 64] ^= std::uint64_t(1) << (next->line % 64);
+        // Each run of crossed lines is written in one go.
+        for (std::size_t i = 0; i < moved_.size();) {
+            const std::uint64_t set = in[i / 64] >> (i % 64);
+            if (!set) {
+                i = (i / 64 + 1) * 64;
+                continue;
+            }
+            i += std::size_t(__builtin_ctzll(set));
+            std::size_t j = i;
+            while (j < moved_.size()) {
+                const std::uint64_t clear = ~in[j / 64] >> (j % 64);
+                if (clear) {
+                    j += std::size_t(__builtin_ctzll(clear));
+                    break;
+                }
+                j = (j / 64 + 1) * 64;
+            }
+            j = std::min(j, moved_.size());
+            const int x0 = int(i) * 16, x1 = std::min(W_, int(j) * 16);
+            put_crossed(s.out_row(y) + x0, s.new_row(y) + x0, s.old_row(y) + x0, edge_.data() + x0,
+                        edge_before_.data() + x0, y, x1 - x0);
+            i = j;
+        }
+    }
+    return true;
+}
+
+// Over the frame shown, a row of cells of which few changed has just those
+// cells written, each from the face it now shows: a few cells read from one
+// face cost far less than the whole row read from both. The cells with
+// ranks in [low, high) changed; false, with nothing written, when they would
+// cover more than a quarter of the row.
+bool CellTransition::paint_changed_cells(const Surface& s, int r, std::uint32_t low, std::uint32_t high,
+                                        std::uint32_t count) {
+    const CellGrid& g = t_.grid;
+    const int cw = g.cw;
+    const std::uint32_t* ranks = g.rank.data() + std::size_t(r) * g.cols;
+    const int budget = W_ / 4;
+    if (low == high) return true;
+    int pixels = 0;
+    changed_.clear();
+    const auto take = [&](int c) {
+        if (ranks[c] - low >= high - low) return true;
+        const int x0 = c * cw, x1 = std::min(W_, x0 + cw);
+        const bool use_new = ranks[c] < count;
+        if (!changed_.empty() && changed_.back().x1 == x0 && changed_.back().use_new == use_new)
+            changed_.back().x1 = x1;
+        else
+            changed_.push_back({x0, x1, use_new});
+        return (pixels += x1 - x0) <= budget;
+    };
+    // Coarse ranks pick the cells to look at: those in the buckets low and
+    // high fall in or between.
+    const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * g.cols;
+    const auto from = std::uint8_t(low >> t_.shift), to = std::uint8_t((high - 1) >> t_.shift);
+    int c = 0;
+#if defined(__SSE2__)
+    const __m128i bias = _mm_set1_epi8(char(0x80));
+    const __m128i f = _mm_set1_epi8(char(from ^ 0x80)), t = _mm_set1_epi8(char(to ^ 0x80));
+    for (; c + 16 <= g.cols; c += 16) {
+        const __m128i k = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coarse + c)), bias);
+        for (auto in = unsigned(~_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(k, f), _mm_cmpgt_epi8(k, t)))) & 0xFFFF;
+             in; in &= in - 1)
+            if (!take(c + __builtin_ctz(in))) return false;
+    }
+#endif
+    for (; c < g.cols; ++c)
+        if (coarse[c] >= from && coarse[c] <= to && !take(c)) return false;
+    const int y1 = std::min(H_, (r + 1) * g.ch);
+    for (int y = r * g.ch; y < y1; ++y) {
+        px* d = s.out_row(y);
+        const px* o = s.old_row(y);
+        const px* n = s.new_row(y);
+        for (const Stretch& st : changed_) copy_row(d + st.x0, (st.use_new ? n : o) + st.x0, st.x1 - st.x0);
+    }
+    return true;
 }
 
 void CellTransition::frame(const Surface& s, double p) {
@@ -391,6 +495,7 @@ void CellTransition::frame(const Surface& s, double p) {
             if (!since || (ranks[0] < count) != (ranks[0] < before)) comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
+        if (since && paint_changed_cells(s, r, std::min(count, before), std::max(count, before), count)) continue;
         // Lines whose coarse ranks straddle count's are taken as mixed: the
         // mask then decides them exactly.
         const std::size_t lines = kinds_.size();

@@ -105,6 +105,12 @@ void put_select(px* d, const px* a, const px* b, const px* mask, int n, bool str
 // key > level ? a : b, pixel by pixel.
 void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::int32_t level, int n, bool stream);
 
+// Where (key > level) != (was > level), key > level ? a : b; the other
+// pixels of d are left as they are (plain stores, only the faces needed
+// read).
+void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was, std::int32_t level,
+                 int n);
+
 // Writes a whole output row from row (the scratch row or a face's row).
 void store_row(const Surface& s, int y, const px* row);
 void gather_row(px* d, const px* s, const int* xmap, int n);               // d[i] = s[xmap[i]]
@@ -165,15 +171,12 @@ public:
         run(s, y0, y1, mask, nullptr, 0);
     }
     // New face where key[x] > level, on row y; lines from key_ranges.
-    // With moved (per line, the levels between a key the output shows and
-    // key), long stretches of lines that level lies outside of are left
-    // alone.
     void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                   const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved = nullptr);
-    // The same for another row, when no line's kind, nor whether it is left
-    // alone, differs at level from the last keyed_row's: its plan is kept.
+                   const std::vector<KeyRange>& lines);
+    // The same for another row, when no line's kind differs at level from
+    // the last keyed_row's: its plan is kept.
     void keyed_row_again(const Surface& s, int y, const std::int32_t* key, std::int32_t level) {
-        if (!keyed_unchanged_ && y >= 0 && y < s.h) run(s, y, y + 1, nullptr, key, level);
+        if (y >= 0 && y < s.h) run(s, y, y + 1, nullptr, key, level);
     }
     // Marks as kept the stretches of lines, sixteen or more long, whose bit
     // in unchanged is set (bit i % 64 of word i / 64); shorter ones are
@@ -204,8 +207,6 @@ private:
     std::vector<Op> lined_kinds_;   // what the last plan_lines planned, for w and min run
     int lined_w_ = -1, lined_min_run_ = 0;
     std::vector<px> mask_;
-    std::vector<std::uint64_t> unchanged_;
-    bool keyed_unchanged_ = false;   // the last keyed row was left alone whole
 };
 
 // A stretch [x0, x1) of some output rows taken from a face shifted by

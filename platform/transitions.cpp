@@ -200,6 +200,21 @@ void above_128(px* d, const px* a, const px* b, const std::int32_t* key, std::in
         put4<Stream>(d + i, pick4(_mm_cmpgt_epi32(load4(key + i), lv), load4(a + i), load4(b + i)));
     for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
 }
+
+void crossed_128(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was, std::int32_t level,
+                 int n) {
+    const __m128i lv = _mm_set1_epi32(level);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i now = _mm_cmpgt_epi32(load4(key + i), lv);
+        const __m128i changed = _mm_xor_si128(now, _mm_cmpgt_epi32(load4(was + i), lv));
+        if (_mm_movemask_epi8(changed) == 0) continue;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                         pick4(changed, pick4(now, load4(a + i), load4(b + i)), load4(d + i)));
+    }
+    for (; i < n; ++i)
+        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+}
 #endif
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -268,6 +283,24 @@ __attribute__((target("avx2"))) void above_256(px* d, const px* a, const px* b, 
         put8<Stream>(d + i, pick8(_mm256_cmpgt_epi32(load8(key + i), lv), load8(a + i), load8(b + i)));
     for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
 }
+
+__attribute__((target("avx2"))) void crossed_256(px* d, const px* a, const px* b, const std::int32_t* key,
+                                                 const std::int32_t* was, std::int32_t level, int n) {
+    const __m256i lv = _mm256_set1_epi32(level);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i now = _mm256_cmpgt_epi32(load8(key + i), lv);
+        const __m256i changed = _mm256_xor_si256(now, _mm256_cmpgt_epi32(load8(was + i), lv));
+        if (_mm256_testz_si256(changed, changed)) continue;
+        // Only the faces the changed pixels now show are read: mostly one.
+        const __m256i v = _mm256_testc_si256(now, changed)   ? load8(a + i)
+                          : _mm256_testz_si256(now, changed) ? load8(b + i)
+                                                             : pick8(now, load8(a + i), load8(b + i));
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(d + i), changed, v);
+    }
+    for (; i < n; ++i)
+        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+}
 #endif
 
 }  // namespace
@@ -309,6 +342,20 @@ void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::in
 #else
     (void)stream;
     for (int i = 0; i < n; ++i) d[i] = key[i] > level ? a[i] : b[i];
+#endif
+}
+
+void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was, std::int32_t level,
+                 int n) {
+    if (n <= 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return crossed_256(d, a, b, key, was, level, n);
+#endif
+#if defined(__SSE2__)
+    crossed_128(d, a, b, key, was, level, n);
+#else
+    for (int i = 0; i < n; ++i)
+        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
 #endif
 }
 
@@ -636,19 +683,11 @@ bool RowComposer::keep_unchanged(Op* kinds, std::size_t lines, const std::uint64
 }
 
 void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                            const std::vector<KeyRange>& lines, const std::vector<KeyRange>* moved) {
+                            const std::vector<KeyRange>& lines) {
     if (y < 0 || y >= s.h) return;
     kinds_.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
-    keyed_unchanged_ = false;
-    if (moved) {
-        unchanged_.assign((lines.size() + 63) / 64, 0);
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            unchanged_[i / 64] |= std::uint64_t(level < (*moved)[i].lo || level >= (*moved)[i].hi) << (i % 64);
-        keyed_unchanged_ = !keep_unchanged(kinds_.data(), lines.size(), unchanged_.data());
-        if (keyed_unchanged_) return;
-    }
     plan_lines(kinds_.data(), s.w, short_run);
     cached_w_ = -1;   // the plan no longer follows cached_
     run(s, y, y + 1, nullptr, key, level);

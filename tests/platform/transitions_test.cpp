@@ -506,13 +506,14 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
     using lv::tx::px;
     constexpr int room = 1100;
     std::vector<px> a(room), b(room), m(room);
-    std::vector<std::int32_t> key(room);
+    std::vector<std::int32_t> key(room), was(room);
     std::mt19937 gen(11);
     for (int i = 0; i < room; ++i) {
         a[std::size_t(i)] = gen();
         b[std::size_t(i)] = gen();
         m[std::size_t(i)] = gen() % 2 ? ~px(0) : 0u;
         key[std::size_t(i)] = std::int32_t(gen() % 100) - 50;
+        was[std::size_t(i)] = std::int32_t(gen() % 100) - 50;
     }
     for (int bits : {256, 128, 0}) {
         lv::tx::limit_vector_bits(bits);
@@ -532,6 +533,12 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
                     check([&](int i) { return a[std::size_t(i)]; });
                     lv::tx::put_select(d, a.data(), b.data(), m.data(), n, stream);
                     check([&](int i) { return m[std::size_t(i)] ? a[std::size_t(i)] : b[std::size_t(i)]; });
+                    // Only where the key crossed the level; the select's pixels elsewhere.
+                    lv::tx::put_crossed(d, a.data(), b.data(), key.data(), was.data(), 3, n);
+                    check([&](int i) {
+                        const auto k = std::size_t(i);
+                        return ((key[k] > 3) != (was[k] > 3) ? key[k] > 3 : m[k] != 0) ? a[k] : b[k];
+                    });
                     lv::tx::put_above(d, a.data(), b.data(), key.data(), 3, n, stream);
                     check([&](int i) { return key[std::size_t(i)] > 3 ? a[std::size_t(i)] : b[std::size_t(i)]; });
                 }
