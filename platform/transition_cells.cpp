@@ -352,8 +352,8 @@ void CellTransition::drip(const Surface& s, double p) {
 // row since are written, each line of 16 columns between the rows its edges
 // crossed: a column moves a tenth of the picture or so a frame, so most of
 // each row stays as it is. False, with nothing written, when the lines'
-// crossed rows cover more than two fifths of the picture: the changed pixels
-// then lie so thick that a whole frame costs less.
+// crossed rows cover more than three tenths of the picture: the changed
+// pixels then lie so thick that a whole frame costs less.
 bool CellTransition::paint_crossed(const Surface& s) {
     moved_.resize(std::size_t((W_ + 15) / 16));
     std::int64_t area = 0;
@@ -374,7 +374,7 @@ bool CellTransition::paint_crossed(const Surface& s) {
         top = std::min(top, lo);
         bottom = std::max(bottom, hi);
     }
-    if (area * 5 > std::int64_t(moved_.size()) * H_ * 2) return false;
+    if (area * 10 > std::int64_t(moved_.size()) * H_ * 3) return false;
     // The lines crossed at a row change only where some line's rows begin
     // or end: one bit per line, flipped there.
     toggles_.clear();
