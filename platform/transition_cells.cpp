@@ -269,7 +269,6 @@ private:
     bool paint_crossed(const Surface& s);
     bool paint_changed_cells(const Surface& s, int r, std::uint32_t low, std::uint32_t high, std::uint32_t count);
 
-    static constexpr std::size_t ahead_cells = 16384;   // smaller grids are made by the first frame
     Ahead<CellTables> ahead_;
 
     int W_ = 1, H_ = 1;
@@ -293,9 +292,9 @@ private:
 
 CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
     : TransitionImpl(effect_number, grain, size, seed) {
-    const CellGrid shape = cell_grid_shape(effect_number, grain, size);
-    if (std::size_t(shape.cols) * std::size_t(shape.rows) >= ahead_cells)
-        ahead_.start([=] { return make_tables(effect_number, grain, size, seed); });
+    // Even a few thousand cells take a good part of a frame to order: every
+    // run has its tables made on another thread before its first frame is due.
+    ahead_.start([=] { return make_tables(effect_number, grain, size, seed); });
 }
 
 void CellTransition::setup() {
@@ -355,10 +354,11 @@ void CellTransition::drip(const Surface& s, double p) {
 // crossed rows cover more than three tenths of the picture: the changed
 // pixels then lie so thick that a whole frame costs less.
 bool CellTransition::paint_crossed(const Surface& s) {
-    moved_.resize(std::size_t((W_ + 15) / 16));
+    const std::size_t lines = std::size_t((W_ + 15) / 16);
+    moved_.resize(lines);
     std::int64_t area = 0;
     int top = H_, bottom = 0;
-    for (std::size_t i = 0; i < moved_.size(); ++i) {
+    for (std::size_t i = 0; i < lines; ++i) {
         std::int32_t lo = H_, hi = 0;
         for (int x = int(i) * 16; x < std::min(W_, int(i) * 16 + 16); ++x) {
             const std::int32_t a = edge_before_[std::size_t(x)], b = edge_[std::size_t(x)];
@@ -374,44 +374,29 @@ bool CellTransition::paint_crossed(const Surface& s) {
         top = std::min(top, lo);
         bottom = std::max(bottom, hi);
     }
-    if (area * 10 > std::int64_t(moved_.size()) * H_ * 3) return false;
+    if (area * 10 > std::int64_t(lines) * H_ * 3) return false;
     // The lines crossed at a row change only where some line's rows begin
     // or end: one bit per line, flipped there.
     toggles_.clear();
-    for (std::size_t i = 0; i < moved_.size(); ++i)
+    for (std::size_t i = 0; i < lines; ++i)
         if (moved_[i].lo < moved_[i].hi) {
             toggles_.push_back({moved_[i].lo, std::int32_t(i)});
             toggles_.push_back({moved_[i].hi, std::int32_t(i)});
         }
     std::sort(toggles_.begin(), toggles_.end(), [](const Toggle& a, const Toggle& b) { return a.row < b.row; });
-    crossing_.assign((moved_.size() + 63) / 64, 0);
+    crossing_.assign((lines + 63) / 64, 0);
     const std::uint64_t* in = crossing_.data();
     auto next = toggles_.begin();
     for (int y = top; y < bottom; ++y) {
         for (; next != toggles_.end() && next->row == y; ++next)
             crossing_[std::size_t(next->line) / 64] ^= std::uint64_t(1) << (next->line % 64);
         // Each run of crossed lines is written in one go.
-        for (std::size_t i = 0; i < moved_.size();) {
-            const std::uint64_t set = in[i / 64] >> (i % 64);
-            if (!set) {
-                i = (i / 64 + 1) * 64;
-                continue;
-            }
-            i += std::size_t(__builtin_ctzll(set));
-            std::size_t j = i;
-            while (j < moved_.size()) {
-                const std::uint64_t clear = ~in[j / 64] >> (j % 64);
-                if (clear) {
-                    j += std::size_t(__builtin_ctzll(clear));
-                    break;
-                }
-                j = (j / 64 + 1) * 64;
-            }
-            j = std::min(j, moved_.size());
+        for (std::size_t i = next_bit(in, 0, lines, true); i < lines;) {
+            const std::size_t j = next_bit(in, i, lines, false);
             const int x0 = int(i) * 16, x1 = std::min(W_, int(j) * 16);
             put_crossed(s.out_row(y) + x0, s.new_row(y) + x0, s.old_row(y) + x0, edge_.data() + x0,
                         edge_before_.data() + x0, y, x1 - x0);
-            i = j;
+            i = next_bit(in, j, lines, true);
         }
     }
     return true;

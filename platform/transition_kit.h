@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -125,6 +126,17 @@ void shade_row(px* d, int n);
 // written too (the next cell's, or scratch).
 void cell_mask(px* mask, const std::uint8_t* coarse, std::uint8_t cq, const std::uint64_t* tie_due,
                std::size_t first, int cells, int cw);
+
+// The first bit from i on (bit i % 64 of word i / 64) that is set, or clear
+// (set false); n when none is before n.
+inline std::size_t next_bit(const std::uint64_t* bits, std::size_t i, std::size_t n, bool set) {
+    while (i < n) {
+        const std::uint64_t rest = (set ? bits[i / 64] : ~bits[i / 64]) >> (i % 64);
+        if (rest) return std::min(n, i + std::size_t(__builtin_ctzll(rest)));
+        i = (i / 64 + 1) * 64;
+    }
+    return n;
+}
 
 // Smallest and largest key of each line of 16 pixels of a row of keys.
 struct KeyRange {

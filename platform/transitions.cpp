@@ -661,21 +661,11 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
 
 bool RowComposer::keep_unchanged(Op* kinds, std::size_t lines, const std::uint64_t* unchanged) {
     constexpr std::size_t shortest = 16;
-    // The first line from i whose bit is set (want) or clear, or lines.
-    const auto next = [&](std::size_t i, bool want) {
-        while (i < lines) {
-            const std::uint64_t w = want ? unchanged[i / 64] : ~unchanged[i / 64];
-            const std::uint64_t rest = w >> (i % 64);
-            if (rest) return std::min(lines, i + std::size_t(__builtin_ctzll(rest)));
-            i = (i / 64 + 1) * 64;
-        }
-        return lines;
-    };
     bool any = false;
     for (std::size_t i = 0; i < lines;) {
-        const std::size_t from = next(i, true);
+        const std::size_t from = next_bit(unchanged, i, lines, true);
         any |= from > i;
-        const std::size_t to = next(from, false);
+        const std::size_t to = next_bit(unchanged, from, lines, false);
         if (to - from >= shortest) std::fill(kinds + from, kinds + to, Op::keep);
         i = to;
     }
