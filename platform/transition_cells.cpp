@@ -351,8 +351,9 @@ void CellTransition::drip(const Surface& s, double p) {
 // row since are written, each line of 16 columns between the rows its edges
 // crossed: a column moves a tenth of the picture or so a frame, so most of
 // each row stays as it is. False, with nothing written, when the lines'
-// crossed rows cover more than three tenths of the picture: the changed
-// pixels then lie so thick that a whole frame costs less.
+// crossed rows cover more than three fifths of the picture (a jump across
+// the run): the changed pixels then lie so thick that a whole frame costs
+// less.
 bool CellTransition::paint_crossed(const Surface& s) {
     const std::size_t lines = std::size_t((W_ + 15) / 16);
     moved_.resize(lines);
@@ -374,7 +375,7 @@ bool CellTransition::paint_crossed(const Surface& s) {
         top = std::min(top, lo);
         bottom = std::max(bottom, hi);
     }
-    if (area * 10 > std::int64_t(lines) * H_ * 3) return false;
+    if (area * 5 > std::int64_t(lines) * H_ * 3) return false;
     // The lines crossed at a row change only where some line's rows begin
     // or end: one bit per line, flipped there.
     toggles_.clear();
