@@ -380,33 +380,36 @@ TEST(Transitions, FramesDependOnlyOnProgress) {
         EXPECT_EQ(frame(*t, a, b, 0.3), first);
         EXPECT_EQ(frame(*t, c, d, 0.3), frame(*same_seed(n), c, d, 0.3));
 
-        // Wide enough for rows of many runs (every other column) at grain 3.
-        const QSize wide(240, 60);
-        const QImage e = pattern(wide, 1), f = pattern(wide, 2), g = pattern(wide, 3);
-        QImage live = pattern(wide, 4);
-        const auto kept_run = [&](int seed) {
-            if (auto t = lv::tx::make_shape(n, 3, wide, seed)) return t;
-            if (auto t = lv::tx::make_motion(n, 3, wide, seed)) return t;
-            return lv::tx::make_cells(n, 3, wide, seed);
-        };
-        auto k = kept_run(5);
-        QImage shown(wide, e.format());
-        shown.fill(Qt::magenta);
-        const auto step = [&](const QImage& from, const QImage& to, double p) {
-            k->paint(shown, from, to, p);
-            EXPECT_EQ(shown, frame(*kept_run(5), from, to, p)) << "at " << p;
-        };
-        for (double p : {0.05, 0.1, 0.12, 0.3, 0.31, 0.2, 0.6, 0.0, 0.4, 1.0, 0.5}) step(e, f, p);
-        step(e, g, 0.55);   // another face
-        {
-            QPainter painter(&shown);   // something else drew into the picture
-            painter.fillRect(10, 10, 100, 30, Qt::green);
+        // Wide enough for rows of many runs (every other column) at grain 3;
+        // and the finest cells on a width off the lines of 16 pixels, where
+        // a frame changes a few cells or pixels of a row.
+        for (const auto& [wide, grain] : {std::pair{QSize(240, 60), 3}, std::pair{QSize(250, 40), 1}}) {
+            const QImage e = pattern(wide, 1), f = pattern(wide, 2), g = pattern(wide, 3);
+            QImage live = pattern(wide, 4);
+            const auto kept_run = [&](int seed) {
+                if (auto t = lv::tx::make_shape(n, grain, wide, seed)) return t;
+                if (auto t = lv::tx::make_motion(n, grain, wide, seed)) return t;
+                return lv::tx::make_cells(n, grain, wide, seed);
+            };
+            auto k = kept_run(5);
+            QImage shown(wide, e.format());
+            shown.fill(Qt::magenta);
+            const auto step = [&](const QImage& from, const QImage& to, double p) {
+                k->paint(shown, from, to, p);
+                EXPECT_EQ(shown, frame(*kept_run(5), from, to, p)) << "at " << p << " grain " << grain;
+            };
+            for (double p : {0.05, 0.1, 0.12, 0.3, 0.31, 0.2, 0.6, 0.0, 0.4, 1.0, 0.5}) step(e, f, p);
+            step(e, g, 0.55);   // another face
+            {
+                QPainter painter(&shown);   // something else drew into the picture
+                painter.fillRect(10, 10, 100, 30, Qt::green);
+            }
+            step(e, g, 0.6);
+            step(e, live, 0.65);
+            live.setPixel(120, 30, qRgb(1, 2, 3));   // a live face changed in place
+            step(e, live, 0.7);
+            step(e, live, 0.9);
         }
-        step(e, g, 0.6);
-        step(e, live, 0.65);
-        live.setPixel(120, 30, qRgb(1, 2, 3));   // a live face changed in place
-        step(e, live, 0.7);
-        step(e, live, 0.9);
     }
 }
 
