@@ -111,6 +111,9 @@ void put_above(px* d, const px* a, const px* b, const std::int32_t* key, std::in
 // read).
 void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was, std::int32_t level,
                  int n);
+// Where changed, now ? a : b (mask pixels all ones or all zeros); the
+// other pixels of d are left as they are.
+void put_changed(px* d, const px* a, const px* b, const px* now, const px* changed, int n);
 
 // Writes a whole output row from row (the scratch row or a face's row).
 void store_row(const Surface& s, int y, const px* row);

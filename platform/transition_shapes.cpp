@@ -82,10 +82,10 @@ protected:
     void frame(const Surface& s, double p) override;
 
 private:
-    // Adds the pieces of a row where was and now differ; false (nothing
-    // added) when they are too many for copies of their own.
-    bool add_changes(const Spans& was, const Spans& now);
+    // Adds the pieces of a row where was and now differ.
+    void add_changes(const Spans& was, const Spans& now);
     void paint_changes(const Surface& s);
+    void paint_many(const Surface& s, int y, std::uint32_t from, std::uint32_t to);
 
     ShapeRows now_, shown_rows_;   // this frame's rows, and the last frame's
     double rows_p_ = -1;          // the progress of shown_rows_
@@ -94,11 +94,17 @@ private:
         int x0, x1;
         bool use_new;
     };
-    // The pieces of each row, row y's from row_at_[y]; whole_: rows written
-    // whole instead.
+    // The pieces of each row: row y's are pieces_[rows_[y].first,
+    // rows_[y].second), shared by rows with the same runs; whole_: rows
+    // written whole instead.
     std::vector<Piece> pieces_;
-    std::vector<std::uint32_t> row_at_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> rows_;
     std::vector<int> whole_;
+    // Masks of the pieces masked_ names (of a row with many), for one pass
+    // over the row: all ones where a piece changes, and where it shows the
+    // new face.
+    std::vector<px> changed_mask_, now_mask_;
+    std::pair<std::uint32_t, std::uint32_t> masked_;
 };
 
 void ShapeRows::setup(int effect, int grain, QSize size) {
@@ -446,10 +452,7 @@ void ShapeTransition::setup() {
     rows_p_ = -1;
 }
 
-bool ShapeTransition::add_changes(const Spans& was, const Spans& now) {
-    // Beyond this many pieces (every other column changing at once) one
-    // pass over the whole row costs less.
-    constexpr std::size_t most = 20;
+void ShapeTransition::add_changes(const Spans& was, const Spans& now) {
     const std::size_t first = pieces_.size();
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
     const auto end_at = [](const Spans& sp, std::size_t k) {
@@ -461,28 +464,28 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now) {
         const int a = end_at(was, i), b = end_at(now, j), next = std::min(a, b);
         if (next == std::numeric_limits<int>::max()) break;
         if (in_was != in_now && next > x) {
-            if (pieces_.size() > first && pieces_.back().x1 == x && pieces_.back().use_new == in_now) {
+            if (pieces_.size() > first && pieces_.back().x1 == x && pieces_.back().use_new == in_now)
                 pieces_.back().x1 = next;
-            } else if (pieces_.size() - first == most) {
-                pieces_.resize(first);
-                return false;
-            } else {
+            else
                 pieces_.push_back({x, next, in_now});
-            }
         }
         x = next;
         if (a == next) in_was = !in_was, ++i;
         if (b == next) in_now = !in_now, ++j;
     }
-    return true;
 }
 
 // The pieces lie at other places on each row, which the processor cannot
-// guess: the lines of a row a few rows down are asked for ahead.
+// guess: the lines of a row a few rows down are asked for ahead. Beyond
+// twenty pieces in a row (every other column changing at once), a copy each
+// costs more than one pass over the row.
 void ShapeTransition::paint_changes(const Surface& s) {
+    constexpr std::uint32_t most = 20;
     constexpr int ahead = 4;
     const auto ask = [&](int y) {
-        for (std::uint32_t k = row_at_[std::size_t(y)]; k < row_at_[std::size_t(y) + 1]; ++k) {
+        const auto [from, to] = rows_[std::size_t(y)];
+        if (to - from > most) return;
+        for (std::uint32_t k = from; k < to; ++k) {
             const Piece& pc = pieces_[k];
             prefetch(s.row(pc.use_new, y) + pc.x0, pc.x1 - pc.x0);
             for (int x = pc.x0; x < pc.x1; x += 16) __builtin_prefetch(s.out_row(y) + x, 1);
@@ -491,12 +494,36 @@ void ShapeTransition::paint_changes(const Surface& s) {
     for (int y = 0; y < std::min(ahead, s.h); ++y) ask(y);
     for (int y = 0; y < s.h; ++y) {
         if (y + ahead < s.h) ask(y + ahead);
+        const auto [from, to] = rows_[std::size_t(y)];
+        if (to - from > most) {
+            paint_many(s, y, from, to);
+            continue;
+        }
         px* d = s.out_row(y);
-        for (std::uint32_t k = row_at_[std::size_t(y)]; k < row_at_[std::size_t(y) + 1]; ++k) {
+        for (std::uint32_t k = from; k < to; ++k) {
             const Piece& pc = pieces_[k];
             put_copy(d + pc.x0, s.row(pc.use_new, y) + pc.x0, pc.x1 - pc.x0, s.stream);
         }
     }
+}
+
+// The masks are made once for the rows that share their pieces.
+void ShapeTransition::paint_many(const Surface& s, int y, std::uint32_t from, std::uint32_t to) {
+    if (masked_ != std::pair{from, to}) {
+        const auto mark = [&](std::uint32_t first, std::uint32_t last, bool set) {
+            for (std::uint32_t k = first; k < last; ++k) {
+                const Piece& pc = pieces_[k];
+                std::fill(changed_mask_.begin() + pc.x0, changed_mask_.begin() + pc.x1, set ? ~px(0) : 0u);
+                std::fill(now_mask_.begin() + pc.x0, now_mask_.begin() + pc.x1, set && pc.use_new ? ~px(0) : 0u);
+            }
+        };
+        mark(masked_.first, masked_.second, false);
+        mark(from, to, true);
+        masked_ = {from, to};
+    }
+    const int x0 = pieces_[from].x0, x1 = pieces_[to - 1].x1;
+    put_changed(s.out_row(y) + x0, s.new_row(y) + x0, s.old_row(y) + x0, now_mask_.data() + x0,
+                changed_mask_.data() + x0, x1 - x0);
 }
 
 void ShapeTransition::frame(const Surface& whole, double p) {
@@ -505,38 +532,46 @@ void ShapeTransition::frame(const Surface& whole, double p) {
     if (since) {
         pieces_.clear();
         whole_.clear();
-        row_at_.resize(std::size_t(whole.h) + 1);
+        rows_.resize(std::size_t(whole.h));
+        changed_mask_.assign(std::size_t(whole.w), 0);
+        now_mask_.assign(std::size_t(whole.w), 0);
+        masked_ = {0, 0};
+        // Pieces in more than a third of a row's lines of 16 pixels cost
+        // more, through the caches, than the row streamed whole.
+        const int lines = (whole.w + 15) / 16;
+        const auto too_many = [&](std::uint32_t from) {
+            int touched = 0;
+            for (std::size_t k = from; k < pieces_.size(); ++k)
+                touched += (pieces_[k].x1 - 1) / 16 - pieces_[k].x0 / 16 + 1;
+            return touched * 3 > lines;
+        };
         // Rows described by the same shared sets (columns of a double pass,
         // rows of checkerboard cells) change alike: their pieces are
         // worked out once.
         const Spans *last_now = nullptr, *last_was = nullptr;
-        std::uint32_t last_from = 0, last_to = 0;
         bool last_whole = false;
         for (int y = 0; y < whole.h; ++y) {
-            const auto at = std::uint32_t(pieces_.size());
-            row_at_[std::size_t(y)] = at;
             sp_.clear();
             was_sp_.clear();
             const Spans& spans = now_.row_spans(y, sp_);
             const Spans& was = shown_rows_.row_spans(y, was_sp_);
             if (&spans == last_now && &was == last_was) {
+                rows_[std::size_t(y)] = rows_[std::size_t(y) - 1];
                 if (last_whole) whole_.push_back(y);
-                for (std::uint32_t k = last_from; k < last_to; ++k) {
-                    const Piece same = pieces_[k];   // copied first: the vector may grow
-                    pieces_.push_back(same);
-                }
                 continue;
             }
-            const bool row_whole = spans != was && !add_changes(was, spans);
-            if (row_whole) whole_.push_back(y);
+            const auto from = std::uint32_t(pieces_.size());
+            if (spans != was) add_changes(was, spans);
+            last_whole = too_many(from);
+            if (last_whole) {
+                pieces_.resize(from);
+                whole_.push_back(y);
+            }
+            rows_[std::size_t(y)] = {from, std::uint32_t(pieces_.size())};
             const bool shared = &spans != &sp_ && &was != &was_sp_;
             last_now = shared ? &spans : nullptr;
             last_was = shared ? &was : nullptr;
-            last_from = at;
-            last_to = std::uint32_t(pieces_.size());
-            last_whole = row_whole;
         }
-        row_at_.back() = std::uint32_t(pieces_.size());
         // Pieces of rows go through the caches: a streaming store of part
         // of a cache line costs a trip to memory.
         Surface pieces = whole;

@@ -201,19 +201,29 @@ void above_128(px* d, const px* a, const px* b, const std::int32_t* key, std::in
     for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
 }
 
+// Writes the changed pixels of four: now ? a : b.
+inline void store_changed4(px* d, const px* a, const px* b, __m128i now, __m128i changed) {
+    if (_mm_movemask_epi8(changed) == 0) return;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), pick4(changed, pick4(now, load4(a), load4(b)), load4(d)));
+}
+
 void crossed_128(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was, std::int32_t level,
                  int n) {
     const __m128i lv = _mm_set1_epi32(level);
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         const __m128i now = _mm_cmpgt_epi32(load4(key + i), lv);
-        const __m128i changed = _mm_xor_si128(now, _mm_cmpgt_epi32(load4(was + i), lv));
-        if (_mm_movemask_epi8(changed) == 0) continue;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                         pick4(changed, pick4(now, load4(a + i), load4(b + i)), load4(d + i)));
+        store_changed4(d + i, a + i, b + i, now, _mm_xor_si128(now, _mm_cmpgt_epi32(load4(was + i), lv)));
     }
     for (; i < n; ++i)
         if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+}
+
+void changed_128(px* d, const px* a, const px* b, const px* now, const px* changed, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) store_changed4(d + i, a + i, b + i, load4(now + i), load4(changed + i));
+    for (; i < n; ++i)
+        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
 }
 #endif
 
@@ -284,22 +294,35 @@ __attribute__((target("avx2"))) void above_256(px* d, const px* a, const px* b, 
     for (; i < n; ++i) put_px<Stream>(d + i, key[i] > level ? a[i] : b[i]);
 }
 
+// Writes the changed pixels of eight: now ? a : b. Only the faces they now
+// show are read: mostly one.
+__attribute__((target("avx2"))) inline void store_changed8(px* d, const px* a, const px* b, __m256i now,
+                                                           __m256i changed) {
+    if (_mm256_testz_si256(changed, changed)) return;
+    const __m256i v = _mm256_testc_si256(now, changed)   ? load8(a)
+                      : _mm256_testz_si256(now, changed) ? load8(b)
+                                                         : pick8(now, load8(a), load8(b));
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(d), changed, v);
+}
+
 __attribute__((target("avx2"))) void crossed_256(px* d, const px* a, const px* b, const std::int32_t* key,
                                                  const std::int32_t* was, std::int32_t level, int n) {
     const __m256i lv = _mm256_set1_epi32(level);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i now = _mm256_cmpgt_epi32(load8(key + i), lv);
-        const __m256i changed = _mm256_xor_si256(now, _mm256_cmpgt_epi32(load8(was + i), lv));
-        if (_mm256_testz_si256(changed, changed)) continue;
-        // Only the faces the changed pixels now show are read: mostly one.
-        const __m256i v = _mm256_testc_si256(now, changed)   ? load8(a + i)
-                          : _mm256_testz_si256(now, changed) ? load8(b + i)
-                                                             : pick8(now, load8(a + i), load8(b + i));
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(d + i), changed, v);
+        store_changed8(d + i, a + i, b + i, now, _mm256_xor_si256(now, _mm256_cmpgt_epi32(load8(was + i), lv)));
     }
     for (; i < n; ++i)
         if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+}
+
+__attribute__((target("avx2"))) void changed_256(px* d, const px* a, const px* b, const px* now, const px* changed,
+                                                 int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) store_changed8(d + i, a + i, b + i, load8(now + i), load8(changed + i));
+    for (; i < n; ++i)
+        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
 }
 #endif
 
@@ -356,6 +379,19 @@ void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const
 #else
     for (int i = 0; i < n; ++i)
         if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+#endif
+}
+
+void put_changed(px* d, const px* a, const px* b, const px* now, const px* changed, int n) {
+    if (n <= 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx2()) return changed_256(d, a, b, now, changed, n);
+#endif
+#if defined(__SSE2__)
+    changed_128(d, a, b, now, changed, n);
+#else
+    for (int i = 0; i < n; ++i)
+        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
 #endif
 }
 

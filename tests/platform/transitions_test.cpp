@@ -381,9 +381,11 @@ TEST(Transitions, FramesDependOnlyOnProgress) {
         EXPECT_EQ(frame(*t, c, d, 0.3), frame(*same_seed(n), c, d, 0.3));
 
         // Wide enough for rows of many runs (every other column) at grain 3;
-        // and the finest cells on a width off the lines of 16 pixels, where
-        // a frame changes a few cells or pixels of a row.
-        for (const auto& [wide, grain] : {std::pair{QSize(240, 60), 3}, std::pair{QSize(250, 40), 1}}) {
+        // the finest cells on a width off the lines of 16 pixels, where a
+        // frame changes a few cells or pixels of a row; and rows of many
+        // thin changes far apart (checkerboard cells).
+        for (const auto& [wide, grain] :
+             {std::pair{QSize(240, 60), 3}, std::pair{QSize(250, 40), 1}, std::pair{QSize(1920, 64), 2}}) {
             const QImage e = pattern(wide, 1), f = pattern(wide, 2), g = pattern(wide, 3);
             QImage live = pattern(wide, 4);
             const auto kept_run = [&](int seed) {
