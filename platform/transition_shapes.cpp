@@ -82,8 +82,9 @@ protected:
     void frame(const Surface& s, double p) override;
 
 private:
-    // Adds the pieces of a row where was and now differ.
-    void add_changes(const Spans& was, const Spans& now);
+    // Adds the pieces of a row where was and now differ; false (nothing
+    // added) when they reach into more than most_lines lines of 16 pixels.
+    bool add_changes(const Spans& was, const Spans& now, int most_lines);
     void paint_changes(const Surface& s);
     void paint_many(const Surface& s, int y, std::uint32_t from, std::uint32_t to);
 
@@ -452,8 +453,9 @@ void ShapeTransition::setup() {
     rows_p_ = -1;
 }
 
-void ShapeTransition::add_changes(const Spans& was, const Spans& now) {
+bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines) {
     const std::size_t first = pieces_.size();
+    int touched = 0;
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
     const auto end_at = [](const Spans& sp, std::size_t k) {
         return k / 2 < sp.size() ? (k % 2 ? sp[k / 2].x1 : sp[k / 2].x0) : std::numeric_limits<int>::max();
@@ -464,15 +466,23 @@ void ShapeTransition::add_changes(const Spans& was, const Spans& now) {
         const int a = end_at(was, i), b = end_at(now, j), next = std::min(a, b);
         if (next == std::numeric_limits<int>::max()) break;
         if (in_was != in_now && next > x) {
-            if (pieces_.size() > first && pieces_.back().x1 == x && pieces_.back().use_new == in_now)
+            if (pieces_.size() > first && pieces_.back().x1 == x && pieces_.back().use_new == in_now) {
+                touched += (next - 1) / 16 - (x - 1) / 16;
                 pieces_.back().x1 = next;
-            else
+            } else {
+                touched += (next - 1) / 16 - x / 16 + 1;
                 pieces_.push_back({x, next, in_now});
+            }
+            if (touched > most_lines) {
+                pieces_.resize(first);
+                return false;
+            }
         }
         x = next;
         if (a == next) in_was = !in_was, ++i;
         if (b == next) in_now = !in_now, ++j;
     }
+    return true;
 }
 
 // The pieces lie at other places on each row, which the processor cannot
@@ -538,13 +548,7 @@ void ShapeTransition::frame(const Surface& whole, double p) {
         masked_ = {0, 0};
         // Pieces in more than a third of a row's lines of 16 pixels cost
         // more, through the caches, than the row streamed whole.
-        const int lines = (whole.w + 15) / 16;
-        const auto too_many = [&](std::uint32_t from) {
-            int touched = 0;
-            for (std::size_t k = from; k < pieces_.size(); ++k)
-                touched += (pieces_[k].x1 - 1) / 16 - pieces_[k].x0 / 16 + 1;
-            return touched * 3 > lines;
-        };
+        const int most_lines = (whole.w + 15) / 16 / 3;
         // Rows described by the same shared sets (columns of a double pass,
         // rows of checkerboard cells) change alike: their pieces are
         // worked out once.
@@ -561,12 +565,8 @@ void ShapeTransition::frame(const Surface& whole, double p) {
                 continue;
             }
             const auto from = std::uint32_t(pieces_.size());
-            if (spans != was) add_changes(was, spans);
-            last_whole = too_many(from);
-            if (last_whole) {
-                pieces_.resize(from);
-                whole_.push_back(y);
-            }
+            last_whole = spans != was && !add_changes(was, spans, most_lines);
+            if (last_whole) whole_.push_back(y);
             rows_[std::size_t(y)] = {from, std::uint32_t(pieces_.size())};
             const bool shared = &spans != &sp_ && &was != &was_sp_;
             last_now = shared ? &spans : nullptr;
