@@ -135,6 +135,17 @@ void start_preparing(std::function<void()> work) {
 // or streaming stores; a plain loop elsewhere. All give the same pixels.
 namespace {
 
+// The plain loops of put_crossed and put_changed, from pixel i on.
+inline void crossed_plain(px* d, const px* a, const px* b, const std::int32_t* key, const std::int32_t* was,
+                          std::int32_t level, int i, int n) {
+    for (; i < n; ++i)
+        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+}
+inline void changed_plain(px* d, const px* a, const px* b, const px* now, const px* changed, int i, int n) {
+    for (; i < n; ++i)
+        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
+}
+
 #if defined(__SSE2__)
 template <bool Stream>
 inline void put_px(px* d, px v) {
@@ -215,15 +226,13 @@ void crossed_128(px* d, const px* a, const px* b, const std::int32_t* key, const
         const __m128i now = _mm_cmpgt_epi32(load4(key + i), lv);
         store_changed4(d + i, a + i, b + i, now, _mm_xor_si128(now, _mm_cmpgt_epi32(load4(was + i), lv)));
     }
-    for (; i < n; ++i)
-        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+    crossed_plain(d, a, b, key, was, level, i, n);
 }
 
 void changed_128(px* d, const px* a, const px* b, const px* now, const px* changed, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store_changed4(d + i, a + i, b + i, load4(now + i), load4(changed + i));
-    for (; i < n; ++i)
-        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
+    changed_plain(d, a, b, now, changed, i, n);
 }
 #endif
 
@@ -313,16 +322,14 @@ __attribute__((target("avx2"))) void crossed_256(px* d, const px* a, const px* b
         const __m256i now = _mm256_cmpgt_epi32(load8(key + i), lv);
         store_changed8(d + i, a + i, b + i, now, _mm256_xor_si256(now, _mm256_cmpgt_epi32(load8(was + i), lv)));
     }
-    for (; i < n; ++i)
-        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+    crossed_plain(d, a, b, key, was, level, i, n);
 }
 
 __attribute__((target("avx2"))) void changed_256(px* d, const px* a, const px* b, const px* now, const px* changed,
                                                  int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8) store_changed8(d + i, a + i, b + i, load8(now + i), load8(changed + i));
-    for (; i < n; ++i)
-        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
+    changed_plain(d, a, b, now, changed, i, n);
 }
 #endif
 
@@ -377,8 +384,7 @@ void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const
 #if defined(__SSE2__)
     crossed_128(d, a, b, key, was, level, n);
 #else
-    for (int i = 0; i < n; ++i)
-        if ((key[i] > level) != (was[i] > level)) d[i] = key[i] > level ? a[i] : b[i];
+    crossed_plain(d, a, b, key, was, level, 0, n);
 #endif
 }
 
@@ -390,8 +396,7 @@ void put_changed(px* d, const px* a, const px* b, const px* now, const px* chang
 #if defined(__SSE2__)
     changed_128(d, a, b, now, changed, n);
 #else
-    for (int i = 0; i < n; ++i)
-        if (changed[i]) d[i] = now[i] ? a[i] : b[i];
+    changed_plain(d, a, b, now, changed, 0, n);
 #endif
 }
 
