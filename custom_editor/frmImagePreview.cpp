@@ -82,6 +82,8 @@ frmImagePreview::frmImagePreview(QWidget* editor) : QWidget(editor, Qt::Tool) {
     o.effects_off = [] { return editors().image_preview_refresh == 2; };
     o.no_background_picture = blackarea_;
     o.preview_caption_yields = true;
+    // Not the player's run values: a show that ended before leaves them set.
+    o.abandon_load = [this] { return unloaded_; };
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(250);

@@ -187,8 +187,9 @@ Renderer::Renderer(QWidget* host) : d_(new impl) {
     d_->error_banner->set_transparent_background(false);
     // The window keeps serving keys while a picture decodes; a key that ends
     // the show, or the window going away, stops the decode.
+    opts.abandon_load = [] { return run().time_to_end == 1 || run().show_finished == 1; };
     for (PictureControl* p : {d_->image_background, d_->image_picture})
-        p->set_abandon_check([] { return run().time_to_end == 1 || run().show_finished == 1; });
+        p->set_abandon_check([this] { return opts.abandon_load && opts.abandon_load(); });
     for (QWidget* w : {static_cast<QWidget*>(d_->image_background), static_cast<QWidget*>(d_->gradient),
                        static_cast<QWidget*>(d_->image_picture), static_cast<QWidget*>(d_->image_video),
                        static_cast<QWidget*>(d_->image_caption), static_cast<QWidget*>(d_->error_banner)})

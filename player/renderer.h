@@ -65,6 +65,12 @@ public:
         // The preview's caption measuring pass: one more yield after the
         // padded caption is set, one (not two) after the label is hidden.
         bool preview_caption_yields = false;
+        // Asked again and again while a picture decodes (the host keeps
+        // serving its events meanwhile): true gives the load up and leaves
+        // the control empty. The player's gives up once its show is asked to
+        // end or has ended; those run values stay set after a show, so
+        // another host must bring its own. Unset: never given up.
+        std::function<bool()> abandon_load;
     };
     options opts;
 

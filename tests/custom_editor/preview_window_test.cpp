@@ -1,7 +1,8 @@
 // The custom editor and its live preview window together: the window goes
 // when the last sequence goes, the editor's own sound stops whenever the
 // window is switched on or off and when the editor closes, the window
-// redraws on its own 250 ms timer, and it belongs to the editor, above it.
+// redraws on its own 250 ms timer, it belongs to the editor, above it, and
+// it still draws pictures after the editor's full-screen preview has ended.
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,7 +15,9 @@
 
 #include "custom_editor/frmCustom.h"
 #include "custom_editor/frmImagePreview.h"
+#include "custom_editor/frmStartfrom.h"
 #include "platform/audio.h"
+#include "player/frmSlideshow.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
 #include "tests/qt_wait.h"
 
@@ -57,6 +60,13 @@ protected:
         ASSERT_EQ(*playing, 1);
         ASSERT_TRUE(w->MMControl1.playing());
     }
+
+    // Waits for the window's redraw and reads the pixel at its middle.
+    static QColor middle_after_redraw(lv::frmImagePreview* p) {
+        EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }, 5000));
+        return p->grab().toImage().pixelColor(p->width() / 2, p->height() / 2);
+    }
+    static bool reddish(QColor c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }
 
     std::shared_ptr<int> playing = std::make_shared<int>(0);
     std::string tune;
@@ -136,6 +146,50 @@ TEST_F(PreviewWindow, TheWindowBelongsToTheEditorAndStaysOverItWhenTheEditorIsCl
     spin(30);
     EXPECT_EQ(list->currentRow(), 1);   // the click was the editor's
     EXPECT_TRUE(owned());
+}
+
+TEST_F(PreviewWindow, PicturesStillShowAfterTheFullScreenPreviewWasEndedByAKey) {
+    // The red pictures fill the middle; the missing backgrounds leave black.
+    auto* w = open_editor(true);
+    w->Command25->click();
+    lv::frmImagePreview* p = nullptr;
+    ASSERT_TRUE(lv::test::wait_for([&p] { return (p = preview_window()) != nullptr; }));
+    ASSERT_TRUE(reddish(middle_after_redraw(p)));
+
+    // "&Preview" plays the show in the real player, from the first sequence;
+    // a key ends it once the first picture waits out its time.
+    auto& a = lv::frmSlideshow::audio();
+    a.play_sound = a.play_music = [](const std::string&) {};
+    a.stop_sound = a.stop_all = [] {};
+    a.sound_busy = a.music_busy = [] { return false; };
+    when_modal<lv::frmStartfrom>([](lv::frmStartfrom* d) { d->Command21->click(); });
+    bool key_sent = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&key_sent] {
+        auto* player = qobject_cast<lv::frmSlideshow*>(QApplication::activeModalWidget());
+        if (!player || key_sent || player->slideshow_state != 8) return;
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_TRUE(focused && (focused == player || player->isAncestorOf(focused)));
+        key_sent = true;
+        QTest::keyClick(focused, Qt::Key_A);
+    });
+    probe.start(20);
+    w->Command22->click();
+    probe.stop();
+    lv::frmSlideshow::reset_audio();
+    ASSERT_TRUE(key_sent);
+    EXPECT_EQ(lv::run().show_finished, 1);
+
+    // The editor's request after the show, then the window closed and opened
+    // again, and another sequence chosen: each redraw shows its picture.
+    EXPECT_TRUE(reddish(middle_after_redraw(p)));
+    w->Command25->click();
+    ASSERT_TRUE(lv::test::wait_for([] { return preview_window() == nullptr; }));
+    w->Command25->click();
+    ASSERT_TRUE(lv::test::wait_for([&p] { return (p = preview_window()) != nullptr; }));
+    EXPECT_TRUE(reddish(middle_after_redraw(p)));
+    w->select_row(1);
+    EXPECT_TRUE(reddish(middle_after_redraw(p)));
 }
 
 }  // namespace
