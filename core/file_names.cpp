@@ -42,4 +42,18 @@ bool is_video_file(const std::string& name) {
     return t == "AVI" || t == "MPG";
 }
 
+namespace {
+bool no_file_name_char(char32_t c) { return c == U'/' || c == U'\\' || c < 0x20; }
+}  // namespace
+
+bool usable_file_name(const std::string& name) {
+    for (char c : name)
+        if (no_file_name_char(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+bool refused_in_slideshow_name(char32_t c) {
+    return no_file_name_char(c) || c == U'.' || c == U',' || c == U'"';
+}
+
 }  // namespace lv

@@ -24,4 +24,14 @@ std::string file_type(const std::string& name);
 // A video by its type: AVI or MPG, in any letter case.
 bool is_video_file(const std::string& name);
 
+// Whether a slideshow's name can name its file in the data folder: no folder
+// separator ("/", or "\", which file_title cuts at too) and no control
+// character (NUL and line breaks among them).
+bool usable_file_name(const std::string& name);
+
+// The characters the slideshow name boxes drop as they are typed or pasted:
+// those usable_file_name refuses, the full stop (the file's type is added to
+// the name) and the comma and double quote the file's name field cannot carry.
+bool refused_in_slideshow_name(char32_t c);
+
 }  // namespace lv

@@ -60,11 +60,10 @@ const char* const display_positions[] = {
 const char* const audio_modes[] = {"Play One Time Only", "Repeat During This Image Only",
                                    "Repeat The Entire Slideshow", "Display Image Until Audio Is Done"};
 
-// The keys each text box refuses.
+// The keys each text box refuses; the name box's are the slideshow name's.
 bool refused_by(const QLineEdit* box, const QLineEdit* name_box, QChar c) {
-    if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-        return true;
-    return box == name_box && c == QLatin1Char('.');
+    if (box == name_box) return refused_in_slideshow_name(c.unicode());
+    return c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
 }
 
 // A combo box's index, or the old value when the box shows nothing.

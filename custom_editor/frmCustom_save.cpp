@@ -24,15 +24,6 @@ using namespace custom_detail;
 
 namespace {
 
-// Whether a slideshow name can be a file name in the data folder: a
-// separator would put the file into another folder (or make it unreadable
-// by name), and control characters have no place in a name.
-bool usable_file_name(const std::string& name) {
-    for (char c : name)
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
-    return true;
-}
-
 // The text fields of the open slideshow that a slideshow file cannot store,
 // each named with its sequence ("Image 3: audio file") and its value.
 std::vector<std::pair<std::string, std::string>> unstorable_fields() {
@@ -103,6 +94,8 @@ void frmCustom::save_and_exit() {
         editor_box(this, product_name, text);
         return;
     }
+    // A stored name the box never filtered may still hold a separator: it
+    // must not put the file into another folder.
     const int result = usable_file_name(name) ? save_custom(program().data_folder + name + ".lmv") : 1;
     if (result == 2) {
         // Saved, it could never be opened again: keep the user's last file.

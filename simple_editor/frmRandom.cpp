@@ -81,10 +81,8 @@ const char* const display_positions[13] = {
 };
 
 // Characters the name box refuses: the name becomes a file name and a text
-// field of the file, which can carry neither commas nor quotes nor breaks.
-bool refused_name_char(QChar c) {
-    return c == u'.' || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
-}
+// field of the file.
+bool refused_name_char(QChar c) { return refused_in_slideshow_name(c.unicode()); }
 
 // The new text less the refused characters among those the edit brought in
 // (the part between what old and new share at either end). Characters the
@@ -731,11 +729,9 @@ void frmRandom::save_and_exit() {
             message("No images to display were found! Please select a folder(s) with images in them.");
             return;
         }
-        // A name holding a folder separator would put the file somewhere
-        // other than the data folder: a name a file cannot carry.
-        const int w = name.find('/') != std::string::npos
-                          ? 1
-                          : save_random(program().data_folder + name + ".lmv");
+        // A stored name the box never filtered may still hold a separator:
+        // it must not put the file into another folder.
+        const int w = usable_file_name(name) ? save_random(program().data_folder + name + ".lmv") : 1;
         if (w != 0) {
             message("Error During File Save! Please check storage media.");
             return;

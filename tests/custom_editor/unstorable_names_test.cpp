@@ -2,6 +2,7 @@
 // carriage return or a line feed, all allowed on Linux) are refused where
 // they are chosen, with a message that names them; a save that meets one
 // anyway names the field and its sequence instead of blaming the storage.
+// The name box keeps out what the slideshow's own file name cannot hold.
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -224,6 +225,42 @@ TEST_F(UnstorableNames, ASaveRefusedForAFieldNamesTheFieldAndItsSequence) {
     spin(20);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(lv::program().data_folder + "Names.lmv")));
     EXPECT_EQ(lv::editors().custom_editor_open, 0);
+}
+
+TEST_F(UnstorableNames, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTheDataFolder) {
+    struct typed {
+        QString keys;
+        std::string name;
+    };
+    for (const typed& t : {typed{"../../x", "x"}, typed{"a/b", "ab"}, typed{"c\\d", "cd"}}) {
+        lv::doc() = lv::slideshow_document{};
+        lv::new_custom_defaults();
+        add_sequence(folder + "/fine.jpg", 1);
+        auto* w = open_editor(true);
+        ASSERT_NE(w, nullptr);
+        w->Text3->setFocus();
+        type(w->Text3, t.keys);
+        EXPECT_EQ(w->Text3->text().toStdString(), t.name);
+        EXPECT_EQ(lv::doc().custom_name, t.name);
+        auto box = std::make_shared<seen_box>();
+        QPointer<QTimer> watch = when_modal<QMessageBox>(
+            [box](QMessageBox* b) {
+                box->text = b->text().toStdString();
+                b->done(QMessageBox::Ok);
+            },
+            500, false);
+        w->Command21->click();
+        spin(20);
+        if (watch) delete watch.data();
+        EXPECT_EQ(box->text, "") << t.name;
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(lv::program().data_folder + t.name + ".lmv"))) << t.name;
+        EXPECT_EQ(lv::settings().active_slideshow, t.name + ".lmv");
+        EXPECT_EQ(lv::editors().custom_editor_open, 0);
+        flush_deletes();
+    }
+    // Nothing went anywhere but the data folder.
+    EXPECT_EQ(QDir(QString::fromStdString(lv::program().data_folder)).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.lmv"}, QDir::Files).size(), 0);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/document.h"
@@ -40,6 +41,7 @@
 #include "player/frmSlideshow.h"
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"
+#include "tests/qt_wait.h"
 
 using namespace lv;
 using lvtest::answer_message_box;
@@ -393,6 +395,39 @@ TEST_F(RandomEditorTest, NameBoxRefusesCharactersTheFileCannotHold) {
     w->close();
 }
 
+TEST_F(RandomEditorTest, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTheDataFolder) {
+    const folders f = make_media();
+    for (const auto& [keys, name] : {std::pair<QString, std::string>{"../../x", "x"}, {"a/b", "ab"}, {"c\\d", "cd"}}) {
+        new_random_defaults();
+        auto w = open_editor();
+        add_media(*w, f);
+        w->Text3->setFocus();
+        for (QChar ch : keys) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w->Text3, &press);
+        }
+        EXPECT_EQ(w->Text3->text().toStdString(), name);
+        // "&Save And Exit" as the user finds it: enabled by the window's timer.
+        ASSERT_TRUE(lv::test::wait_for([&w] { return w->Command21->isEnabled(); }, 2000));
+        auto seen = std::make_shared<seen_box>();
+        QPointer<QTimer> watch = when_modal<QMessageBox>(
+            [seen](QMessageBox* b) {
+                seen->text = b->text().toStdString();
+                b->done(QMessageBox::Ok);
+            },
+            500, false);
+        w->Command21->click();
+        flush();
+        if (watch) delete watch.data();
+        EXPECT_EQ(seen->text, "") << name;
+        EXPECT_TRUE(w.isNull()) << name;
+        EXPECT_EQ(settings().active_slideshow, name + ".lmv");
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(program().data_folder + name + ".lmv"))) << name;
+    }
+    EXPECT_EQ(QDir(QString::fromStdString(program().data_folder)).entryList(QDir::Files).size(), 3);
+    EXPECT_TRUE(QDir(QString::fromStdString(dir())).entryList({"*.lmv"}, QDir::Files).isEmpty());
+}
+
 TEST_F(RandomEditorTest, StoredNameShowsAsItIsAndSavesUnderItsOwnFile) {
     // Files written elsewhere and hand-made files can carry any of the refused
     // characters; opening must not rename the show behind the user's back.
@@ -527,6 +562,7 @@ TEST_F(RandomEditorTest, SaveRefusalsKeepTheEditorOpen) {
         {"", f.pics, "Please enter a name for this slideshow!"},
         {"Nothing", empty, "No images to display were found! Please select a folder(s) with images in them."},
         {"a/b", f.pics, "Error During File Save! Please check storage media."},
+        {"a\\b", f.pics, "Error During File Save! Please check storage media."},
     };
     for (const refusal& c : cases) {
         w->List1[0]->clear();
