@@ -1,9 +1,9 @@
 #pragma once
 // Reading and replacing whole text files.
 //
-// Files are written as UTF-8. Slideshow files written on Windows use its
-// single-byte code page, so a file that is not valid UTF-8 is read as
-// Windows-1252 and converted; callers always get UTF-8.
+// Files are written as UTF-8. A file that is not valid UTF-8 is read as
+// Windows-1252 and converted, so names held in that single-byte code page
+// are read and kept; callers always get UTF-8.
 #include <cstddef>
 #include <filesystem>
 #include <functional>

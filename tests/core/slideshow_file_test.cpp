@@ -375,15 +375,16 @@ TEST_F(SlideshowFile, AFailedSaveLeavesTheOldFileAsItWas) {
     EXPECT_EQ(files_in_dir(), 2u);
 }
 
-TEST_F(SlideshowFile, WritesUtf8AndReadsOldSingleByteFiles) {
+TEST_F(SlideshowFile, WritesUtf8AndReadsNamesInWindows1252) {
     lv::doc().custom_name = "Caf\xC3\xA9 \xE2\x82\xAC";
     ASSERT_EQ(lv::write_custom_file(path("c.lmv")), 0);
     EXPECT_NE(read(path("c.lmv")).find("\"Caf\xC3\xA9 \xE2\x82\xAC\""), std::string::npos);
 
-    // The same name as a show file written on Windows holds it, in Windows-1252.
-    const std::string old = header_custom + "\"Caf\xE9 \x80\"\r\n" + default_border + "0\r\n0\r\n0\r\n";
+    // A file that is not UTF-8 holds the same name in Windows-1252: it is
+    // read, and kept, as that name.
+    const std::string cp1252 = header_custom + "\"Caf\xE9 \x80\"\r\n" + default_border + "0\r\n0\r\n0\r\n";
     lv::new_custom_defaults();
-    ASSERT_EQ(lv::load_custom_file(write("old.lmv", old)), 0);
+    ASSERT_EQ(lv::load_custom_file(write("cp1252.lmv", cp1252)), 0);
     EXPECT_EQ(lv::doc().custom_name, "Caf\xC3\xA9 \xE2\x82\xAC");
 
     // A leading byte-order mark is not part of the first field.

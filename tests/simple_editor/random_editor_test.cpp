@@ -429,8 +429,9 @@ TEST_F(RandomEditorTest, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTh
 }
 
 TEST_F(RandomEditorTest, StoredNameShowsAsItIsAndSavesUnderItsOwnFile) {
-    // Files written elsewhere and hand-made files can carry any of the refused
-    // characters; opening must not rename the show behind the user's back.
+    // A slideshow file can carry any of the refused characters in its name
+    // (one made by hand, say); opening must not rename the show behind the
+    // user's back.
     for (const std::string name : {"My.Show", "A,B", "Say \"Hi\""}) {
         doc().random_name = name;
         editors().editing_existing = 1;
