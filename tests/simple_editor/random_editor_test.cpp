@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -402,12 +403,8 @@ TEST_F(RandomEditorTest, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTh
         auto w = open_editor();
         add_media(*w, f);
         w->Text3->setFocus();
-        for (QChar ch : keys) {
-            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-            QApplication::sendEvent(w->Text3, &press);
-        }
+        QTest::keyClicks(w->Text3, keys);
         EXPECT_EQ(w->Text3->text().toStdString(), name);
-        // "&Save And Exit" as the user finds it: enabled by the window's timer.
         ASSERT_TRUE(lv::test::wait_for([&w] { return w->Command21->isEnabled(); }, 2000));
         auto seen = std::make_shared<seen_box>();
         QPointer<QTimer> watch = when_modal<QMessageBox>(
