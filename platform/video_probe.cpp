@@ -302,8 +302,6 @@ bool video_frame_fits(QSize frame) {
            frame_fits(picture_decode_limits(), frame.width(), frame.height());
 }
 
-bool video_probe::oversized() const { return p_ && p_->guard->refused; }
-
 video_probe::outcome video_probe::poll() {
     if (outcome_ != outcome::opening) return outcome_;
     if (p_->guard->refused) return outcome_ = outcome::failed;

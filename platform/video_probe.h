@@ -41,9 +41,6 @@ public:
     // outcome is known; only a decoder that hangs needs a time limit.
     outcome poll();
 
-    // Failed because the pictures are larger than video_frame_fits allows.
-    bool oversized() const;
-
     // Once ready: whether the file has pictures at all (sound only when
     // not), and the first of them.
     bool has_video() const { return has_video_; }

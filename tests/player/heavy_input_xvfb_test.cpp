@@ -317,14 +317,16 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
 // after it, and memory stays bounded.
 TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) GTEST_SKIP() << "ffmpeg is not available";
-    const QString small = box.path(QStringLiteral("small.avi")), video = box.path(QStringLiteral("huge.avi"));
+    const QString video = box.path(QStringLiteral("huge.avi"));
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=160x120:r=25",
-                                            "-frames:v", "2", "-c:v", "mjpeg", small});
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-f", "lavfi", "-i", "color=c=red:s=160x120:r=25",
+                                            "-frames:v", "2", "-c:v", "mjpeg", video});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
-    QFile made(small);
-    ASSERT_TRUE(made.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(lv::test::write_file(video, lv::test::with_video_frame_size(made.readAll(), 16000, 16000, true)));
+    QFile made(video);
+    ASSERT_TRUE(made.open(QIODevice::ReadWrite));
+    const QByteArray huge = lv::test::with_video_frame_size(made.readAll(), 16000, 16000, true);
+    ASSERT_TRUE(made.seek(0) && made.write(huge) == huge.size());
+    made.close();
     lv::sequence_record slide = record(video.toStdString(), "", 24), next = record(picture.toStdString(), "", 24);
     slide.display_time = next.display_time = 1;
     const QString file = write_show({slide, next});
@@ -333,15 +335,13 @@ TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
         SCOPED_TRACE(on_video ? "key 200 ms into the video slide" : "key on the picture after it");
         QFile::remove(box.log_file());
         const show_result r = play(file, [&](const QByteArray& log) {
-            const qsizetype shown = log.indexOf(opened);
-            const qsizetype banner = shown < 0 ? -1 : log.indexOf("Display Error Banner: ", shown);
-            return on_video ? shown >= 0 : banner >= 0 && log.indexOf(after, banner) >= 0;
+            const qsizetype shown = log.indexOf(opened), banner = log.indexOf("Display Error Banner: ", shown);
+            return shown >= 0 && (on_video || (banner >= 0 && log.indexOf(after, banner) >= 0));
         }, 30000, on_video ? 200 : 0);
         EXPECT_TRUE(r.reached) << "the show never went past the video with its error banner";
         ASSERT_TRUE(r.ended) << "the key press did not end the show";
         EXPECT_LT(r.end_ms, 1000) << "ended " << r.end_ms << " ms after the key";
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_GT(r.peak_kb, 0);
         EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
     }
 }
