@@ -118,6 +118,13 @@ void VideoControl::make_player() {
     }
     connect(d_->sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
         if (!f.isValid() || !d_->player || !d_->player->source().isValid()) return;
+        if (!video_frame_fits(f.size())) {
+            // Larger than the file's start promised: stopped, never converted.
+            d_->failed = true;
+            d_->playing = false;
+            d_->player->pause();
+            return;
+        }
         d_->frame = f;
         d_->frame_image = QImage();
         d_->last_progress_ms = now_ms();

@@ -6,12 +6,25 @@
 // seeks to the stream's first time stamp as if it were an offset. An MPEG
 // stream starts half a second late, so for a clip of a second or less that
 // seek lands at or past the end and no picture ever comes.
+//
+// A file whose pictures are larger than the player may hold is refused
+// before a picture of it is decoded: the size is read from the stream ahead
+// of its decoder, and from each JPEG picture's own header, and the decoded
+// pictures are checked again before they go on.
 #include <QImage>
+#include <QSize>
 #include <QUrl>
 
 #include <memory>
 
 namespace lv {
+
+// Whether a video's pictures of this size may be decoded and shown: within
+// the picture limits (lv::picture_decode_limits()) and, since a playing
+// video keeps several of its pictures at full size in the player itself
+// (the decoder's, the frame shown, its converted copy), no larger than the
+// largest picture the player keeps.
+bool video_frame_fits(QSize frame);
 
 class video_probe {
 public:

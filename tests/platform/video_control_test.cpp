@@ -3,8 +3,11 @@
 #include "qt_wait.h"
 #include "platform/display_controls.h"
 #include "platform/hang_guard.h"
+#include "platform/picture_decode.h"
 #include "platform/slowed_start_race.h"
+#include "platform/video_files.h"
 #include "platform/video_probe.h"
+#include "proc_status.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,6 +26,7 @@ namespace lv {
 namespace {
 
 using lv::test::wait_for;
+using lv::test::with_video_frame_size;
 
 class VideoControlTest : public ::testing::Test {
 protected:
@@ -197,6 +201,31 @@ TEST_F(VideoControlTest, BrokenFilesFailTheirOpen) {
     EXPECT_EQ(v.status(), QString());
     v.command(5);   // nothing open: nothing plays
     EXPECT_NE(v.status(), QStringLiteral("PLAYING"));
+}
+
+// Pictures larger than the player may hold fail the open before one of them
+// is decoded, whether the container states their size or only the pictures
+// do, by the limits of pictures; the control opens the next file.
+TEST_F(VideoControlTest, VideosWithPicturesTooLargeAreRefusedBeforeDecoding) {
+    const QByteArray clip = read("short1-mjpeg.avi");
+    write("huge.avi", with_video_frame_size(clip, 16000, 16000, true));
+    write("lying.avi", with_video_frame_size(clip, 16000, 16000, false));
+    VideoControl v;
+    const std::int64_t peak_before = lvtest::proc_status_bytes("VmHWM:");
+    lv::test::hang_guard guard("opening videos of huge pictures", 20000);
+    EXPECT_EQ(v.set_file_name(path("huge.avi")), -2);
+    EXPECT_EQ(v.set_file_name(path("lying.avi")), -2);
+    EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - peak_before, 100 << 20);
+    // Limits lowered below 160 x 120: an MPEG stream's size comes from its
+    // parser, an MPEG-4 AVI's from its container.
+    picture_limits& limits = picture_decode_limits();
+    const picture_limits kept = limits;
+    limits.max_side = 150;
+    EXPECT_EQ(v.set_file_name(path("short1.mpg")), -2);
+    EXPECT_EQ(v.set_file_name(path("short1-mpeg4.avi")), -2);
+    limits = kept;
+    EXPECT_EQ(v.set_file_name(path("short1-mpeg4.avi")), 0);
+    EXPECT_EQ(v.natural_size(), QSize(160, 120));
 }
 
 // A FIFO or a device named like a video is refused before anything opens

@@ -306,3 +306,37 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
                 << "decoder " << decoder << " left running";
     }
 }
+
+#include <QStandardPaths>
+
+#include "platform/video_files.h"
+
+// A video slide whose pictures state 16000 x 16000 is refused before one of
+// them is decoded: the error banner shows and the show goes on to the
+// picture after it. A key then ends the show at once, and memory stays
+// bounded all along.
+TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) GTEST_SKIP() << "ffmpeg is not available";
+    const QString video = box.path(QStringLiteral("huge.avi"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-f", "lavfi", "-i", "color=c=red:s=160x120:r=25",
+                                            "-frames:v", "2", "-c:v", "mjpeg", video});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QFile made(video);
+    ASSERT_TRUE(made.open(QIODevice::ReadWrite));
+    const QByteArray huge = lv::test::with_video_frame_size(made.readAll(), 16000, 16000, true);
+    ASSERT_TRUE(made.seek(0) && made.write(huge) == huge.size());
+    made.close();
+    lv::sequence_record slide = record(video.toStdString(), "", 24), next = record(picture.toStdString(), "", 24);
+    slide.display_time = next.display_time = 1;
+    const QByteArray opened = "Display Video: " + video.toUtf8(), after = "Display Picture: " + picture.toUtf8();
+    const show_result r = play(write_show({slide, next}), [&](const QByteArray& log) {
+        const qsizetype shown = log.indexOf(opened), banner = log.indexOf("Display Error Banner: ", shown);
+        return shown >= 0 && banner >= 0 && log.indexOf(after, banner) >= 0;
+    }, 30000, 0);
+    EXPECT_TRUE(r.reached) << "the show never went past the video with its error banner";
+    ASSERT_TRUE(r.ended) << "the key press did not end the show";
+    EXPECT_LT(r.end_ms, 1000) << "ended " << r.end_ms << " ms after the key";
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
+}
