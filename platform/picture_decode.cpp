@@ -193,6 +193,35 @@ const char* magick_name(picture_kind k) {
     }
 }
 
+// How many bytes of the file GraphicsMagick is given: no more than the
+// picture can need. PCX and TGA headers tell it, at the worst case of their
+// run-length coding (PCX writes a byte that looks like a count as a run of
+// one, two bytes; a TGA packet of one pixel takes a byte more than the
+// pixel), and their declared picture is weighed together with those bytes,
+// held twice (the bytes read and GraphicsMagick's copy), before any is read.
+// Metafiles tell nothing reliable: theirs, held the same way, may take up to
+// half the memory a picture may. -1: over the limits.
+std::int64_t magick_read_size(picture_kind kind, const QByteArray& head, std::int64_t file_size,
+                              const picture_limits& l) {
+    std::int64_t w = 0, h = 0, most = file_size;
+    if (kind == picture_kind::pcx) {
+        w = std::int64_t(le16(head, 8)) - le16(head, 4) + 1;
+        h = std::int64_t(le16(head, 10)) - le16(head, 6) + 1;
+        const std::int64_t packed = std::int64_t(std::uint8_t(head[65])) * le16(head, 66) * h;
+        // The header, the rows, and the palette of a 256-colour picture after them.
+        most = 128 + packed * (head[2] ? 2 : 1) + 1 + 768;
+    } else if (kind == picture_kind::tga_other) {
+        w = le16(head, 12);
+        h = le16(head, 14);
+        const int pixel = (std::uint8_t(head[16]) + 7) / 8, type = std::uint8_t(head[2]);
+        const std::int64_t map = std::int64_t(le16(head, 5)) * ((std::uint8_t(head[7]) + 7) / 8);
+        most = 18 + std::uint8_t(head[0]) + map + w * h * (type >= 9 ? pixel + 1 : pixel);
+    }
+    const std::int64_t need = std::min(file_size, most);
+    if (w > 0 && h > 0) return fits_limits(w, h, l, magick_bytes_per_pixel(kind), 2 * need) ? need : -1;
+    return 2 * need <= l.max_bytes / 2 ? need : -1;
+}
+
 // ---- WPG records ------------------------------------------------------------
 
 // WPG files may carry PostScript (level 1 records 0x11 and 0x1B, level 2
@@ -268,7 +297,8 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
     const QByteArray safe = kind == picture_kind::wpg ? without_embedded_wpg_records(data) : data;
     const Magick::Blob blob(safe.constData(), std::size_t(safe.size()));
     const int bytes_per_pixel = magick_bytes_per_pixel(kind);
-    const std::int64_t held = data.size() + (safe.constData() == data.constData() ? 0 : safe.size());
+    // The file's bytes, the blob's copy of them and the filtered WPG records.
+    const std::int64_t held = data.size() + safe.size() + (safe.constData() == data.constData() ? 0 : safe.size());
     double density = wmf_density;
     const auto set_up = [&](Magick::Image& image) {
         image.quiet(true);
@@ -473,8 +503,9 @@ std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
     }
 }
 
-// A DIB without its 14-byte file header: give it one.
-QByteArray with_bmp_file_header(const QByteArray& dib) {
+// The 14-byte file header that a DIB of dib_size bytes, beginning with
+// `dib`, goes without.
+QByteArray bmp_file_header(const QByteArray& dib, qint64 dib_size) {
     const std::uint32_t header = le32(dib, 0);
     std::uint32_t colours = 0;
     int bits;
@@ -488,17 +519,63 @@ QByteArray with_bmp_file_header(const QByteArray& dib) {
         if (compression == 3 && header == 40) colours = 12;   // bit fields
     }
     const std::uint32_t offset = 14 + header + colours;
-    QByteArray out;
-    out.reserve(dib.size() + 14);
-    out.append("BM", 2);
+    QByteArray out("BM", 2);
     auto put32 = [&out](std::uint32_t v) {
         for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
     };
-    put32(std::uint32_t(dib.size() + 14));
+    put32(std::uint32_t(dib_size + 14));
     put32(0);
     put32(offset);
-    out.append(dib);
     return out;
+}
+
+// A file read as if `header` came before its first byte: the reader takes
+// from the file what it asks for, and the file is never copied whole.
+class prefixed_file : public QIODevice {
+public:
+    prefixed_file(QByteArray header, QIODevice* file) : header_(std::move(header)), file_(file) {}
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return header_.size() + file_->size(); }
+    bool seek(qint64 pos) override {
+        if (pos < 0 || !QIODevice::seek(pos)) return false;
+        at_ = pos;
+        return true;
+    }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        qint64 n = 0;
+        if (at_ < header_.size()) {
+            n = std::min(max, header_.size() - at_);
+            std::memcpy(data, header_.constData() + at_, std::size_t(n));
+        }
+        if (n < max && file_->seek(at_ + n - header_.size())) {
+            const qint64 more = file_->read(data + n, max - n);
+            if (more < 0 && n == 0) return -1;
+            n += std::max<qint64>(more, 0);
+        }
+        at_ += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray header_;
+    QIODevice* file_;
+    qint64 at_ = 0;
+};
+
+// The first `size` bytes of the file, or an error code: -6 when they cannot
+// be read, -3 when there is no memory for them.
+int read_start(QFile& file, qint64 size, QByteArray& out) {
+    try {
+        file.seek(0);
+        out = file.read(size);
+        return out.size() == size ? 0 : code_unreadable;
+    } catch (const std::bad_alloc&) {
+        out = QByteArray();
+        return code_memory;
+    }
 }
 
 QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t max_kept) {
@@ -592,25 +669,25 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
             r = decode_with_qt(&file, format, kind, fit_box, scan_buffer);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
-                file.seek(0);
-                const QByteArray data = file.readAll();
-                if (data.size() != file.size()) return {code_unreadable, {}, {}};
+                const std::int64_t size = magick_read_size(picture_kind::tga_other, head, file.size(), l);
+                if (size < 0) return {code_too_large, {}, {}};
+                QByteArray data;
+                if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
                 r = decode_with_magick(data, picture_kind::tga_other, fit_box);
             }
             break;
         }
         case picture_kind::packed_dib: {
-            file.seek(0);
-            QByteArray bmp = with_bmp_file_header(file.readAll());
-            QBuffer buffer(&bmp);
-            buffer.open(QIODevice::ReadOnly);
-            r = decode_with_qt(&buffer, "bmp", kind, fit_box);
+            prefixed_file bmp(bmp_file_header(head, file.size()), &file);
+            bmp.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+            r = decode_with_qt(&bmp, "bmp", kind, fit_box);
             break;
         }
         default: {
-            file.seek(0);
-            const QByteArray data = file.readAll();
-            if (data.size() != file.size()) return {code_unreadable, {}, {}};
+            const std::int64_t size = magick_read_size(kind, head, file.size(), l);
+            if (size < 0) return {code_too_large, {}, {}};
+            QByteArray data;
+            if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
             r = decode_with_magick(data, kind, fit_box);
             break;
         }

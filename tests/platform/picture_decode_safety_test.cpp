@@ -1,8 +1,10 @@
 // Hostile picture files: a picture never starts a program, never opens or
 // creates another file, never takes memory far beyond what it shows, and a
-// FIFO named like a picture never blocks the decoder.
+// FIFO named like a picture never blocks the decoder. Through the decoder
+// program too, a file is read no further than its picture needs.
 #include "platform/picture_decode.h"
 #include "platform/picture_files.h"
+#include "platform/picture_job.h"
 #include "proc_status.h"
 
 #include <Magick++.h>
@@ -10,12 +12,14 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -24,6 +28,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace lv {
 namespace {
@@ -50,7 +55,35 @@ protected:
     void TearDown() override {
         ::setenv("PATH", old_path_.c_str(), 1);
         ::unsetenv("MAGICK_TMPDIR");
+        qunsetenv("LUMIVANE_DECODER");
         picture_decode_limits() = picture_limits{};
+    }
+    // As the player decodes: in the decoder program.
+    static decoded_picture in_decoder(const QString& file, QSize box = QSize()) {
+        qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+        const auto job = picture_job::start(file, box);
+        qunsetenv("LUMIVANE_DECODER");
+        EXPECT_TRUE(job->in_child());
+        EXPECT_TRUE(job->wait(60000));
+        return job->take();
+    }
+    // What this process and the decoders it starts write to stderr while
+    // `run` runs.
+    template <class F>
+    QByteArray stderr_of(F run) {
+        const QString log = path(QStringLiteral("stderr.log"));
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        const int fd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        EXPECT_TRUE(saved >= 0 && fd >= 0);
+        ::dup2(fd, 2);
+        ::close(fd);
+        run();
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no log)");
     }
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString marker() const { return dir_.filePath(QStringLiteral("gs-ran")); }
@@ -255,6 +288,73 @@ TEST_F(PictureDecodeSafetyTest, AFifoNamedLikeAPictureDoesNotBlock) {
     }
     ASSERT_TRUE(finished) << "decoding a FIFO blocked";
     EXPECT_EQ(result.get(), -1);
+}
+
+// Files far larger than their picture: trailing bytes are never read, and
+// a picture that needs more than the limits allow fails as too large before
+// its file is read, not as a memory error of the decoder.
+TEST_F(PictureDecodeSafetyTest, AFileIsReadNoFurtherThanItsPictureNeeds) {
+    const qint64 padded = 300LL << 20;   // beyond the decoder's whole data limit
+    const QImage src = two_halves(64, 48);
+    QByteArray raw_tga(18, '\0');   // uncompressed, no footer: Qt's reader refuses it
+    raw_tga[2] = 2, raw_tga[12] = 64, raw_tga[14] = 48, raw_tga[16] = 32, raw_tga[17] = 0x28;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) raw_tga.append(x < 32 ? QByteArray("\0\0\xFF\xFF", 4) : QByteArray("\xFF\0\0\xFF", 4));
+    struct sample {
+        const char* name;
+        QByteArray bytes;
+    };
+    const std::vector<sample> samples = {
+        {"raw.tga", raw_tga}, {"rle.tga", rle_tga(64, 48, qRgb(0, 0, 255))}, {"packed.dib", packed_dib(src)},
+        {"small.wmf", two_halves_wmf(64, 48)}};
+    std::vector<QString> files;
+    for (const sample& s : samples) files.push_back(path(QString::fromLatin1(s.name)));
+    files.push_back(path(QStringLiteral("palette.pcx")));
+    files.push_back(path(QStringLiteral("rle.pcx")));
+    for (std::size_t i = 0; i < samples.size(); ++i) ASSERT_TRUE(write_file(files[i], samples[i].bytes));
+    ASSERT_TRUE(write_magick(src, files[4], "PCX", false, true));
+    ASSERT_TRUE(write_magick(src, files[5], "PCX"));
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        // The picture alone, then padded by megabytes: the padding changes nothing.
+        const decoded_picture plain = in_decoder(file);
+        ASSERT_EQ(plain.code, 0);
+        const bool metafile = file.endsWith(QLatin1String(".wmf"));
+        ASSERT_TRUE(QFile::resize(file, QFileInfo(file).size() + (metafile ? (1 << 20) : padded)));
+        const QByteArray said = stderr_of([&] {
+            const decoded_picture d = in_decoder(file);
+            ASSERT_EQ(d.code, 0);
+            EXPECT_EQ(d.image, plain.image);
+        });
+        EXPECT_FALSE(said.contains("bad_alloc")) << said.left(400).toStdString();
+    }
+    // In this process too, the padding is never read.
+    ASSERT_TRUE(reset_peak_rss());
+    const std::int64_t before = lvtest::proc_status_bytes("VmRSS:");
+    EXPECT_EQ(decode_picture(files[4]).code, 0);
+    EXPECT_EQ(decode_picture(files[2]).code, 0);
+    EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - before, 64LL << 20);
+
+    // A PCX whose header claims 6000 x 6000 in a file of that size, and a
+    // metafile far larger than any picture: too large, unread.
+    QFile pcx(files[5]);
+    ASSERT_TRUE(pcx.open(QIODevice::ReadWrite));
+    QByteArray head = pcx.read(128);
+    head[8] = char(6000 & 0xFF), head[9] = char(6000 >> 8), head[10] = head[8], head[11] = head[9];
+    head[66] = head[8], head[67] = head[9];
+    pcx.seek(0);
+    ASSERT_EQ(pcx.write(head), 128);
+    pcx.close();
+    ASSERT_TRUE(QFile::resize(files[3], padded));
+    for (const QString& file : {files[5], files[3]}) {
+        SCOPED_TRACE(file.toStdString());
+        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(file).code, -7); });
+        EXPECT_FALSE(said.contains("bad_alloc")) << said.left(400).toStdString();
+        ASSERT_TRUE(reset_peak_rss());
+        const std::int64_t at = lvtest::proc_status_bytes("VmRSS:");
+        EXPECT_EQ(decode_picture(file).code, -7);
+        EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - at, 64LL << 20);
+    }
 }
 
 }  // namespace
