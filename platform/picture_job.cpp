@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -371,6 +372,13 @@ int run_decoder(int argc, char** argv) {
     auto number = [argv](int i) { return std::strtoll(argv[i], nullptr, 10); };
     // Gone with the player, also when it is killed.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Reaching a limit is how a decode is meant to end, and a reader that
+    // crashes on a hostile file is no crash of the player: no core file in
+    // the player's folder, and nothing for a crash collector (a process that
+    // is not dumpable is never handed to one).
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    ::prctl(PR_SET_DUMPABLE, 0);
     if (::getppid() != pid_t(number(2))) return 3;
     picture_limits l;
     l.max_file_bytes = number(5);
@@ -399,7 +407,13 @@ int run_decoder(int argc, char** argv) {
     picture_decode_limits() = l;
 
     const QSize box(int(number(3)), int(number(4)));
-    const decoded_picture d = decode_picture(QFile::decodeName(argv[13]), box);
+    decoded_picture d;
+    try {
+        d = decode_picture(QFile::decodeName(argv[13]), box);
+    } catch (const std::bad_alloc&) {
+        // Out of the data limit where no reader could report it.
+        d = {code_memory, {}, {}};
+    }
     result_header h;
     h.code = d.code;
     const bool shown = d.code >= 0 && !d.image.isNull();

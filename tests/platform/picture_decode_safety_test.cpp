@@ -1,7 +1,8 @@
 // Hostile picture files: a picture never starts a program, never opens or
 // creates another file, never takes memory far beyond what it shows, and a
 // FIFO named like a picture never blocks the decoder. Through the decoder
-// program too, a file is read no further than its picture needs.
+// program: a file is read no further than its picture needs, and a limit
+// reached leaves no core file.
 #include "platform/picture_decode.h"
 #include "platform/picture_files.h"
 #include "platform/picture_job.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -26,6 +28,7 @@
 #include <future>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -355,6 +358,64 @@ TEST_F(PictureDecodeSafetyTest, AFileIsReadNoFurtherThanItsPictureNeeds) {
         EXPECT_EQ(decode_picture(file).code, -7);
         EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - at, 64LL << 20);
     }
+}
+
+// The decoder's ends are expected ones: its time limit, its memory limit,
+// a reader that crashes on a file. None leaves a core file where the player
+// runs, GraphicsMagick's signal handlers or not.
+TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFile) {
+    rlimit core{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
+    const rlimit allowed{core.rlim_max, core.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_CORE, &allowed), 0);
+    const QString work = path(QStringLiteral("cwd")), home = QDir::currentPath();
+    ASSERT_TRUE(QDir().mkpath(work) && QDir::setCurrent(work));
+
+    // A metafile that draws for long, and a PNG that Qt decodes for most of a second.
+    const QString slow = path(QStringLiteral("slow.wmf")), png = path(QStringLiteral("large.png"));
+    ASSERT_TRUE(write_file(slow, filled_wmf(3000, 3000, 100)));
+    QProcess gm;
+    gm.start(QStringLiteral("gm"), {QStringLiteral("convert"), QStringLiteral("-size"), QStringLiteral("7000x7000"),
+                                    QStringLiteral("xc:red"), QStringLiteral("-depth"), QStringLiteral("8"),
+                                    QStringLiteral("PNG24:") + png});
+    ASSERT_TRUE(gm.waitForFinished(60000) && gm.exitCode() == 0);
+    const std::pair<QString, int> ends[] = {{slow, SIGABRT}, {png, SIGXCPU}, {png, SIGSEGV}};
+    for (const auto& [file, signal] : ends) {
+        SCOPED_TRACE(signal);
+        open_watch opened(file, IN_OPEN);
+        ASSERT_TRUE(opened.valid());
+        qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+        const auto job = picture_job::start(file, QSize(320, 240));
+        qunsetenv("LUMIVANE_DECODER");
+        // Once it reads the file it is past its own set-up.
+        for (int i = 0; i < 2000 && !opened.opened(); ++i) job->wait(5);
+        const auto decoders = lvtest::living_children(::getpid(), "lumivane-decode");
+        ASSERT_EQ(decoders.size(), 1u);
+        ::kill(pid_t(decoders[0]), signal);
+        ASSERT_TRUE(job->wait(30000));
+        EXPECT_LT(job->take().code, 0);
+    }
+    picture_decode_limits().max_decode_ms = 300;
+    EXPECT_EQ(in_decoder(slow).code, -6);
+    picture_decode_limits() = picture_limits{};
+    // Its data limit, reached once the 36 MB of a run-length TGA are read and
+    // copied for GraphicsMagick: a memory error, reported as one.
+    const QString tga = path(QStringLiteral("packets.tga"));
+    QByteArray packets(18, '\0');
+    packets[2] = 10, packets[12] = char(3000 & 0xFF), packets[13] = char(3000 >> 8);
+    packets[14] = packets[12], packets[15] = packets[13], packets[16] = 24, packets[17] = 0x20;
+    packets.append(QByteArray(3000LL * 3000 * 4, '\0'));   // packets of one pixel
+    ASSERT_TRUE(write_file(tga, packets));
+    packets.clear();
+    picture_decode_limits().process_bytes = 90LL << 20;
+    const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(tga).code, -3); });
+    EXPECT_FALSE(said.contains("terminate")) << said.toStdString();
+    picture_decode_limits() = picture_limits{};
+
+    const QStringList left = QDir(work).entryList(QDir::Files);
+    QDir::setCurrent(home);
+    ::setrlimit(RLIMIT_CORE, &core);
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
 }
 
 }  // namespace
