@@ -103,6 +103,49 @@ tga_header check_tga(const QByteArray& h) {
 
 QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower(); }
 
+// ---- Reader messages ------------------------------------------------------
+
+// A damaged file can make a reader warn once per chunk or record: hundreds
+// of thousands of lines for one picture, again at every loop of a show.
+// While a thread decodes a picture, the first few messages of its readers
+// go out as usual; the rest are counted and told in one line at the end.
+constexpr int kept_reader_messages = 5;
+thread_local int* picture_messages = nullptr;   // the count of the picture this thread decodes
+QtMessageHandler next_message_handler = nullptr;
+
+void capped_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (picture_messages && type != QtFatalMsg && ++*picture_messages > kept_reader_messages) return;
+    next_message_handler(type, context, text);
+}
+
+class reader_messages {
+public:
+    explicit reader_messages(const QString& path) : path_(path), outer_(picture_messages) {
+        static std::once_flag once;
+        std::call_once(once, [] { next_message_handler = qInstallMessageHandler(capped_message); });
+        picture_messages = &count_;
+    }
+    ~reader_messages() {
+        picture_messages = outer_;
+        if (count_ > kept_reader_messages)
+            qWarning("%d more messages of the picture readers about %s left out", count_ - kept_reader_messages,
+                     qPrintable(path_));
+    }
+    reader_messages(const reader_messages&) = delete;
+    reader_messages& operator=(const reader_messages&) = delete;
+
+private:
+    QString path_;
+    int* outer_;
+    int count_ = 0;
+};
+
+// What GraphicsMagick reports itself, rather than through an exception,
+// goes the same way.
+void magick_message(const MagickLib::ExceptionType, const char* reason, const char* description) {
+    qWarning("GraphicsMagick: %s%s%s", reason ? reason : "", description ? ": " : "", description ? description : "");
+}
+
 // ---- GraphicsMagick -------------------------------------------------------
 
 // The coders GraphicsMagick keeps: the formats handed to it, and DIB, which
@@ -139,6 +182,8 @@ void ensure_magick() {
     static std::once_flag once;
     std::call_once(once, [] {
         Magick::InitializeMagick(nullptr);
+        MagickLib::SetWarningHandler(magick_message);
+        MagickLib::SetErrorHandler(magick_message);
         restrict_magick();
     });
 }
@@ -623,6 +668,7 @@ picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
 decoded_picture decode_picture(const QString& path, QSize fit_box) {
     const picture_limits& l = picture_decode_limits();
     if (path.isEmpty()) return {code_missing, {}, {}};
+    const reader_messages messages(path);
     // Opened without blocking, so that a FIFO or a device named like a
     // picture is refused instead of waiting for a writer that never comes.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

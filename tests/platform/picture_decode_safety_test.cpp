@@ -1,8 +1,8 @@
 // Hostile picture files: a picture never starts a program, never opens or
 // creates another file, never takes memory far beyond what it shows, and a
 // FIFO named like a picture never blocks the decoder. Through the decoder
-// program: a file is read no further than its picture needs, and a limit
-// reached leaves no core file.
+// program: a file is read no further than its picture needs, a limit reached
+// leaves no core file, and the readers' warnings stay a few lines.
 #include "platform/picture_decode.h"
 #include "platform/picture_files.h"
 #include "platform/picture_job.h"
@@ -416,6 +416,51 @@ TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFil
     QDir::setCurrent(home);
     ::setrlimit(RLIMIT_CORE, &core);
     EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
+}
+
+// Pictures whose every chunk or record makes a reader complain: a PNG of
+// 200,000 text chunks with bad checksums (libpng warns through Qt), and a
+// metafile of 100,000 cut polygon records (libwmf writes to stderr itself).
+// What reaches stderr stays a few lines a picture, in the decoder and, for
+// the messages that pass through Qt, in this process.
+TEST_F(PictureDecodeSafetyTest, WhatTheReadersSayAboutOnePictureStaysAFewLines) {
+    QByteArray png;
+    {
+        QBuffer b(&png);
+        b.open(QIODevice::WriteOnly);
+        two_halves(40, 30).save(&b, "PNG");
+    }
+    const qsizetype after_header = 8 + 25;
+    ASSERT_EQ(png.mid(12, 4), QByteArray("IHDR"));
+    QByteArray chunks;
+    const QByteArray chunk("\0\0\0\x03tEXta\0b\0\0\0\0", 15);
+    chunks.reserve(chunk.size() * 200000);
+    for (int i = 0; i < 200000; ++i) chunks += chunk;
+    const QString file = path(QStringLiteral("chatty.png")), wmf = path(QStringLiteral("chatty.wmf"));
+    ASSERT_TRUE(write_file(file, png.left(after_header) + chunks + png.mid(after_header)));
+    chunks.clear();
+    wmf_records cut;
+    for (int i = 0; i < 100000; ++i) cut.add(0x0324, {60000, 0, 0});   // a polygon of 60,000 points, without them
+    ASSERT_TRUE(write_file(wmf, cut.file(100, 100, 1)));
+
+    const auto lines = [](const QByteArray& text) { return text.count('\n'); };
+    const std::pair<QString, QSize> decodes[] = {{file, QSize()}, {file, QSize(20, 15)}, {wmf, QSize()}};
+    for (const auto& [picture, box] : decodes) {
+        SCOPED_TRACE(picture.toStdString());
+        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(picture, box).code, picture == wmf ? -6 : 0); });
+        EXPECT_GE(lines(said), 1);
+        EXPECT_LE(lines(said), 11) << said.left(2000).toStdString();
+    }
+    // In this process the count is per picture: the next one warns again.
+    for (int round = 0; round < 2; ++round) {
+        const QByteArray said = stderr_of([&] {
+            const decoded_picture d = decode_picture(file);
+            ASSERT_EQ(d.code, 0);
+            EXPECT_EQ(d.image.pixel(5, 15), qRgb(255, 0, 0));
+        });
+        EXPECT_GE(lines(said), 1);
+        EXPECT_LE(lines(said), 6) << said.left(2000).toStdString();
+    }
 }
 
 }  // namespace
