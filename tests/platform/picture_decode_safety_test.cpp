@@ -13,7 +13,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -31,7 +30,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace lv {
 namespace {
@@ -62,31 +60,30 @@ protected:
         picture_decode_limits() = picture_limits{};
     }
     // As the player decodes: in the decoder program.
-    static decoded_picture in_decoder(const QString& file, QSize box = QSize()) {
+    static std::shared_ptr<picture_job> start_in_decoder(const QString& file, QSize box = QSize()) {
         qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
-        const auto job = picture_job::start(file, box);
+        auto job = picture_job::start(file, box);
         qunsetenv("LUMIVANE_DECODER");
         EXPECT_TRUE(job->in_child());
+        return job;
+    }
+    static decoded_picture in_decoder(const QString& file, QSize box = QSize()) {
+        const auto job = start_in_decoder(file, box);
         EXPECT_TRUE(job->wait(60000));
         return job->take();
     }
-    // What this process and the decoders it starts write to stderr while
-    // `run` runs.
+    // What this process and the decoders it starts write to stderr meanwhile.
     template <class F>
     QByteArray stderr_of(F run) {
         const QString log = path(QStringLiteral("stderr.log"));
         std::fflush(stderr);
-        const int saved = ::dup(2);
-        const int fd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        EXPECT_TRUE(saved >= 0 && fd >= 0);
-        ::dup2(fd, 2);
-        ::close(fd);
+        const int saved = ::dup(2), fd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2), ::close(fd);
         run();
         std::fflush(stderr);
-        ::dup2(saved, 2);
-        ::close(saved);
+        ::dup2(saved, 2), ::close(saved);
         QFile f(log);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no log)");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString marker() const { return dir_.filePath(QStringLiteral("gs-ran")); }
@@ -298,71 +295,41 @@ TEST_F(PictureDecodeSafetyTest, AFifoNamedLikeAPictureDoesNotBlock) {
 // its file is read, not as a memory error of the decoder.
 TEST_F(PictureDecodeSafetyTest, AFileIsReadNoFurtherThanItsPictureNeeds) {
     const qint64 padded = 300LL << 20;   // beyond the decoder's whole data limit
-    const QImage src = two_halves(64, 48);
-    QByteArray raw_tga(18, '\0');   // uncompressed, no footer: Qt's reader refuses it
-    raw_tga[2] = 2, raw_tga[12] = 64, raw_tga[14] = 48, raw_tga[16] = 32, raw_tga[17] = 0x28;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) raw_tga.append(x < 32 ? QByteArray("\0\0\xFF\xFF", 4) : QByteArray("\xFF\0\0\xFF", 4));
-    struct sample {
-        const char* name;
-        QByteArray bytes;
-    };
-    const std::vector<sample> samples = {
-        {"raw.tga", raw_tga}, {"rle.tga", rle_tga(64, 48, qRgb(0, 0, 255))}, {"packed.dib", packed_dib(src)},
-        {"small.wmf", two_halves_wmf(64, 48)}};
-    std::vector<QString> files;
-    for (const sample& s : samples) files.push_back(path(QString::fromLatin1(s.name)));
-    files.push_back(path(QStringLiteral("palette.pcx")));
-    files.push_back(path(QStringLiteral("rle.pcx")));
-    for (std::size_t i = 0; i < samples.size(); ++i) ASSERT_TRUE(write_file(files[i], samples[i].bytes));
-    ASSERT_TRUE(write_magick(src, files[4], "PCX", false, true));
-    ASSERT_TRUE(write_magick(src, files[5], "PCX"));
-    for (const QString& file : files) {
+    const QString pcx = path(QStringLiteral("a.pcx")), tga = path(QStringLiteral("a.tga")),
+                  dib = path(QStringLiteral("a.dib")), wmf = path(QStringLiteral("a.wmf"));
+    ASSERT_TRUE(write_magick(two_halves(64, 48), pcx, "PCX", false, true));
+    ASSERT_TRUE(write_file(tga, rle_tga(64, 48, qRgb(0, 0, 255))) && write_file(dib, packed_dib(two_halves(64, 48))) &&
+                write_file(wmf, two_halves_wmf(64, 48)));
+    for (const QString& file : {pcx, tga, dib}) {
         SCOPED_TRACE(file.toStdString());
-        // The picture alone, then padded by megabytes: the padding changes nothing.
         const decoded_picture plain = in_decoder(file);
-        ASSERT_EQ(plain.code, 0);
-        const bool metafile = file.endsWith(QLatin1String(".wmf"));
-        ASSERT_TRUE(QFile::resize(file, QFileInfo(file).size() + (metafile ? (1 << 20) : padded)));
-        const QByteArray said = stderr_of([&] {
-            const decoded_picture d = in_decoder(file);
-            ASSERT_EQ(d.code, 0);
-            EXPECT_EQ(d.image, plain.image);
-        });
-        EXPECT_FALSE(said.contains("bad_alloc")) << said.left(400).toStdString();
+        ASSERT_TRUE(plain.code == 0 && QFile::resize(file, padded));
+        const decoded_picture d = in_decoder(file);
+        ASSERT_EQ(d.code, 0);
+        EXPECT_EQ(d.image, plain.image);
     }
-    // In this process too, the padding is never read.
     ASSERT_TRUE(reset_peak_rss());
     const std::int64_t before = lvtest::proc_status_bytes("VmRSS:");
-    EXPECT_EQ(decode_picture(files[4]).code, 0);
-    EXPECT_EQ(decode_picture(files[2]).code, 0);
-    EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - before, 64LL << 20);
-
-    // A PCX whose header claims 6000 x 6000 in a file of that size, and a
-    // metafile far larger than any picture: too large, unread.
-    QFile pcx(files[5]);
-    ASSERT_TRUE(pcx.open(QIODevice::ReadWrite));
-    QByteArray head = pcx.read(128);
-    head[8] = char(6000 & 0xFF), head[9] = char(6000 >> 8), head[10] = head[8], head[11] = head[9];
-    head[66] = head[8], head[67] = head[9];
-    pcx.seek(0);
-    ASSERT_EQ(pcx.write(head), 128);
-    pcx.close();
-    ASSERT_TRUE(QFile::resize(files[3], padded));
-    for (const QString& file : {files[5], files[3]}) {
+    EXPECT_EQ(decode_picture(pcx).code, 0);
+    EXPECT_EQ(decode_picture(dib).code, 0);
+    // The PCX header claims 6000 x 6000 in a file of that size; the metafile
+    // is larger than any picture's.
+    QFile header(pcx);
+    ASSERT_TRUE(header.open(QIODevice::ReadWrite) && header.seek(8) && header.write("\x70\x17\x70\x17", 4) == 4 &&
+                header.seek(66) && header.write("\x70\x17", 2) == 2);
+    header.close();
+    ASSERT_TRUE(QFile::resize(wmf, padded));
+    for (const QString& file : {pcx, wmf}) {
         SCOPED_TRACE(file.toStdString());
-        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(file).code, -7); });
-        EXPECT_FALSE(said.contains("bad_alloc")) << said.left(400).toStdString();
-        ASSERT_TRUE(reset_peak_rss());
-        const std::int64_t at = lvtest::proc_status_bytes("VmRSS:");
+        EXPECT_EQ(in_decoder(file).code, -7);
         EXPECT_EQ(decode_picture(file).code, -7);
-        EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - at, 64LL << 20);
     }
+    EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - before, 64LL << 20);
 }
 
-// The decoder's ends are expected ones: its time limit, its memory limit,
-// a reader that crashes on a file. None leaves a core file where the player
-// runs, GraphicsMagick's signal handlers or not.
+// The decoder's ends are expected ones: a limit reached, a reader that
+// crashes on a file. None leaves a core file where the player runs, with
+// GraphicsMagick's signal handlers (the metafile) or without (the PNG).
 TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFile) {
     rlimit core{};
     ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
@@ -371,22 +338,14 @@ TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFil
     const QString work = path(QStringLiteral("cwd")), home = QDir::currentPath();
     ASSERT_TRUE(QDir().mkpath(work) && QDir::setCurrent(work));
 
-    // A metafile that draws for long, and a PNG that Qt decodes for most of a second.
     const QString slow = path(QStringLiteral("slow.wmf")), png = path(QStringLiteral("large.png"));
     ASSERT_TRUE(write_file(slow, filled_wmf(3000, 3000, 100)));
-    QProcess gm;
-    gm.start(QStringLiteral("gm"), {QStringLiteral("convert"), QStringLiteral("-size"), QStringLiteral("7000x7000"),
-                                    QStringLiteral("xc:red"), QStringLiteral("-depth"), QStringLiteral("8"),
-                                    QStringLiteral("PNG24:") + png});
+    QProcess gm;   // a PNG that Qt decodes for most of a second
+    gm.start(QStringLiteral("gm"), QStringList{"convert", "-size", "7000x7000", "xc:red", "PNG24:" + png});
     ASSERT_TRUE(gm.waitForFinished(60000) && gm.exitCode() == 0);
-    const std::pair<QString, int> ends[] = {{slow, SIGABRT}, {png, SIGXCPU}, {png, SIGSEGV}};
-    for (const auto& [file, signal] : ends) {
-        SCOPED_TRACE(signal);
+    for (const auto& [file, signal] : {std::pair{slow, SIGABRT}, std::pair{png, SIGXCPU}}) {
         open_watch opened(file, IN_OPEN);
-        ASSERT_TRUE(opened.valid());
-        qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
-        const auto job = picture_job::start(file, QSize(320, 240));
-        qunsetenv("LUMIVANE_DECODER");
+        const auto job = start_in_decoder(file, QSize(320, 240));
         // Once it reads the file it is past its own set-up.
         for (int i = 0; i < 2000 && !opened.opened(); ++i) job->wait(5);
         const auto decoders = lvtest::living_children(::getpid(), "lumivane-decode");
@@ -395,22 +354,13 @@ TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFil
         ASSERT_TRUE(job->wait(30000));
         EXPECT_LT(job->take().code, 0);
     }
-    picture_decode_limits().max_decode_ms = 300;
-    EXPECT_EQ(in_decoder(slow).code, -6);
-    picture_decode_limits() = picture_limits{};
-    // Its data limit, reached once the 36 MB of a run-length TGA are read and
-    // copied for GraphicsMagick: a memory error, reported as one.
-    const QString tga = path(QStringLiteral("packets.tga"));
-    QByteArray packets(18, '\0');
-    packets[2] = 10, packets[12] = char(3000 & 0xFF), packets[13] = char(3000 >> 8);
-    packets[14] = packets[12], packets[15] = packets[13], packets[16] = 24, packets[17] = 0x20;
-    packets.append(QByteArray(3000LL * 3000 * 4, '\0'));   // packets of one pixel
-    ASSERT_TRUE(write_file(tga, packets));
-    packets.clear();
+    // Its data limit, reached once the 36 MB of a TGA of one-pixel packets
+    // are read and copied for GraphicsMagick: a memory error, reported as one.
+    QByteArray packets("\0\0\x0A\0\0\0\0\0\0\0\0\0\xB8\x0B\xB8\x0B\x18\x20", 18);
+    ASSERT_TRUE(write_file(path(QStringLiteral("packets.tga")), packets + QByteArray(3000LL * 3000 * 4, '\0')));
     picture_decode_limits().process_bytes = 90LL << 20;
-    const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(tga).code, -3); });
+    const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(path(QStringLiteral("packets.tga"))).code, -3); });
     EXPECT_FALSE(said.contains("terminate")) << said.toStdString();
-    picture_decode_limits() = picture_limits{};
 
     const QStringList left = QDir(work).entryList(QDir::Files);
     QDir::setCurrent(home);
@@ -422,44 +372,25 @@ TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFil
 // 200,000 text chunks with bad checksums (libpng warns through Qt), and a
 // metafile of 100,000 cut polygon records (libwmf writes to stderr itself).
 // What reaches stderr stays a few lines a picture, in the decoder and, for
-// the messages that pass through Qt, in this process.
+// what passes through Qt, in this process.
 TEST_F(PictureDecodeSafetyTest, WhatTheReadersSayAboutOnePictureStaysAFewLines) {
     QByteArray png;
-    {
-        QBuffer b(&png);
-        b.open(QIODevice::WriteOnly);
-        two_halves(40, 30).save(&b, "PNG");
-    }
-    const qsizetype after_header = 8 + 25;
-    ASSERT_EQ(png.mid(12, 4), QByteArray("IHDR"));
-    QByteArray chunks;
-    const QByteArray chunk("\0\0\0\x03tEXta\0b\0\0\0\0", 15);
-    chunks.reserve(chunk.size() * 200000);
-    for (int i = 0; i < 200000; ++i) chunks += chunk;
-    const QString file = path(QStringLiteral("chatty.png")), wmf = path(QStringLiteral("chatty.wmf"));
-    ASSERT_TRUE(write_file(file, png.left(after_header) + chunks + png.mid(after_header)));
-    chunks.clear();
+    QBuffer b(&png);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly) && two_halves(40, 30).save(&b, "PNG"));
+    const QByteArray bad_text("\0\0\0\x03tEXta\0b\0\0\0\0", 15);
+    const QString chatty = path(QStringLiteral("chatty.png")), wmf = path(QStringLiteral("chatty.wmf"));
+    ASSERT_TRUE(write_file(chatty, png.left(8 + 25) + bad_text.repeated(200000) + png.mid(8 + 25)));
     wmf_records cut;
-    for (int i = 0; i < 100000; ++i) cut.add(0x0324, {60000, 0, 0});   // a polygon of 60,000 points, without them
+    for (int i = 0; i < 100000; ++i) cut.add(0x0324, {60000, 0, 0});   // 60,000 points, none there
     ASSERT_TRUE(write_file(wmf, cut.file(100, 100, 1)));
 
-    const auto lines = [](const QByteArray& text) { return text.count('\n'); };
-    const std::pair<QString, QSize> decodes[] = {{file, QSize()}, {file, QSize(20, 15)}, {wmf, QSize()}};
-    for (const auto& [picture, box] : decodes) {
-        SCOPED_TRACE(picture.toStdString());
-        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(picture, box).code, picture == wmf ? -6 : 0); });
-        EXPECT_GE(lines(said), 1);
-        EXPECT_LE(lines(said), 11) << said.left(2000).toStdString();
+    for (const auto& [file, code] : {std::pair{chatty, 0}, std::pair{wmf, -6}}) {
+        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(file).code, code); });
+        EXPECT_TRUE(said.count('\n') >= 1 && said.count('\n') <= 11) << said.left(2000).toStdString();
     }
-    // In this process the count is per picture: the next one warns again.
-    for (int round = 0; round < 2; ++round) {
-        const QByteArray said = stderr_of([&] {
-            const decoded_picture d = decode_picture(file);
-            ASSERT_EQ(d.code, 0);
-            EXPECT_EQ(d.image.pixel(5, 15), qRgb(255, 0, 0));
-        });
-        EXPECT_GE(lines(said), 1);
-        EXPECT_LE(lines(said), 6) << said.left(2000).toStdString();
+    for (int round = 0; round < 2; ++round) {   // counted per picture: the next one warns again
+        const QByteArray said = stderr_of([&] { EXPECT_EQ(decode_picture(chatty).code, 0); });
+        EXPECT_TRUE(said.count('\n') >= 1 && said.count('\n') <= 6) << said.left(2000).toStdString();
     }
 }
 
