@@ -9,9 +9,11 @@
 #include <QRgb>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -111,11 +113,15 @@ QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower
 // go out as usual; the rest are counted and told in one line at the end.
 constexpr int kept_reader_messages = 5;
 thread_local int* picture_messages = nullptr;   // the count of the picture this thread decodes
-QtMessageHandler next_message_handler = nullptr;
+std::atomic<QtMessageHandler> next_message_handler{nullptr};
 
 void capped_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (picture_messages && type != QtFatalMsg && ++*picture_messages > kept_reader_messages) return;
-    next_message_handler(type, context, text);
+    if (const QtMessageHandler next = next_message_handler.load()) {
+        next(type, context, text);
+    } else {   // a message of another thread while the handler is being installed
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
 }
 
 class reader_messages {
