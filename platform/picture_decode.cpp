@@ -9,9 +9,11 @@
 #include <QRgb>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -103,6 +105,53 @@ tga_header check_tga(const QByteArray& h) {
 
 QString suffix_of(const QString& name) { return QFileInfo(name).suffix().toLower(); }
 
+// ---- Reader messages ------------------------------------------------------
+
+// A damaged file can make a reader warn once per chunk or record: hundreds
+// of thousands of lines for one picture, again at every loop of a show.
+// While a thread decodes a picture, the first few messages of its readers
+// go out as usual; the rest are counted and told in one line at the end.
+constexpr int kept_reader_messages = 5;
+thread_local int* picture_messages = nullptr;   // the count of the picture this thread decodes
+std::atomic<QtMessageHandler> next_message_handler{nullptr};
+
+void capped_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (picture_messages && type != QtFatalMsg && ++*picture_messages > kept_reader_messages) return;
+    if (const QtMessageHandler next = next_message_handler.load()) {
+        next(type, context, text);
+    } else {   // a message of another thread while the handler is being installed
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
+}
+
+class reader_messages {
+public:
+    explicit reader_messages(const QString& path) : path_(path), outer_(picture_messages) {
+        static std::once_flag once;
+        std::call_once(once, [] { next_message_handler = qInstallMessageHandler(capped_message); });
+        picture_messages = &count_;
+    }
+    ~reader_messages() {
+        picture_messages = outer_;
+        if (count_ > kept_reader_messages)
+            qWarning("%d more messages of the picture readers about %s left out", count_ - kept_reader_messages,
+                     qPrintable(path_));
+    }
+    reader_messages(const reader_messages&) = delete;
+    reader_messages& operator=(const reader_messages&) = delete;
+
+private:
+    QString path_;
+    int* outer_;
+    int count_ = 0;
+};
+
+// What GraphicsMagick reports itself, rather than through an exception,
+// goes the same way.
+void magick_message(const MagickLib::ExceptionType, const char* reason, const char* description) {
+    qWarning("GraphicsMagick: %s%s%s", reason ? reason : "", description ? ": " : "", description ? description : "");
+}
+
 // ---- GraphicsMagick -------------------------------------------------------
 
 // The coders GraphicsMagick keeps: the formats handed to it, and DIB, which
@@ -139,6 +188,8 @@ void ensure_magick() {
     static std::once_flag once;
     std::call_once(once, [] {
         Magick::InitializeMagick(nullptr);
+        MagickLib::SetWarningHandler(magick_message);
+        MagickLib::SetErrorHandler(magick_message);
         restrict_magick();
     });
 }
@@ -191,6 +242,35 @@ const char* magick_name(picture_kind k) {
         case picture_kind::tga_other: return "TGA";
         default: return nullptr;
     }
+}
+
+// How many bytes of the file GraphicsMagick is given: no more than the
+// picture can need. PCX and TGA headers tell it, at the worst case of their
+// run-length coding (PCX writes a byte that looks like a count as a run of
+// one, two bytes; a TGA packet of one pixel takes a byte more than the
+// pixel), and their declared picture is weighed together with those bytes,
+// held twice (the bytes read and GraphicsMagick's copy), before any is read.
+// Metafiles tell nothing reliable: theirs, held the same way, may take up to
+// half the memory a picture may. -1: over the limits.
+std::int64_t magick_read_size(picture_kind kind, const QByteArray& head, std::int64_t file_size,
+                              const picture_limits& l) {
+    std::int64_t w = 0, h = 0, most = file_size;
+    if (kind == picture_kind::pcx) {
+        w = std::int64_t(le16(head, 8)) - le16(head, 4) + 1;
+        h = std::int64_t(le16(head, 10)) - le16(head, 6) + 1;
+        const std::int64_t packed = std::int64_t(std::uint8_t(head[65])) * le16(head, 66) * h;
+        // The header, the rows, and the palette of a 256-colour picture after them.
+        most = 128 + packed * (head[2] ? 2 : 1) + 1 + 768;
+    } else if (kind == picture_kind::tga_other) {
+        w = le16(head, 12);
+        h = le16(head, 14);
+        const int pixel = (std::uint8_t(head[16]) + 7) / 8, type = std::uint8_t(head[2]);
+        const std::int64_t map = std::int64_t(le16(head, 5)) * ((std::uint8_t(head[7]) + 7) / 8);
+        most = 18 + std::uint8_t(head[0]) + map + w * h * (type >= 9 ? pixel + 1 : pixel);
+    }
+    const std::int64_t need = std::min(file_size, most);
+    if (w > 0 && h > 0) return fits_limits(w, h, l, magick_bytes_per_pixel(kind), 2 * need) ? need : -1;
+    return 2 * need <= l.max_bytes / 2 ? need : -1;
 }
 
 // ---- WPG records ------------------------------------------------------------
@@ -268,7 +348,8 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
     const QByteArray safe = kind == picture_kind::wpg ? without_embedded_wpg_records(data) : data;
     const Magick::Blob blob(safe.constData(), std::size_t(safe.size()));
     const int bytes_per_pixel = magick_bytes_per_pixel(kind);
-    const std::int64_t held = data.size() + (safe.constData() == data.constData() ? 0 : safe.size());
+    // The file's bytes, the blob's copy of them and the filtered WPG records.
+    const std::int64_t held = data.size() + safe.size() + (safe.constData() == data.constData() ? 0 : safe.size());
     double density = wmf_density;
     const auto set_up = [&](Magick::Image& image) {
         image.quiet(true);
@@ -473,8 +554,9 @@ std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
     }
 }
 
-// A DIB without its 14-byte file header: give it one.
-QByteArray with_bmp_file_header(const QByteArray& dib) {
+// The 14-byte file header that a DIB of dib_size bytes, beginning with
+// `dib`, goes without.
+QByteArray bmp_file_header(const QByteArray& dib, qint64 dib_size) {
     const std::uint32_t header = le32(dib, 0);
     std::uint32_t colours = 0;
     int bits;
@@ -488,17 +570,63 @@ QByteArray with_bmp_file_header(const QByteArray& dib) {
         if (compression == 3 && header == 40) colours = 12;   // bit fields
     }
     const std::uint32_t offset = 14 + header + colours;
-    QByteArray out;
-    out.reserve(dib.size() + 14);
-    out.append("BM", 2);
+    QByteArray out("BM", 2);
     auto put32 = [&out](std::uint32_t v) {
         for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
     };
-    put32(std::uint32_t(dib.size() + 14));
+    put32(std::uint32_t(dib_size + 14));
     put32(0);
     put32(offset);
-    out.append(dib);
     return out;
+}
+
+// A file read as if `header` came before its first byte: the reader takes
+// from the file what it asks for, and the file is never copied whole.
+class prefixed_file : public QIODevice {
+public:
+    prefixed_file(QByteArray header, QIODevice* file) : header_(std::move(header)), file_(file) {}
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return header_.size() + file_->size(); }
+    bool seek(qint64 pos) override {
+        if (pos < 0 || !QIODevice::seek(pos)) return false;
+        at_ = pos;
+        return true;
+    }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        qint64 n = 0;
+        if (at_ < header_.size()) {
+            n = std::min(max, header_.size() - at_);
+            std::memcpy(data, header_.constData() + at_, std::size_t(n));
+        }
+        if (n < max && file_->seek(at_ + n - header_.size())) {
+            const qint64 more = file_->read(data + n, max - n);
+            if (more < 0 && n == 0) return -1;
+            n += std::max<qint64>(more, 0);
+        }
+        at_ += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray header_;
+    QIODevice* file_;
+    qint64 at_ = 0;
+};
+
+// The first `size` bytes of the file, or an error code: -6 when they cannot
+// be read, -3 when there is no memory for them.
+int read_start(QFile& file, qint64 size, QByteArray& out) {
+    try {
+        file.seek(0);
+        out = file.read(size);
+        return out.size() == size ? 0 : code_unreadable;
+    } catch (const std::bad_alloc&) {
+        out = QByteArray();
+        return code_memory;
+    }
 }
 
 QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t max_kept) {
@@ -546,6 +674,7 @@ picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
 decoded_picture decode_picture(const QString& path, QSize fit_box) {
     const picture_limits& l = picture_decode_limits();
     if (path.isEmpty()) return {code_missing, {}, {}};
+    const reader_messages messages(path);
     // Opened without blocking, so that a FIFO or a device named like a
     // picture is refused instead of waiting for a writer that never comes.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -592,25 +721,25 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
             r = decode_with_qt(&file, format, kind, fit_box, scan_buffer);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
-                file.seek(0);
-                const QByteArray data = file.readAll();
-                if (data.size() != file.size()) return {code_unreadable, {}, {}};
+                const std::int64_t size = magick_read_size(picture_kind::tga_other, head, file.size(), l);
+                if (size < 0) return {code_too_large, {}, {}};
+                QByteArray data;
+                if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
                 r = decode_with_magick(data, picture_kind::tga_other, fit_box);
             }
             break;
         }
         case picture_kind::packed_dib: {
-            file.seek(0);
-            QByteArray bmp = with_bmp_file_header(file.readAll());
-            QBuffer buffer(&bmp);
-            buffer.open(QIODevice::ReadOnly);
-            r = decode_with_qt(&buffer, "bmp", kind, fit_box);
+            prefixed_file bmp(bmp_file_header(head, file.size()), &file);
+            bmp.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+            r = decode_with_qt(&bmp, "bmp", kind, fit_box);
             break;
         }
         default: {
-            file.seek(0);
-            const QByteArray data = file.readAll();
-            if (data.size() != file.size()) return {code_unreadable, {}, {}};
+            const std::int64_t size = magick_read_size(kind, head, file.size(), l);
+            if (size < 0) return {code_too_large, {}, {}};
+            QByteArray data;
+            if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
             r = decode_with_magick(data, kind, fit_box);
             break;
         }

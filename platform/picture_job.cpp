@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -69,6 +70,7 @@ struct picture_job::impl {
     enum { queued, running, finished } state = queued;
     pid_t pid = -1;
     int fd = -1;
+    int messages_fd = -1;   // the decoder's stderr
     result_header header;
     QImage image;              // what the decoder sends, as it comes
     qsizetype got = 0;         // bytes read so far
@@ -81,6 +83,8 @@ struct picture_job::impl {
 namespace {
 
 using job_impl = picture_job::impl;
+
+bool write_all(int fd, const char* data, std::size_t size);
 
 // The decoder program's jobs, queued or running, in the order they came.
 // They are driven from the thread that made them (the window's).
@@ -107,8 +111,16 @@ void start_worker(job_impl& j) {
 }
 
 bool spawn_decoder(job_impl& j) {
-    int fds[2];
+    int fds[2], messages[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    // The decoder's stderr: what a hostile picture makes its readers say can
+    // run to megabytes. The decoder never waits on it; what does not fit in
+    // the pipe is lost, and the player passes on the first lines (pass_on_messages).
+    if (::pipe2(messages, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
     const picture_limits& l = j.limits;
     std::vector<std::string> args = {QFile::encodeName(j.program).toStdString(),
                                      "--decode",
@@ -140,6 +152,7 @@ bool spawn_decoder(job_impl& j) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, messages[1], 2);
     // The player blocks or handles signals that the decoder's own time
     // limits rely on: the decoder starts with them all at their defaults.
     posix_spawnattr_t attr;
@@ -156,13 +169,16 @@ bool spawn_decoder(job_impl& j) {
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
+    ::close(messages[1]);
     if (rc != 0) {
         ::close(fds[0]);
+        ::close(messages[0]);
         return false;
     }
     ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
     j.pid = pid;
     j.fd = fds[0];
+    j.messages_fd = messages[0];
     j.state = job_impl::running;
     j.clock.start();
     return true;
@@ -222,6 +238,25 @@ decoded_picture result_of(job_impl& j, int status, bool killed) {
     return {code_unreadable, {}, {}};
 }
 
+// Passes the first lines the decoder wrote to stderr on to the player's own.
+void pass_on_messages(job_impl& j) {
+    constexpr int kept_lines = 10;
+    char text[8192];
+    ssize_t got = 0, n = 0;
+    while (got < ssize_t(sizeof text) &&
+           ((n = ::read(j.messages_fd, text + got, sizeof text - std::size_t(got))) > 0 || (n < 0 && errno == EINTR)))
+        got += std::max<ssize_t>(n, 0);
+    ::close(j.messages_fd);
+    j.messages_fd = -1;
+    ssize_t end = 0;
+    for (int lines = 0; end < got && lines < kept_lines; ++end)
+        if (text[end] == '\n') ++lines;
+    std::string out(text, std::size_t(end));
+    if (!out.empty() && out.back() != '\n') out += '\n';
+    if (end < got || got == ssize_t(sizeof text)) out += "(lumivane-decoder: more messages left out)\n";
+    write_all(2, out.data(), out.size());
+}
+
 void reap(job_impl& j, bool kill) {
     if (kill) ::kill(j.pid, SIGKILL);
     ::close(j.fd);
@@ -229,6 +264,7 @@ void reap(job_impl& j, bool kill) {
     int status = 0;
     while (::waitpid(j.pid, &status, 0) < 0 && errno == EINTR) {
     }
+    pass_on_messages(j);
     j.pid = -1;
     j.result = result_of(j, status, kill);
     j.image = QImage();
@@ -371,6 +407,13 @@ int run_decoder(int argc, char** argv) {
     auto number = [argv](int i) { return std::strtoll(argv[i], nullptr, 10); };
     // Gone with the player, also when it is killed.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Reaching a limit is how a decode is meant to end, and a reader that
+    // crashes on a hostile file is no crash of the player: no core file in
+    // the player's folder, and nothing for a crash collector (a process that
+    // is not dumpable is never handed to one).
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    ::prctl(PR_SET_DUMPABLE, 0);
     if (::getppid() != pid_t(number(2))) return 3;
     picture_limits l;
     l.max_file_bytes = number(5);
@@ -399,7 +442,13 @@ int run_decoder(int argc, char** argv) {
     picture_decode_limits() = l;
 
     const QSize box(int(number(3)), int(number(4)));
-    const decoded_picture d = decode_picture(QFile::decodeName(argv[13]), box);
+    decoded_picture d;
+    try {
+        d = decode_picture(QFile::decodeName(argv[13]), box);
+    } catch (const std::bad_alloc&) {
+        // Out of the data limit where no reader could report it.
+        d = {code_memory, {}, {}};
+    }
     result_header h;
     h.code = d.code;
     const bool shown = d.code >= 0 && !d.image.isNull();

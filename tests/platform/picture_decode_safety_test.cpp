@@ -1,8 +1,11 @@
 // Hostile picture files: a picture never starts a program, never opens or
 // creates another file, never takes memory far beyond what it shows, and a
-// FIFO named like a picture never blocks the decoder.
+// FIFO named like a picture never blocks the decoder. Through the decoder
+// program: a file is read no further than its picture needs, a limit reached
+// leaves no core file, and the readers' warnings stay a few lines.
 #include "platform/picture_decode.h"
 #include "platform/picture_files.h"
+#include "platform/picture_job.h"
 #include "proc_status.h"
 
 #include <Magick++.h>
@@ -16,12 +19,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,7 +56,34 @@ protected:
     void TearDown() override {
         ::setenv("PATH", old_path_.c_str(), 1);
         ::unsetenv("MAGICK_TMPDIR");
+        qunsetenv("LUMIVANE_DECODER");
         picture_decode_limits() = picture_limits{};
+    }
+    // As the player decodes: in the decoder program.
+    static std::shared_ptr<picture_job> start_in_decoder(const QString& file) {
+        qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+        auto job = picture_job::start(file);
+        qunsetenv("LUMIVANE_DECODER");
+        EXPECT_TRUE(job->in_child());
+        return job;
+    }
+    static decoded_picture in_decoder(const QString& file) {
+        const auto job = start_in_decoder(file);
+        EXPECT_TRUE(job->wait(60000));
+        return job->take();
+    }
+    // What this process and its decoders write to stderr meanwhile.
+    template <class F>
+    QByteArray stderr_of(F run) {
+        const QString log = path(QStringLiteral("stderr.log"));
+        std::fflush(stderr);
+        const int saved = ::dup(2), fd = ::open(QFile::encodeName(log).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2), ::close(fd);
+        run();
+        std::fflush(stderr);
+        ::dup2(saved, 2), ::close(saved);
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString marker() const { return dir_.filePath(QStringLiteral("gs-ran")); }
@@ -255,6 +288,86 @@ TEST_F(PictureDecodeSafetyTest, AFifoNamedLikeAPictureDoesNotBlock) {
     }
     ASSERT_TRUE(finished) << "decoding a FIFO blocked";
     EXPECT_EQ(result.get(), -1);
+}
+
+// Files far larger than their picture, beyond the decoder's data limit: the
+// rest is never read, and a picture that needs more than the limits allow
+// fails as too large unread.
+TEST_F(PictureDecodeSafetyTest, AFileIsReadNoFurtherThanItsPictureNeeds) {
+    const qint64 padded = 300LL << 20;
+    const QString pcx = path(QStringLiteral("a.pcx")), dib = path(QStringLiteral("a.dib")),
+                  wmf = path(QStringLiteral("a.wmf"));
+    ASSERT_TRUE(write_magick(two_halves(64, 48), pcx, "PCX", false, true) &&
+                write_file(dib, packed_dib(two_halves(64, 48))) && write_file(wmf, two_halves_wmf(64, 48)));
+    for (const QString& file : {pcx, dib}) {
+        const decoded_picture plain = in_decoder(file);
+        ASSERT_TRUE(plain.code == 0 && QFile::resize(file, padded));
+        const decoded_picture d = in_decoder(file);
+        EXPECT_EQ(d.code, 0);
+        EXPECT_EQ(d.image, plain.image);
+    }
+    // The PCX header now claims 6000 x 6000; the metafile outgrows any picture.
+    QFile header(pcx);
+    ASSERT_TRUE(header.open(QIODevice::ReadWrite) && header.seek(8) && header.write("\x70\x17\x70\x17", 4) == 4 &&
+                header.seek(66) && header.write("\x70\x17", 2) == 2);
+    header.close();
+    ASSERT_TRUE(QFile::resize(wmf, padded));
+    EXPECT_EQ(in_decoder(pcx).code, -7);
+    EXPECT_EQ(in_decoder(wmf).code, -7);
+}
+
+// A decoder that crashes or reaches a limit leaves no core file where the
+// player runs, and running out of memory is a memory error, not an abort.
+TEST_F(PictureDecodeSafetyTest, ADecoderThatEndsOnALimitOrASignalLeavesNoCoreFile) {
+    rlimit core{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
+    const rlimit allowed{core.rlim_max, core.rlim_max};
+    const QString work = path(QStringLiteral("cwd")), home = QDir::currentPath();
+    ASSERT_TRUE(::setrlimit(RLIMIT_CORE, &allowed) == 0 && QDir().mkpath(work) && QDir::setCurrent(work));
+
+    const QString slow = path(QStringLiteral("slow.wmf")), tga = path(QStringLiteral("packets.tga"));
+    ASSERT_TRUE(write_file(slow, filled_wmf(3000, 3000, 100)));
+    open_watch opened(slow, IN_OPEN);
+    const auto job = start_in_decoder(slow);
+    for (int i = 0; i < 2000 && !opened.opened(); ++i) job->wait(5);   // past its set-up
+    const auto decoders = lvtest::living_children(::getpid(), "lumivane-decode");
+    ASSERT_EQ(decoders.size(), 1u);
+    ::kill(pid_t(decoders[0]), SIGABRT);
+    ASSERT_TRUE(job->wait(30000));
+    EXPECT_EQ(job->take().code, -3);
+    // 36 MB of one-pixel packets, read and copied for GraphicsMagick.
+    const QByteArray packets("\0\0\x0A\0\0\0\0\0\0\0\0\0\xB8\x0B\xB8\x0B\x18\x20", 18);
+    ASSERT_TRUE(write_file(tga, packets + QByteArray(3000LL * 3000 * 4, '\0')));
+    picture_decode_limits().process_bytes = 90LL << 20;
+    const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(tga).code, -3); });
+    EXPECT_FALSE(said.contains("terminate")) << said.toStdString();
+
+    const QStringList left = QDir(work).entryList(QDir::Files);
+    QDir::setCurrent(home);
+    ::setrlimit(RLIMIT_CORE, &core);
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char(' ')).toStdString();
+}
+
+// A PNG of 200,000 text chunks with bad checksums (libpng warns through Qt)
+// and a metafile of 100,000 cut records (libwmf writes to stderr itself):
+// a few lines a picture on stderr, in the decoder and, for Qt's, here.
+TEST_F(PictureDecodeSafetyTest, WhatTheReadersSayAboutOnePictureStaysAFewLines) {
+    QByteArray png;
+    QBuffer b(&png);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly) && two_halves(40, 30).save(&b, "PNG"));
+    const QByteArray bad_text("\0\0\0\x03tEXta\0b\0\0\0\0", 15);
+    const QString chatty = path(QStringLiteral("chatty.png")), wmf = path(QStringLiteral("chatty.wmf"));
+    ASSERT_TRUE(write_file(chatty, png.left(8 + 25) + bad_text.repeated(200000) + png.mid(8 + 25)));
+    wmf_records cut;
+    for (int i = 0; i < 100000; ++i) cut.add(0x0324, {60000, 0, 0});   // 60,000 points, none there
+    ASSERT_TRUE(write_file(wmf, cut.file(100, 100, 1)));
+
+    for (const auto& [file, code] : {std::pair{chatty, 0}, std::pair{wmf, -6}}) {
+        const QByteArray said = stderr_of([&] { EXPECT_EQ(in_decoder(file).code, code); });
+        EXPECT_TRUE(said.count('\n') >= 1 && said.count('\n') <= 11) << said.left(2000).toStdString();
+    }
+    const QByteArray said = stderr_of([&] { EXPECT_EQ(decode_picture(chatty).code, 0); });
+    EXPECT_TRUE(said.count('\n') >= 1 && said.count('\n') <= 6) << said.left(2000).toStdString();
 }
 
 }  // namespace
