@@ -66,6 +66,9 @@ bool same_file(const struct stat& a, const struct stat& b) {
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+// The lock of a save of the file named name, beside it.
+std::string lock_name(const std::string& name) { return "." + name + ".lumivane-lock"; }
+
 // Whether the file is still the one this process saved last.
 bool saved_values_hold(const std::string& path, const file_values& v) {
     struct stat now {};
@@ -77,7 +80,11 @@ bool saved_values_hold(const std::string& path, const file_values& v) {
 int remove_stale_settings_files(std::filesystem::file_time_type now) {
     const std::filesystem::path settings_file(ini_store::default_path());
     const std::filesystem::path registry(registry_file_path());
-    return remove_stale_temp_files(settings_file.parent_path().string(), now) +
+    // The save's lock is held for a moment only; one a minute old was left
+    // by a process that died saving.
+    const std::string lock = lock_name(settings_file.filename().string());
+    return remove_stale_files(settings_file.parent_path().string(), now,
+                              [&](std::string_view name) { return is_temp_file_name(name) || name == lock; }) +
            remove_stale_temp_files(registry.parent_path().string(), now);
 }
 
@@ -163,7 +170,7 @@ bool ini_store::sync() {
     // So that two processes saving at once each keep what the other wrote.
     // Named like nothing a person would make: QLockFile takes over a lock
     // file it finds stale, whoever made it.
-    QLockFile lock(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".lumivane-lock"));
+    QLockFile lock(target.absolutePath() + QLatin1Char('/') + QString::fromStdString(lock_name(target.fileName().toStdString())));
     if (!lock.lock()) return false;
 
     // What the file holds now (another process may have saved since), what

@@ -52,8 +52,9 @@ private:
 
 // What the settings writers leave behind when a process dies mid-write:
 // their marked temporary files (is_temp_file_name) beside the settings file
-// and beside the registry stand-in. Those a minute old or older (against
-// now) are removed; nothing else is touched. Returns how many went.
+// and beside the registry stand-in, and the settings save's lock. Those a
+// minute old or older (against now) are removed; nothing else is touched.
+// Returns how many went.
 int remove_stale_settings_files(std::filesystem::file_time_type now);
 
 }  // namespace lv

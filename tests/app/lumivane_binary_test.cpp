@@ -275,7 +275,7 @@ TEST_F(ProgramTest, StartRemovesOnlyTheStaleFilesOfTheSettingsWriters) {
     };
     const QStringList ours = {".Tavrel Lumivane.ini.lumivane-tmp-48213",
                               ".Tavrel Lumivane.ini.lumivane-tmp-7.qWeRtY",
-                              "lumivane/.registry.ini.lumivane-tmp-903311"};
+                              ".Tavrel Lumivane.ini.lumivane-lock", "lumivane/.registry.ini.lumivane-tmp-903311"};
     QStringList alike = {"Tavrel Lumivane.ini.lock", "Other.ini.AbCdEf", "lumivane/registry.ini.lock",
                          "lumivane/registry.ini.Backup", "lumivane/registry.ini.OldCfg"};
     for (const char* copy : {"Backup", "OldCfg", "MyCopy", "Sunday", "DecBak", "AbCdEf"})
