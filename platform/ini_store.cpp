@@ -170,7 +170,8 @@ bool ini_store::sync() {
     // So that two processes saving at once each keep what the other wrote.
     // Named like nothing a person would make: QLockFile takes over a lock
     // file it finds stale, whoever made it.
-    QLockFile lock(target.absolutePath() + QLatin1Char('/') + QString::fromStdString(lock_name(target.fileName().toStdString())));
+    QLockFile lock(target.absolutePath() + QLatin1Char('/') +
+                   QString::fromStdString(lock_name(target.fileName().toStdString())));
     if (!lock.lock()) return false;
 
     // What the file holds now (another process may have saved since), what
