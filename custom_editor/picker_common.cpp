@@ -135,10 +135,12 @@ void FolderList::show_open_folder() {
     const QString text = open->text();
     qsizetype indent = 0;
     while (indent < text.size() && text[indent] == QLatin1Char(' ')) ++indent;
-    const int icon = iconSize().isValid() ? iconSize().width() : style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    const int icon =
+        iconSize().isValid() ? iconSize().width() : style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     const int name_x = visualItemRect(open).left() + bar->value() + icon + fm.horizontalAdvance(text.left(indent));
     const int some_letters = 10 * fm.averageCharWidth();
-    bar->setValue(name_x + some_letters <= viewport()->width() ? 0 : name_x - fm.horizontalAdvance(QStringLiteral("  ")));
+    const int lead = fm.horizontalAdvance(QStringLiteral("  "));
+    bar->setValue(name_x + some_letters <= viewport()->width() ? 0 : name_x - lead);
 }
 
 void FolderList::fill() {
