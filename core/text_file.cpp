@@ -218,20 +218,10 @@ bool read_text_file(const std::string& path, std::string& text, std::size_t max_
 
 namespace {
 
-constexpr std::string_view temp_marker = ".tmp";
+// Nobody names a file of their own like this, so a file that carries it can
+// only be a temporary file of ours.
+constexpr std::string_view temp_marker = ".lumivane-tmp-";
 constexpr std::size_t temp_max_digits = 9;   // the number is below 10^9
-
-// "." + name + ".tmp" + 1 to 9 digits, name not empty: exactly the names
-// open_temp_beside makes.
-bool is_our_temp_name(std::string_view name) {
-    if (name.size() < 1 + 1 + temp_marker.size() + 1 || name.front() != '.') return false;
-    std::size_t digits = 0;
-    while (digits < name.size() && name[name.size() - 1 - digits] >= '0' && name[name.size() - 1 - digits] <= '9')
-        ++digits;
-    if (digits == 0 || digits > temp_max_digits) return false;
-    const std::string_view rest = name.substr(0, name.size() - digits);
-    return rest.size() >= 1 + 1 + temp_marker.size() && rest.substr(rest.size() - temp_marker.size()) == temp_marker;
-}
 
 // A fresh, hidden name beside the target, opened exclusively so that two
 // writers can never share one temporary file.
@@ -251,6 +241,28 @@ std::FILE* open_temp_beside(const fs::path& target, fs::path& temp) {
 }
 
 }  // namespace
+
+bool is_temp_file_name(std::string_view name) {
+    if (name.size() < 2 || name.front() != '.') return false;
+    const std::size_t at = name.find(temp_marker, 2);
+    if (at == std::string_view::npos) return false;
+    std::string_view rest = name.substr(at + temp_marker.size());
+    std::size_t digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+    if (digits == 0 || digits > temp_max_digits) return false;
+    rest.remove_prefix(digits);
+    // What a writer working on our temporary file adds beside it.
+    return rest.empty() || (rest.size() > 1 && rest.front() == '.');
+}
+
+bool create_temp_beside(const std::string& target, std::string& temp) {
+    fs::path p;
+    std::FILE* f = open_temp_beside(fs::path(target), p);
+    if (!f) return false;
+    std::fclose(f);
+    temp = p.string();
+    return true;
+}
 
 bool replace_file(const std::string& path, std::string_view bytes) {
     const fs::path target(path);
@@ -282,7 +294,7 @@ bool replace_file(const std::string& path, std::string_view bytes) {
 }
 
 int remove_stale_temp_files(const std::string& folder, fs::file_time_type now) {
-    return remove_stale_files(folder, now, is_our_temp_name);
+    return remove_stale_files(folder, now, is_temp_file_name);
 }
 
 int remove_stale_files(const std::string& folder, fs::file_time_type now,

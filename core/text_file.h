@@ -42,9 +42,17 @@ bool read_text_file(const std::string& path, std::string& text, std::size_t max_
 // left as it was, the temporary file is removed and the result is false.
 bool replace_file(const std::string& path, std::string_view bytes);
 
-// The temporary files replace_file writes are named "." + the target's name
-// + ".tmp" + a number. One left behind by a process that died mid-write is
-// removed here when it is older than a minute (by its modification time,
+// The temporary files of the program are named "." + the target's name +
+// ".lumivane-tmp-" + a number, perhaps followed by "." and what a writer
+// working on such a file adds (its own temporary file or lock). Nothing else
+// is ever taken for one.
+bool is_temp_file_name(std::string_view name);
+// Makes a new, empty temporary file of that name beside target; false when
+// none can be made there.
+bool create_temp_beside(const std::string& target, std::string& temp);
+
+// Removes those temporary files of folder left behind by a process that died
+// mid-write, when they are a minute old or older (by their modification time,
 // against now); nothing else in folder is touched. Returns how many went.
 int remove_stale_temp_files(const std::string& folder, std::filesystem::file_time_type now);
 

@@ -96,33 +96,39 @@ FrmBorder::FrmBorder(QWidget* parent) : QDialog(parent) {
     // column: outer colours, style, width and the middle width.
     constexpr int column_of[10] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 1};
     constexpr int line_of[10] = {0, 1, 2, 3, 0, 1, 2, 3, 4, 4};
-    const int col_w = 160, top = 52, step = 42;
+    // The rows, the box and the check share the height down to the buttons,
+    // with no empty band left above those.
+    const int by = H - 40;
+    const int label_h = 18, bar_h = 17, check_h = 24, check_gap = 16, bottom_gap = 12;
+    const int below_text = 52;
+    const int room = by - bottom_gap - check_h - check_gap - (label_h + bar_h) - below_text;
+    const int step = std::clamp(room / 4, 42, 60);
+    const int col_w = 160, top = below_text + (room - 4 * step) / 2;
     for (int i = 0; i < 10; ++i) {
         const int x = column_of[i] == 0 ? 12 : W - 12 - col_w;
         const int y = top + line_of[i] * step;
         *labels[i] = new QLabel(QString::fromLatin1(rows[i].caption), this);
-        (*labels[i])->setGeometry(x, y, col_w, 18);
+        (*labels[i])->setGeometry(x, y, col_w, label_h);
         auto* bar = new QScrollBar(Qt::Horizontal, this);
         bar->setObjectName(QStringLiteral("HScroll%1").arg(i + 1));
         bar->setRange(rows[i].minimum, rows[i].maximum);
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setGeometry(x, y + 18, col_w, 17);
+        bar->setGeometry(x, y + label_h, col_w, bar_h);
         *bars[i] = bar;
         bars_[static_cast<std::size_t>(i)] = bar;
     }
 
     FXImage1 = new PictureControl(this);
     FXImage1->setObjectName(QStringLiteral("FXImage1"));
-    FXImage1->setGeometry(12 + col_w + 14, top, W - 2 * (12 + col_w + 14), 4 * step + 35);
+    FXImage1->setGeometry(12 + col_w + 14, top, W - 2 * (12 + col_w + 14), 4 * step + label_h + bar_h);
     FXImage1->set_draw_mode(PictureControl::stretched);
     FXImage1->set_picture(sample_picture());
 
     Check1 = new QCheckBox(QStringLiteral("Do &not display border"), this);
     Check1->setToolTip(QStringLiteral(" Place a check here if you do not want to display a border around your images "));
-    Check1->setGeometry(12, top + 5 * step + 16, W - 24, 24);
+    Check1->setGeometry(12, top + 4 * step + label_h + bar_h + check_gap, W - 24, check_h);
 
-    const int by = H - 40;
     Command1 = new QPushButton(QStringLiteral("&Defaults"), this);
     Command1->setToolTip(QStringLiteral(" Restore nomal border defaults "));
     Command1->setGeometry(12, by, 150, 28);

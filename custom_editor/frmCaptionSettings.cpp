@@ -54,18 +54,24 @@ frmCaptionSettings::frmCaptionSettings(QWidget* parent) : QDialog(parent) {
     const int col2 = W - 18 - col;
     const int top = 80;             // the sample lives above the frames
     const int button_h = 24;
-    const int frame_h = H - top - button_h - 12;
+    const int margin = 6;
+    const int gap = 10;             // between the frames and the buttons under them
+    const int frame_h = H - top - gap - button_h - margin;
+    // Rows of the choices, under each frame's button, ending a margin above
+    // the frame's lower edge; the longer column sets their height.
+    const int rows_top = 46;
+    const int inner = 4;
+    const int row_h = std::clamp((frame_h - rows_top - inner) / 9, 14, 20);
 
     Frame1 = new QGroupBox(QStringLiteral("Font Color"), this);
     Frame1->setGeometry(6, top, col, frame_h);
     Command4 = new QPushButton(QStringLiteral("Select Solid Color"), Frame1);
     Command4->setToolTip(QStringLiteral(" Choose a solid color "));
     Command4->setGeometry(8, 18, col - 16, button_h);
-    const int row_h = std::max(14, (frame_h - 48) / 9);
     for (int i = 0; i < 9; ++i) {
         Option1[i] = new QRadioButton(QString::fromLatin1(scheme_captions[i]), Frame1);
         Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        Option1[i]->setGeometry(10, 46 + i * row_h, col - 14, row_h);
+        Option1[i]->setGeometry(10, rows_top + i * row_h, col - 14, row_h);
     }
 
     Frame2 = new QGroupBox(QStringLiteral("Font Style"), this);
@@ -77,23 +83,26 @@ frmCaptionSettings::frmCaptionSettings(QWidget* parent) : QDialog(parent) {
     for (int i = 0; i < 7; ++i) {
         Option2[i] = new QRadioButton(QString::fromLatin1(style_captions[i]), Frame2);
         Option2[i]->setObjectName(QStringLiteral("Option2_%1").arg(i));
-        Option2[i]->setGeometry(10, 46 + i * row_h, col2 - 14, row_h);
+        Option2[i]->setGeometry(10, rows_top + i * row_h, col2 - 14, row_h);
     }
+    // The size's label and bar share the two rows left under the styles.
+    const int size_top = rows_top + 7 * row_h + 2;
+    const int bar_h = 16;
     Label1 = new QLabel(QStringLiteral("Shadow / Block Size"), Frame2);
-    Label1->setGeometry(10, frame_h - 40, col2 - 20, 18);
+    Label1->setGeometry(10, size_top, col2 - 20, frame_h - inner - bar_h - 2 - size_top);
     HScroll1 = new QScrollBar(Qt::Horizontal, Frame2);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
     HScroll1->setRange(1, 10);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
-    HScroll1->setGeometry(10, frame_h - 22, col2 - 20, 16);
+    HScroll1->setGeometry(10, frame_h - inner - bar_h, col2 - 20, bar_h);
 
     Command1 = new QPushButton(QStringLiteral("Save And Exit"), this);
     Command1->setToolTip(QStringLiteral(" Accept these settings and exit "));
-    Command1->setGeometry(6, H - button_h - 6, col, button_h);
+    Command1->setGeometry(6, H - button_h - margin, col, button_h);
     Command2 = new QPushButton(QStringLiteral("Cancel"), this);
     Command2->setToolTip(QStringLiteral(" Exit "));
-    Command2->setGeometry(12 + col, H - button_h - 6, col2, button_h);
+    Command2->setGeometry(12 + col, H - button_h - margin, col2, button_h);
     // Enter saves, whichever control has the focus, rather than opening the
     // colour dialog of the first button.
     Command1->setDefault(true);

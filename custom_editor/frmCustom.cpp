@@ -20,8 +20,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -80,6 +83,32 @@ void set_combo(QComboBox* c, int v) {
     // A stored value outside the list shows no entry.
     c->setCurrentIndex(v >= 0 && v < c->count() ? v : -1);
 }
+
+// Holds one widget and draws the sunken panel around it, a pixel inside its
+// own edge. At a fractional scale (1.25) a frame drawn on a widget's own edge
+// loses the sides that fall on half a pixel; drawn inside a holder, clear of
+// both the holder's edge and the held widget, every side shows.
+class frame_holder : public QWidget {
+public:
+    explicit frame_holder(QWidget* inner) {
+        auto* l = new QHBoxLayout(this);
+        l->setContentsMargins(2, 2, 2, 2);
+        l->addWidget(inner);
+        setSizePolicy(inner->sizePolicy());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QStyleOptionFrame opt;
+        opt.initFrom(this);
+        opt.rect = rect().adjusted(1, 1, -1, -1);
+        opt.frameShape = QFrame::StyledPanel;
+        opt.lineWidth = 1;
+        opt.state |= QStyle::State_Sunken;
+        style()->drawPrimitive(QStyle::PE_Frame, &opt, &p, this);
+    }
+};
 
 }  // namespace
 
@@ -191,8 +220,7 @@ void frmCustom::build_controls() {
     };
     auto value_label = [this] {
         auto* l = new QLabel(QStringLiteral("0"), this);
-        l->setMinimumWidth(30);
-        l->setFrameShape(QFrame::StyledPanel);
+        l->setMinimumWidth(26);   // inside a frame_holder
         l->setAlignment(Qt::AlignCenter);
         return l;
     };
@@ -209,7 +237,7 @@ void frmCustom::build_controls() {
     auto stepper = [](QLabel* value, QToolButton* up, QToolButton* down) {
         auto* h = new QHBoxLayout;
         h->setSpacing(2);
-        h->addWidget(value);
+        h->addWidget(new frame_holder(value));
         auto* v = new QVBoxLayout;
         v->setSpacing(0);
         v->addWidget(up);
@@ -383,7 +411,8 @@ void frmCustom::build_controls() {
     auto* left = new QVBoxLayout;
     left->addWidget(text("Enter A Name For This SlideShow:"));
     left->addWidget(Text3);
-    left->addWidget(List1, 1);
+    List1->setFrameShape(QFrame::NoFrame);   // its holder draws the frame
+    left->addWidget(new frame_holder(List1), 1);
     auto* counters = new QHBoxLayout;
     counters->addWidget(Label2);
     counters->addStretch(1);

@@ -7,11 +7,14 @@
 #include "platform/screen_fit.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace lv {
 
@@ -44,6 +47,13 @@ frmSetprint::frmSetprint(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
     layout->addLayout(buttons);
+    // Wide enough for the whole title beside the window's buttons: window
+    // managers draw titles in a larger, bold font and cut what does not fit.
+    QFont title_font = font();
+    title_font.setBold(true);
+    if (title_font.pointSizeF() > 0) title_font.setPointSizeF(title_font.pointSizeF() * 1.2);
+    const QFontMetrics title(title_font);
+    setMinimumWidth(std::max(minimumSizeHint().width(), title.horizontalAdvance(windowTitle()) + 8 * title.height()));
 
     // Changes made by the program reach figure_pages too; the loading flag
     // turns those away while the boxes are set up.

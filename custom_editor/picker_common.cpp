@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
@@ -122,10 +123,24 @@ void FolderList::showEvent(QShowEvent* e) {
 void FolderList::show_open_folder() {
     QListWidgetItem* open = currentItem();
     if (!open) return;
+    doItemsLayout();   // the scroll ranges of the rows just filled in
     scrollToItem(open, QAbstractItemView::PositionAtCenter);
-    // A deep folder is indented far to the right: bring its name into view.
-    const int past = visualItemRect(open).right() - viewport()->width() + 1;
-    if (past > 0) horizontalScrollBar()->setValue(horizontalScrollBar()->value() + past);
+    // A deep folder's name is indented far to the right. Where the start of
+    // its name shows, the list stays at its left edge; otherwise it scrolls
+    // to just before that start, so that the name and its sub-folders' names
+    // (one step further in) read from their beginning, however long the
+    // longest of them is.
+    QScrollBar* bar = horizontalScrollBar();
+    const QFontMetrics fm = fontMetrics();
+    const QString text = open->text();
+    qsizetype indent = 0;
+    while (indent < text.size() && text[indent] == QLatin1Char(' ')) ++indent;
+    const int icon =
+        iconSize().isValid() ? iconSize().width() : style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    const int name_x = visualItemRect(open).left() + bar->value() + icon + fm.horizontalAdvance(text.left(indent));
+    const int some_letters = 10 * fm.averageCharWidth();
+    const int lead = fm.horizontalAdvance(QStringLiteral("  "));
+    bar->setValue(name_x + some_letters <= viewport()->width() ? 0 : name_x - lead);
 }
 
 void FolderList::fill() {

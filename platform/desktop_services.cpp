@@ -1,6 +1,7 @@
 #include "platform/desktop_services.h"
 
 #include "core/hooks.h"
+#include "core/text_file.h"
 #include "platform/x11_desktop.h"
 
 #include <QAbstractNativeEventFilter>
@@ -16,7 +17,6 @@
 #include <QImage>
 #include <QPointer>
 #include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -516,13 +516,7 @@ bool write_registry_dword(const std::string& key, const std::string& value_name,
     for (const std::string& l : lines) out += l;
 
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    if (f.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size())) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return replace_file(path.toStdString(), out);
 }
 
 std::string read_registry_value(const std::string& key, const std::string& value_name) {

@@ -1,14 +1,22 @@
 #include "platform/ini_store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
+#include <map>
+#include <mutex>
 #include <string_view>
+#include <system_error>
 
 #include "core/text_file.h"
 #include "platform/desktop_services.h"
@@ -28,44 +36,56 @@ bool is_unusable_file(const std::string& path) {
 }
 
 std::unique_ptr<QSettings> open_settings(const std::string& path) {
-    auto settings = std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
-    // QSettings already replaces the file through a temporary one by
-    // default; say so, since the all-or-nothing save depends on it.
-    settings->setAtomicSyncRequired(true);
-    return settings;
+    return std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
 }
 
-// Qt's temporary name for a save of target: target's name, a dot and six
-// random ASCII letters. Six letters all of one case are left alone: that is
-// how a person names a copy ("Tavrel Lumivane.ini.backup"), while a random
-// name mixes the cases 31 times in 32.
-bool is_temp_name_of(std::string_view name, std::string_view target) {
-    constexpr std::size_t letters = 6;
-    if (name.size() != target.size() + 1 + letters || !name.starts_with(target) || name[target.size()] != '.')
-        return false;
-    bool upper = false, lower = false;
-    for (char c : name.substr(target.size() + 1)) {
-        const bool up = c >= 'A' && c <= 'Z', low = c >= 'a' && c <= 'z';
-        if (!up && !low) return false;
-        upper = upper || up;
-        lower = lower || low;
-    }
-    return upper && lower;
+// What no file holds yet, per settings file, shared by every store of the
+// process on that file. QSettings shares its own pending values the same
+// way, but it saves them through a temporary file named "<name>.XXXXXX",
+// which cannot be told from a person's own copy of the settings; so the
+// store keeps them here and saves through a temporary file of its own.
+struct file_values {
+    std::map<QString, QString> pending;
+    // What this process last saved, and the file that save made: while the
+    // file is still that one, these are its values, even when QSettings has
+    // not seen the change (it compares times to the millisecond).
+    std::map<QString, QString> saved;
+    struct stat saved_as {};
+    bool has_saved = false;
+};
+
+std::mutex values_mutex;
+
+file_values& values_of(const std::string& path) {
+    static std::map<std::string, file_values> all;
+    return all[path];
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// The lock of a save of the file named name, beside it.
+std::string lock_name(const std::string& name) { return "." + name + ".lumivane-lock"; }
+
+// Whether the file is still the one this process saved last.
+bool saved_values_hold(const std::string& path, const file_values& v) {
+    struct stat now {};
+    return v.has_saved && ::stat(path.c_str(), &now) == 0 && same_file(now, v.saved_as);
 }
 
 }  // namespace
 
 int remove_stale_settings_files(std::filesystem::file_time_type now) {
     const std::filesystem::path settings_file(ini_store::default_path());
-    const std::string settings_name = settings_file.filename().string();
-    int removed = remove_stale_files(settings_file.parent_path().string(), now, [&](std::string_view name) {
-        return name == settings_name + ".lock" || is_temp_name_of(name, settings_name);
-    });
     const std::filesystem::path registry(registry_file_path());
-    const std::string registry_name = registry.filename().string();
-    removed += remove_stale_files(registry.parent_path().string(), now,
-                                  [&](std::string_view name) { return is_temp_name_of(name, registry_name); });
-    return removed;
+    // The save's lock is held for a moment only; one a minute old was left
+    // by a process that died saving.
+    const std::string lock = lock_name(settings_file.filename().string());
+    return remove_stale_files(settings_file.parent_path().string(), now,
+                              [&](std::string_view name) { return is_temp_file_name(name) || name == lock; }) +
+           remove_stale_temp_files(registry.parent_path().string(), now);
 }
 
 std::string ini_store::default_path() {
@@ -77,7 +97,7 @@ std::string ini_store::default_path() {
 
 ini_store::ini_store() : ini_store(default_path()) {}
 
-ini_store::ini_store(const std::string& path) : path_(path) {
+ini_store::ini_store(const std::string& path) : path_(path), sync_context_(std::make_unique<QObject>()) {
     // QSettings reads the file in its constructor; never let it open a FIFO.
     if (!is_unusable_file(path_)) settings_ = open_settings(path_);
 }
@@ -89,12 +109,20 @@ std::string ini_store::read(const std::string& key, const std::string& default_v
         auto it = unbacked_.find(key);
         return it == unbacked_.end() ? default_value : it->second;
     }
-    QVariant v = settings_->value(group + QString::fromStdString(key));
-    if (!v.isValid()) return default_value;
+    const QString full = group + QString::fromStdString(key);
+    {
+        std::lock_guard lock(values_mutex);
+        const file_values& v = values_of(path_);
+        if (auto it = v.pending.find(full); it != v.pending.end()) return it->second.toStdString();
+        if (saved_values_hold(path_, v))
+            if (auto it = v.saved.find(full); it != v.saved.end()) return it->second.toStdString();
+    }
+    QVariant value = settings_->value(full);
+    if (!value.isValid()) return default_value;
     // A hand-edited line with unquoted commas comes back as a list; keep its
     // text rather than losing it.
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", ")).toStdString();
-    return v.toString().toStdString();
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QStringLiteral(", ")).toStdString();
+    return value.toString().toStdString();
 }
 
 void ini_store::write(const std::string& key, const std::string& value) {
@@ -102,7 +130,22 @@ void ini_store::write(const std::string& key, const std::string& value) {
         unbacked_[key] = value;
         return;
     }
-    settings_->setValue(group + QString::fromStdString(key), QString::fromStdString(value));
+    {
+        std::lock_guard lock(values_mutex);
+        values_of(path_).pending[group + QString::fromStdString(key)] = QString::fromStdString(value);
+    }
+    // Saved soon without being asked, as QSettings does: some values are
+    // written once and never followed by a sync of their own.
+    if (!sync_soon_ && QCoreApplication::instance()) {
+        sync_soon_ = true;
+        QMetaObject::invokeMethod(
+            sync_context_.get(),
+            [this] {
+                sync_soon_ = false;
+                sync();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 bool ini_store::sync() {
@@ -110,21 +153,69 @@ bool ini_store::sync() {
     // The file may have become something else since we opened it; QSettings
     // would block on a FIFO here too.
     if (is_unusable_file(path_)) return false;
-    // QSettings keeps the first error it meets for its whole life, and a
-    // read of a damaged file counts as one: parsing the damaged text during
-    // the very sync that replaces it reports a format error although the new
-    // file was written, and an error once met hides every later outcome. A
-    // fresh object on the same file shares the values and pending writes (Qt
-    // shares them within a process) but not that error, so when the status
-    // is not clean, the outcome is asked again of a fresh one: the write is
-    // then done or retried, and only a failed write stays an error.
+    std::lock_guard guard(values_mutex);
+    file_values& v = values_of(path_);
+    if (v.pending.empty()) return true;
+
+    // A settings file that is a link is saved where the link points.
+    std::string dest = path_;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path_, ec))
+        if (auto real = std::filesystem::canonical(path_, ec); !ec) dest = real.string();
+
+    const QFileInfo target(QString::fromStdString(dest));
+    if (!QDir().mkpath(target.absolutePath())) return false;
+    // Renaming over a read-only file would work; writing it must not.
+    if (target.exists() && ::access(dest.c_str(), W_OK) != 0) return false;
+    // So that two processes saving at once each keep what the other wrote.
+    // Named like nothing a person would make: QLockFile takes over a lock
+    // file it finds stale, whoever made it.
+    QLockFile lock(target.absolutePath() + QLatin1Char('/') +
+                   QString::fromStdString(lock_name(target.fileName().toStdString())));
+    if (!lock.lock()) return false;
+
+    // What the file holds now (another process may have saved since), what
+    // this process saved last, then what it has not saved yet.
     settings_->sync();
-    if (settings_->status() != QSettings::NoError) {
-        auto fresh = open_settings(path_);   // syncs (writes) in its constructor
-        fresh->sync();
-        settings_ = std::move(fresh);
+    std::map<QString, QVariant> values;
+    for (const QString& key : settings_->allKeys()) values[key] = settings_->value(key);
+    if (saved_values_hold(path_, v))
+        for (const auto& [key, value] : v.saved) values[key] = value;
+    for (const auto& [key, value] : v.pending) values[key] = value;
+
+    // Written in full beside the file, then renamed over it: a process
+    // killed at any moment leaves all the old values or all the new ones.
+    std::string temp;
+    if (!create_temp_beside(dest, temp)) return false;
+    bool ok = false;
+    {
+        QSettings out(QString::fromStdString(temp), QSettings::IniFormat);
+        for (const auto& [key, value] : values) out.setValue(key, value);
+        out.sync();
+        ok = out.status() == QSettings::NoError;
     }
-    return settings_->status() == QSettings::NoError;
+    if (ok) {
+        // The rename must not reach the disk before the data does.
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        ok = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+    }
+    struct stat old {};
+    if (ok && ::stat(dest.c_str(), &old) == 0) ::chmod(temp.c_str(), old.st_mode & 07777);
+    ok = ok && ::rename(temp.c_str(), dest.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+
+    std::map<QString, QString> saved;
+    for (const auto& [key, value] : values)
+        if (value.typeId() == QMetaType::QString) saved[key] = value.toString();
+    v.saved = std::move(saved);
+    v.has_saved = ::stat(path_.c_str(), &v.saved_as) == 0;
+    v.pending.clear();
+    settings_->sync();   // take in the new file when QSettings notices it
+    return true;
 }
 
 }  // namespace lv

@@ -8,6 +8,7 @@
 
 #include "core/settings.h"
 
+class QObject;
 class QSettings;
 
 namespace lv {
@@ -24,8 +25,8 @@ public:
     ini_store& operator=(const ini_store&) = delete;
 
     std::string read(const std::string& key, const std::string& default_value) override;
-    // Held until sync(); other ini_store objects of this process on the same
-    // file see the value at once.
+    // Held until sync(), which the event loop runs soon after; other
+    // ini_store objects of this process on the same file see the value at once.
     void write(const std::string& key, const std::string& value) override;
     // Replaces the file atomically (a new file renamed over the old one), so
     // that a process killed mid-save leaves all-old or all-new values. False
@@ -44,13 +45,16 @@ private:
     // would block the open): the values then live only in memory.
     std::unique_ptr<QSettings> settings_;
     std::map<std::string, std::string> unbacked_;
+    // The queued save goes with the store.
+    std::unique_ptr<QObject> sync_context_;
+    bool sync_soon_ = false;
 };
 
-// What the settings writers leave behind when a process dies mid-write: the
-// temporary "<name>.XXXXXX" (six random letters, Qt's) beside the settings
-// file and beside the registry stand-in, and the settings file's ".lock".
-// Those a minute old or older (against now) are removed; nothing else is
-// touched. Returns how many went.
+// What the settings writers leave behind when a process dies mid-write:
+// their marked temporary files (is_temp_file_name) beside the settings file
+// and beside the registry stand-in, and the settings save's lock. Those a
+// minute old or older (against now) are removed; nothing else is touched.
+// Returns how many went.
 int remove_stale_settings_files(std::filesystem::file_time_type now);
 
 }  // namespace lv

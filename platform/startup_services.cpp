@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QWidget>
@@ -26,6 +25,7 @@
 #include "core/settings.h"
 #include "core/startup.h"
 #include "core/state.h"
+#include "core/text_file.h"
 #include "platform/ini_store.h"
 
 namespace lv {
@@ -215,10 +215,7 @@ std::string quote_exec_argument(const std::string& arg) {
 
 void write_whole_file(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(content);
-    f.commit();
+    replace_file(path.toStdString(), std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
 }
 
 void run_tool(const QString& program, const QStringList& args) {

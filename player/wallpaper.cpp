@@ -1,15 +1,16 @@
 #include "player/wallpaper.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QImage>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QScreen>
 #include <QWidget>
 
 #include "core/hooks.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/text_file.h"
 #include "platform/desktop_services.h"
 
 namespace lv {
@@ -18,14 +19,10 @@ std::string wallpaper_path() { return program().windows_dir + "Lumivane" + ".bmp
 
 bool write_bitmap_file(const QImage& image, const std::string& path) {
     if (image.isNull()) return false;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!image.save(&file, "BMP")) {
-        file.cancelWriting();
-        file.commit();   // discards the temporary file
-        return false;
-    }
-    return file.commit();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) return false;
+    return replace_file(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 bool save_wallpaper() {

@@ -260,12 +260,12 @@ TEST_F(ProgramTest, MainScreenOpensOnceAndChoosesTheColourModeAtFirstStart) {
 }
 
 // What a settings save killed midway leaves in the config folder goes at the
-// next start; anything merely named alike, a link or a file still being
-// written stays.
+// next start; a person's own copies of the settings, named as they please,
+// stay, as do a link and a file of ours still being written.
 TEST_F(ProgramTest, StartRemovesOnlyTheStaleFilesOfTheSettingsWriters) {
     namespace fs = std::filesystem;
     QDir(dir("config")).mkpath("lumivane");
-    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
     auto make = [&](const QString& rel, bool is_old = true) {
         QFile f(dir("config/" + rel));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -273,19 +273,22 @@ TEST_F(ProgramTest, StartRemovesOnlyTheStaleFilesOfTheSettingsWriters) {
         f.close();
         if (is_old) fs::last_write_time(f.fileName().toStdString(), old);
     };
-    const QStringList ours = {"Tavrel Lumivane.ini.AbCdEf", "Tavrel Lumivane.ini.lock",
-                              "lumivane/registry.ini.qWeRtY"};
-    const QStringList alike = {"Tavrel Lumivane.ini.backup", "Tavrel Lumivane.ini.AbCdEfG", "Other.ini.AbCdEf",
-                               "lumivane/registry.ini.lock"};
+    const QStringList ours = {".Tavrel Lumivane.ini.lumivane-tmp-48213",
+                              ".Tavrel Lumivane.ini.lumivane-tmp-7.qWeRtY",
+                              ".Tavrel Lumivane.ini.lumivane-lock", "lumivane/.registry.ini.lumivane-tmp-903311"};
+    QStringList alike = {"Tavrel Lumivane.ini.lock", "Other.ini.AbCdEf", "lumivane/registry.ini.lock",
+                         "lumivane/registry.ini.Backup", "lumivane/registry.ini.OldCfg"};
+    for (const char* copy : {"Backup", "OldCfg", "MyCopy", "Sunday", "DecBak", "AbCdEf"})
+        alike << QStringLiteral("Tavrel Lumivane.ini.") + copy;
     for (const QString& f : ours + alike) make(f);
-    make("Tavrel Lumivane.ini.GhIjKl", false);   // maybe still being written
-    QFile::link(dir("config/Other.ini.AbCdEf"), dir("config/Tavrel Lumivane.ini.LiNkEd"));
+    make(".Tavrel Lumivane.ini.lumivane-tmp-5521", false);   // maybe still being written
+    QFile::link(dir("config/Other.ini.AbCdEf"), dir("config/.Tavrel Lumivane.ini.lumivane-tmp-66"));
 
     EXPECT_EQ(run({"/X"}).status, 0);
     for (const QString& f : ours) EXPECT_FALSE(QFile::exists(dir("config/" + f))) << f.toStdString();
-    for (const QString& f : alike + QStringList{"Tavrel Lumivane.ini.GhIjKl"})
+    for (const QString& f : alike + QStringList{".Tavrel Lumivane.ini.lumivane-tmp-5521"})
         EXPECT_TRUE(QFile::exists(dir("config/" + f))) << f.toStdString();
-    EXPECT_TRUE(QFileInfo(dir("config/Tavrel Lumivane.ini.LiNkEd")).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir("config/.Tavrel Lumivane.ini.lumivane-tmp-66")).isSymLink());
 }
 
 TEST_F(ProgramTest, SecondMainScreenOrScreenSaverEndsSilently) {

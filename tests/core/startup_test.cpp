@@ -208,15 +208,15 @@ TEST_F(StartupTest, TheStartRemovesOurStaleTemporaryFiles) {
         std::ofstream(p) << "partial";
         if (aged) fs::last_write_time(p, when);
     };
-    make(data / ".Trip.lmv.tmp483920", true, old);
-    make(root / "win" / ".Lumivane Log.txt.tmp17", true, old);
-    make(data / ".Party.lmv.tmp55", false, old);       // another process may be saving it now
-    make(data / ".Trip.lmv.tmp", true, old);           // not a name we make
-    make(data / "Trip.lmv.tmp483920", true, old);
+    make(data / ".Trip.lmv.lumivane-tmp-483920", true, old);
+    make(root / "win" / ".Lumivane Log.txt.lumivane-tmp-17", true, old);
+    make(data / ".Party.lmv.lumivane-tmp-55", false, old);   // another process may be saving it now
+    make(data / ".Trip.lmv.tmp483920", true, old);           // not a name we make
+    make(data / "Trip.lmv.lumivane-tmp-483920", true, old);
     lv::init_program();
-    EXPECT_FALSE(fs::exists(data / ".Trip.lmv.tmp483920"));
-    EXPECT_FALSE(fs::exists(root / "win" / ".Lumivane Log.txt.tmp17"));
-    EXPECT_TRUE(fs::exists(data / ".Party.lmv.tmp55"));
-    EXPECT_TRUE(fs::exists(data / ".Trip.lmv.tmp"));
-    EXPECT_TRUE(fs::exists(data / "Trip.lmv.tmp483920"));
+    EXPECT_FALSE(fs::exists(data / ".Trip.lmv.lumivane-tmp-483920"));
+    EXPECT_FALSE(fs::exists(root / "win" / ".Lumivane Log.txt.lumivane-tmp-17"));
+    EXPECT_TRUE(fs::exists(data / ".Party.lmv.lumivane-tmp-55"));
+    EXPECT_TRUE(fs::exists(data / ".Trip.lmv.tmp483920"));
+    EXPECT_TRUE(fs::exists(data / "Trip.lmv.lumivane-tmp-483920"));
 }

@@ -134,29 +134,40 @@ TEST_F(TempDir, OnlyOurOldTemporaryFilesAreRemoved) {
         fs::last_write_time(p, when);
         return p;
     };
-    const std::string ours_old = age(".Trip.lmv.tmp123456789", old);
-    const std::string ours_old_log = age(".Lumivane Log.txt.tmp7", old);
-    const std::string ours_fresh = age(".Trip.lmv.tmp42", now - std::chrono::seconds(20));
+    const std::string ours_old = age(".Trip.lmv.lumivane-tmp-123456789", old);
+    const std::string ours_old_log = age(".Lumivane Log.txt.lumivane-tmp-7", old);
+    const std::string ours_fresh = age(".Trip.lmv.lumivane-tmp-42", now - std::chrono::seconds(20));
+    // What a writer working on one of ours adds beside it is ours too.
+    const std::string ours_old_derived = age(".Trip.ini.lumivane-tmp-42.AbCdEf", old);
     const std::vector<std::string> users = {
-        age(".Trip.lmv.tmp", old),             // no number
-        age(".Trip.lmv.tmp12a", old),          // not only digits
-        age(".Trip.lmv.tmp1234567890", old),   // longer than ours ever are
-        age("Trip.lmv.tmp123", old),           // not hidden
-        age("..tmp123", old),                  // no name before the marker
-        age(".Trip.lmv.temp123", old),
+        age(".Trip.lmv.tmp123456789", old),             // a person's own, named alike
+        age(".Trip.lmv.lumivane-tmp-", old),            // no number
+        age(".Trip.lmv.lumivane-tmp-12a", old),         // not only digits
+        age(".Trip.lmv.lumivane-tmp-1234567890", old),  // longer than ours ever are
+        age("Trip.lmv.lumivane-tmp-123", old),          // not hidden
+        age("..lumivane-tmp-123", old),                 // no name before the marker
         age("Trip.lmv", old),
     };
-    fs::create_directory(dir_ / ".Folder.tmp99");
-    fs::last_write_time(dir_ / ".Folder.tmp99", old);
-    fs::create_symlink(users.back(), dir_ / ".Link.lmv.tmp5");
+    fs::create_directory(dir_ / ".Folder.lumivane-tmp-99");
+    fs::last_write_time(dir_ / ".Folder.lumivane-tmp-99", old);
+    fs::create_symlink(users.back(), dir_ / ".Link.lmv.lumivane-tmp-5");
 
-    EXPECT_EQ(lv::remove_stale_temp_files(dir_.string(), now), 2);
+    // replace_file's own temporaries carry the marker.
+    ASSERT_TRUE(lv::replace_file(path("Made.lmv"), "x"));
+    std::string made;
+    ASSERT_TRUE(lv::create_temp_beside(path("Made.lmv"), made));
+    EXPECT_TRUE(lv::is_temp_file_name(fs::path(made).filename().string())) << made;
+    fs::last_write_time(made, old);
+
+    EXPECT_EQ(lv::remove_stale_temp_files(dir_.string(), now), 4);
+    EXPECT_FALSE(fs::exists(made));
+    EXPECT_FALSE(fs::exists(ours_old_derived));
     EXPECT_FALSE(fs::exists(ours_old));
     EXPECT_FALSE(fs::exists(ours_old_log));
     EXPECT_TRUE(fs::exists(ours_fresh));
     for (const auto& p : users) EXPECT_TRUE(fs::exists(p)) << p;
-    EXPECT_TRUE(fs::is_directory(dir_ / ".Folder.tmp99"));
-    EXPECT_TRUE(fs::is_symlink(dir_ / ".Link.lmv.tmp5"));
+    EXPECT_TRUE(fs::is_directory(dir_ / ".Folder.lumivane-tmp-99"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / ".Link.lmv.lumivane-tmp-5"));
 
     // Later the fresh one is stale too; a missing folder is no error.
     EXPECT_EQ(lv::remove_stale_temp_files(dir_.string(), now + std::chrono::minutes(2)), 1);

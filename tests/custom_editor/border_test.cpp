@@ -125,6 +125,12 @@ TEST_F(BorderTest, FormShowsItsCaptionsRangesAndTooltips) {
         EXPECT_GE(dlg.HScroll(n)->y(), labels[n - 1]->geometry().bottom());
         EXPECT_TRUE(dlg.rect().contains(dlg.HScroll(n)->geometry()));
     }
+    // The rows, the sample and the check fill the height down to the
+    // buttons: no wide empty band above these, nothing touching them.
+    const int check_bottom = dlg.Check1->geometry().bottom();
+    EXPECT_GE(dlg.Check1->y(), dlg.FXImage1->geometry().bottom());
+    EXPECT_GE(dlg.Command1->y() - check_bottom, 8);
+    EXPECT_LE(dlg.Command1->y() - check_bottom, 48);
 }
 
 TEST_F(BorderTest, NewSlideshowOpensOnTheDefaultsThenOnWhatWasSaved) {

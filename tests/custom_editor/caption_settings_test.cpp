@@ -13,8 +13,10 @@
 #include <QColorDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -125,6 +127,12 @@ TEST_F(CaptionSettingsTest, FormShowsItsCaptionsAndTooltips) {
             EXPECT_TRUE(dlg.rect().contains(w->geometry())) << w->metaObject()->className();
         }
     }
+    // The buttons keep clear of the frames; the styles, the size's label and
+    // its bar follow one another without overlapping, inside their frame.
+    EXPECT_GE(dlg.Command1->y() - dlg.Frame2->geometry().bottom(), 8);
+    EXPECT_LE(dlg.Option2[6]->geometry().bottom(), dlg.Label1->y());
+    EXPECT_LE(dlg.Label1->geometry().bottom(), dlg.HScroll1->y());
+    EXPECT_LE(dlg.HScroll1->geometry().bottom(), dlg.Frame2->height() - 3);
 }
 
 TEST_F(CaptionSettingsTest, SampleTextFallsBackWhenNoCaptionIsGiven) {

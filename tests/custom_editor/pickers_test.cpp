@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -263,6 +266,51 @@ TEST_F(Pickers, FolderListDrivesTheFileListAndTheFolderIsRememberedOnClose) {
     dlg.reject();
     EXPECT_EQ(lv::program().last_folder, media_->file("empty"));
     EXPECT_EQ(lv::program().last_sound_folder, media_->path());   // the sound pickers keep their own
+}
+
+// A folder of long sub-folder names (as /tmp often is) opens with the names
+// readable from their start, in every picker with a folder list; a deep
+// folder scrolls only as far as the start of its own name.
+TEST_F(Pickers, FolderNamesReadFromTheirStartBesideLongSubFolderNames) {
+    QTemporaryDir shallow(QStringLiteral("/tmp/lv-XXXXXX"));
+    ASSERT_TRUE(shallow.isValid());
+    QString deep = shallow.path();
+    for (int i = 1; i <= 32; ++i) deep += QStringLiteral("/d%1").arg(i);
+    const QString uuid = QStringLiteral("2f1c9a0e-5b7d-4c1e-9a63-0d8e7f215b44-7d0b6c3e-91aa-4f4e-8c2b-5e6f7a8b9c0d");
+    for (const QString& base : {shallow.path(), deep}) ASSERT_TRUE(QDir().mkpath(base + QLatin1Char('/') + uuid));
+    auto& p = lv::program();
+    p.last_folder = p.last_sound_folder = p.last_music_folder = shallow.path().toStdString();
+    // Where the start of row r's name (after its indentation) lies in the view.
+    const auto name_start = [](lv::FolderList* list, int r) {
+        const QString text = list->item(r)->text();
+        const QString indent = text.left(text.size() - QStringView(text).trimmed().size());
+        return list->visualItemRect(list->item(r)).left() + list->style()->pixelMetric(QStyle::PM_SmallIconSize) +
+               list->fontMetrics().horizontalAdvance(indent);
+    };
+    lv::frmAddphotos photos;
+    lv::frmAddwav sounds;
+    lv::frmAddmusic music;
+    for (lv::picker_frame* dlg : std::initializer_list<lv::picker_frame*>{&photos, &sounds, &music}) {
+        lv::FolderList* list = dlg->Dir1;
+        QScrollBar* bar = list->horizontalScrollBar();
+        dlg->resize(640, 480);
+        dlg->show();
+        spin(50);
+        ASSERT_GT(bar->maximum(), 0) << "the sub-folder names are too short for this test";
+        EXPECT_EQ(bar->value(), 0);
+        // Deep down, the list scrolls, but not to its end: the open folder's
+        // name and its sub-folder's name show from their start.
+        ASSERT_TRUE(list->set_path(QFileInfo(deep).path().toStdString()));
+        double_click(list, list->count() - 1);
+        ASSERT_EQ(QString::fromStdString(list->path()), deep);
+        EXPECT_GT(bar->value(), 0);
+        EXPECT_LT(bar->value(), bar->maximum());
+        for (int r = list->currentRow(); r < list->count(); ++r) {
+            EXPECT_GE(name_start(list, r), 0) << r;
+            EXPECT_LT(name_start(list, r), list->viewport()->width() - 8 * list->fontMetrics().averageCharWidth()) << r;
+        }
+        dlg->reject();
+    }
 }
 
 TEST_F(Pickers, EachFamilyRemembersItsOwnFolder) {

@@ -104,6 +104,20 @@ TEST_F(IniStore, WritesReachTheFileAtSyncOrWhenTheStoreGoes) {
     EXPECT_TRUE(lv::save_settings());
     EXPECT_EQ(generation_values_in(contents(p)).count("g7"), static_cast<std::size_t>(generation_values));
     EXPECT_NE(contents(p).find("cancel_mode=9"), std::string::npos);   // the default, written back
+
+    // Saves in quick succession, of files of one size, are each read back
+    // by every store of the process, and a later save of another key keeps them.
+    lv::ini_store other(p);
+    for (int i = 0; i < 200; ++i) {
+        const std::string v = i % 2 ? "x" : "y";
+        store.write("Message 1", v);
+        ASSERT_TRUE(store.sync());
+        ASSERT_EQ(other.read("Message 1", ""), v) << i;
+        store.write("Message 2", v);
+        ASSERT_TRUE(store.sync());
+        ASSERT_NE(contents(p).find("Message%201=" + v), std::string::npos) << i;
+    }
+    lv::set_settings_store(nullptr);
 }
 
 // A process killed at any moment of a save leaves the whole old settings or
