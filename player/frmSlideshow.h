@@ -28,6 +28,9 @@ class QToolButton;
 namespace lv {
 
 class Renderer;
+namespace x11 {
+class screen_cover;
+}
 
 class frmSlideshow : public QWidget {
     Q_OBJECT
@@ -172,8 +175,12 @@ private:
     void go_to(int state, const char* line);
     void power_saver_check();
     void make_topmost();
-    // Maps the screen saver's window again when someone else unmapped it.
-    void keep_mapped();
+    // The screen saver's window back over the whole screen, under nothing
+    // but its own prompt, when another X client moved, resized, reparented,
+    // unmapped, lowered or covered it; true when it had to be put back.
+    bool keep_covering();
+    // What the X server reported about the screen saver's window.
+    void cover_reported();
     // Yields to the message loop; false when the window went away meanwhile.
     bool yield_alive();
     void unload_window();
@@ -190,6 +197,14 @@ private:
     std::array<QTimer*, 3> timers_{};
     std::array<bool, 3> timer_on_{false, false, false};
     bool unloaded_ = false;
+    // Only for the screen saver: the user's own shows and previews are the
+    // user's to move.
+    std::unique_ptr<x11::screen_cover> cover_;
+    // Put-backs answering reports in the current second: a window manager
+    // that answers each with a change of its own is then left to the
+    // midi_timer checks.
+    std::int64_t cover_second_ = 0;
+    int cover_answers_ = 0;
     bool delete_on_unload_ = true;
     // Holds the player's title while the window is loaded, so that a second
     // screen saver can see that one runs.
