@@ -149,6 +149,9 @@ screen_cover::screen_cover(std::uint64_t window) : window_(window) {
     // every window put on, moved or raised over the screen by anyone.
     XSelectInput(display_, static_cast<Window>(window), StructureNotifyMask | VisibilityChangeMask);
     XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    // Whatever the server shows again before the toolkit repaints (after a
+    // map, a move back or a resize) is black, never what lay underneath.
+    XSetWindowBackground(display_, static_cast<Window>(window), BlackPixel(display_, DefaultScreen(display_)));
 }
 
 screen_cover::~screen_cover() {
@@ -168,9 +171,10 @@ bool screen_cover::take_events() {
     return any;
 }
 
-bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus) {
+screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
+                                           bool may_ask) {
     Display* d = display_;
-    if (!d || window_ == 0) return false;
+    if (!d || window_ == 0) return action::none;
     const Window win = static_cast<Window>(window_);
     const int scr = DefaultScreen(d);
     const Window root = RootWindow(d, scr);
@@ -179,7 +183,7 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
 
     XWindowAttributes wa{};
     std::vector<Window> chain;
-    if (!XGetWindowAttributes(d, win, &wa) || !chain_to_root(d, win, root, &chain)) return false;
+    if (!XGetWindowAttributes(d, win, &wa) || !chain_to_root(d, win, root, &chain)) return action::none;
     // What of it shows: each window up the chain clips what it holds.
     area seen{-1000000, -1000000, 3000000, 3000000};
     bool framed = true;   // every window it sits in redirects its children's requests
@@ -189,13 +193,13 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
         Window child = 0;
         if (!XGetWindowAttributes(d, chain[i], &a) ||
             !XTranslateCoordinates(d, chain[i], root, 0, 0, &x, &y, &child))
-            return false;
+            return action::none;
         seen = seen.clipped({x, y, a.width, a.height});
         if (i > 0 && !(a.all_event_masks & SubstructureRedirectMask)) framed = false;
     }
     const Window top = chain.back();
     XWindowAttributes ra{};
-    if (!XGetWindowAttributes(d, root, &ra)) return false;
+    if (!XGetWindowAttributes(d, root, &ra)) return action::none;
     const bool managed = (ra.all_event_masks & SubstructureRedirectMask) != 0;
 
     // Our own windows that belong over it, by their windows on the root.
@@ -212,7 +216,7 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
     if (covered) {
         Window r = 0, parent = 0, *kids = nullptr;
         unsigned n = 0;
-        if (!XQueryTree(d, root, &r, &parent, &kids, &n)) return false;
+        if (!XQueryTree(d, root, &r, &parent, &kids, &n)) return action::none;
         std::size_t found = 0;   // our own windows seen over it
         bool above = false;
         for (unsigned i = 0; i < n && covered; ++i) {
@@ -242,9 +246,9 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
         if (found != over_tops.size()) covered = false;
     }
 
-    bool acted = false;
-    if (!covered) {
-        if (managed && framed) {
+    action acted = action::none;
+    if (!covered && managed && framed) {
+        if (may_ask) {
             // The window manager holds it in its frame: ask for the whole
             // screen the way any client does, and let it decide.
             XEvent ev{};
@@ -258,21 +262,25 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
             XSendEvent(d, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
             XMoveResizeWindow(d, win, 0, 0, static_cast<unsigned>(screen.w), static_cast<unsigned>(screen.h));
             XMapRaised(d, win);
-        } else {
-            // Out of any window it was put into (with a window manager the
-            // map this implies becomes a request to manage it again).
-            if (chain.size() > 1) XReparentWindow(d, win, root, 0, 0);
-            XWindowChanges wc{};
-            wc.x = 0;
-            wc.y = 0;
-            wc.width = static_cast<int>(screen.w);
-            wc.height = static_cast<int>(screen.h);
-            wc.border_width = 0;
-            XConfigureWindow(d, win, CWX | CWY | CWWidth | CWHeight | CWBorderWidth, &wc);
-            XMapRaised(d, win);
+            // Asked of the windows themselves: the manager's frames are its own.
+            for (std::uint64_t o : over)
+                if (o != 0) XRaiseWindow(d, static_cast<Window>(o));
+            acted = action::asked;
         }
+    } else if (!covered) {
+        // Out of any window it was put into (with a window manager the map
+        // this implies becomes a request to manage it again).
+        if (chain.size() > 1) XReparentWindow(d, win, root, 0, 0);
+        XWindowChanges wc{};
+        wc.x = 0;
+        wc.y = 0;
+        wc.width = static_cast<int>(screen.w);
+        wc.height = static_cast<int>(screen.h);
+        wc.border_width = 0;
+        XConfigureWindow(d, win, CWX | CWY | CWWidth | CWHeight | CWBorderWidth, &wc);
+        XMapRaised(d, win);
         for (Window o : over_tops) XRaiseWindow(d, o);
-        acted = true;
+        acted = action::put_back;
     }
     if (!managed && focus != 0) {
         // With no window manager a window that was unmapped or reparented
@@ -288,7 +296,7 @@ bool screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t
                        std::find(over.begin(), over.end(), static_cast<std::uint64_t>(h)) != over.end();
         if (!ours) {
             XSetInputFocus(d, static_cast<Window>(focus), RevertToParent, CurrentTime);
-            acted = true;
+            if (acted == action::none) acted = action::put_back;
         }
     }
     XSync(d, False);

@@ -41,9 +41,10 @@ public:
     // into, back to 0, 0 at the screen's size, mapped and raised, with the
     // `over` windows raised over it again in their order. A window manager's
     // frame is left alone and the manager is asked instead, as any client
-    // asks. With no window manager the keyboard also comes back to `focus`
-    // when none of these windows has it. True when something had to be done.
-    bool restore(const std::vector<std::uint64_t>& over, std::uint64_t focus);
+    // asks, unless `may_ask` is false. With no window manager the keyboard
+    // also comes back to `focus` when none of these windows has it.
+    enum class action { none, put_back, asked };
+    action restore(const std::vector<std::uint64_t>& over, std::uint64_t focus, bool may_ask = true);
 
 private:
     ::_XDisplay* display_ = nullptr;

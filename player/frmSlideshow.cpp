@@ -222,8 +222,8 @@ void frmSlideshow::start() {
     if (run().show_origin == 0 && QGuiApplication::platformName() == QLatin1String("xcb")) {
         cover_ = std::make_unique<x11::screen_cover>(internalWinId());
         if (cover_->fd() >= 0) {
-            auto* reports = new QSocketNotifier(cover_->fd(), QSocketNotifier::Read, this);
-            connect(reports, &QSocketNotifier::activated, this, &frmSlideshow::cover_reported);
+            cover_reports_ = std::make_unique<QSocketNotifier>(cover_->fd(), QSocketNotifier::Read);
+            connect(cover_reports_.get(), &QSocketNotifier::activated, this, &frmSlideshow::cover_reported);
         }
     }
     make_topmost();
@@ -658,7 +658,7 @@ void frmSlideshow::make_topmost() {
 // unseen and deaf to keys, holding its claim so that no later one could
 // start. So it comes back over the whole screen, under the prompt when one
 // is open, and takes the keyboard again.
-bool frmSlideshow::keep_covering() {
+bool frmSlideshow::keep_covering(bool may_ask) {
     if (!cover_ || unloaded_ || !isVisible()) return false;
     std::vector<std::uint64_t> over;
     QWidget* front = this;
@@ -667,10 +667,11 @@ bool frmSlideshow::keep_covering() {
         over.push_back(d->internalWinId());
         front = d;
     }
-    if (!cover_->restore(over, front->internalWinId())) return false;
+    const x11::screen_cover::action done = cover_->restore(over, front->internalWinId(), may_ask);
+    if (done == x11::screen_cover::action::none) return false;
     front->activateWindow();
     if (front == this) text1_->setFocus();
-    return true;
+    return done == x11::screen_cover::action::asked;
 }
 
 void frmSlideshow::cover_reported() {
@@ -681,10 +682,9 @@ void frmSlideshow::cover_reported() {
         const std::int64_t second = monotonic_ms() / 1000;
         if (second != cover_second_) {
             cover_second_ = second;
-            cover_answers_ = 0;
+            cover_asks_ = 0;
         }
-        if (cover_answers_ >= 20) continue;
-        if (keep_covering()) ++cover_answers_;
+        if (keep_covering(cover_asks_ < 20)) ++cover_asks_;
     }
 }
 

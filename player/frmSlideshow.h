@@ -22,6 +22,7 @@
 #include "player/play_order.h"
 
 class QLabel;
+class QSocketNotifier;
 class QLineEdit;
 class QToolButton;
 
@@ -177,8 +178,9 @@ private:
     void make_topmost();
     // The screen saver's window back over the whole screen, under nothing
     // but its own prompt, when another X client moved, resized, reparented,
-    // unmapped, lowered or covered it; true when it had to be put back.
-    bool keep_covering();
+    // unmapped, lowered or covered it. `may_ask`: whether a window manager
+    // holding it may be asked to put it back; true when it did.
+    bool keep_covering(bool may_ask = true);
     // What the X server reported about the screen saver's window.
     void cover_reported();
     // Yields to the message loop; false when the window went away meanwhile.
@@ -200,11 +202,12 @@ private:
     // Only for the screen saver: the user's own shows and previews are the
     // user's to move.
     std::unique_ptr<x11::screen_cover> cover_;
-    // Put-backs answering reports in the current second: a window manager
-    // that answers each with a change of its own is then left to the
-    // midi_timer checks.
+    std::unique_ptr<QSocketNotifier> cover_reports_;   // goes before cover_'s connection
+    // Requests to the window manager answering reports in the current
+    // second: a manager that answers each with a change of its own is then
+    // left to the midi_timer checks rather than asked in an endless loop.
     std::int64_t cover_second_ = 0;
-    int cover_answers_ = 0;
+    int cover_asks_ = 0;
     bool delete_on_unload_ = true;
     // Holds the player's title while the window is loaded, so that a second
     // screen saver can see that one runs.
