@@ -178,8 +178,11 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
     const Window win = static_cast<Window>(window_);
     const int scr = DefaultScreen(d);
     const Window root = RootWindow(d, scr);
-    const area screen{0, 0, DisplayWidth(d, scr), DisplayHeight(d, scr)};
     error_trap trap(d);
+    // The root's own size: the display's may have changed since we connected.
+    XWindowAttributes ra{};
+    if (!XGetWindowAttributes(d, root, &ra)) return action::none;
+    const area screen{0, 0, ra.width, ra.height};
 
     XWindowAttributes wa{};
     std::vector<Window> chain;
@@ -198,8 +201,6 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
         if (i > 0 && !(a.all_event_masks & SubstructureRedirectMask)) framed = false;
     }
     const Window top = chain.back();
-    XWindowAttributes ra{};
-    if (!XGetWindowAttributes(d, root, &ra)) return action::none;
     const bool managed = (ra.all_event_masks & SubstructureRedirectMask) != 0;
 
     // Our own windows that belong over it, by their windows on the root.
