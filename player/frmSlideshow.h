@@ -22,8 +22,8 @@
 #include "player/play_order.h"
 
 class QLabel;
-class QSocketNotifier;
 class QLineEdit;
+class QSocketNotifier;
 class QToolButton;
 
 namespace lv {
@@ -202,7 +202,8 @@ private:
     // Only for the screen saver: the user's own shows and previews are the
     // user's to move.
     std::unique_ptr<x11::screen_cover> cover_;
-    std::unique_ptr<QSocketNotifier> cover_reports_;   // goes before cover_'s connection
+    // Destroyed before cover_ closes the connection it watches.
+    std::unique_ptr<QSocketNotifier> cover_reports_;
     // Requests to the window manager answering reports in the current
     // second: a manager that answers each with a change of its own is then
     // left to the midi_timer checks rather than asked in an endless loop.
