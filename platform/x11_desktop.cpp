@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/scrnsaver.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 
@@ -106,15 +107,201 @@ bool window_size(std::uint64_t window, int* width, int* height) {
     return true;
 }
 
-bool map_raised_if_unmapped(std::uint64_t window) {
-    Display* d = shared_display();
-    if (!d || window == 0) return false;
-    XWindowAttributes attrs{};
+namespace {
+
+struct area {
+    long x = 0, y = 0, w = 0, h = 0;
+    bool contains(const area& o) const {
+        return x <= o.x && y <= o.y && x + w >= o.x + o.w && y + h >= o.y + o.h;
+    }
+    bool meets(const area& o) const {
+        return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h;
+    }
+    area clipped(const area& o) const {
+        const long l = std::max(x, o.x), t = std::max(y, o.y);
+        const long r = std::min(x + w, o.x + o.w), b = std::min(y + h, o.y + o.h);
+        return {l, t, std::max(0L, r - l), std::max(0L, b - t)};
+    }
+};
+
+// The windows from `w` up to its ancestor that is a child of the root.
+bool chain_to_root(Display* d, Window w, Window root, std::vector<Window>* chain) {
+    for (int depth = 0; depth < 64; ++depth) {
+        Window r = 0, parent = 0, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, w, &r, &parent, &kids, &n)) return false;
+        if (kids) XFree(kids);
+        chain->push_back(w);
+        if (parent == root) return true;
+        if (parent == 0) return false;
+        w = parent;
+    }
+    return false;
+}
+
+}  // namespace
+
+screen_cover::screen_cover(std::uint64_t window) : window_(window) {
+    display_ = XOpenDisplay(nullptr);
+    if (!display_ || window == 0) return;
+    error_trap trap(display_);
+    // Its own changes of place, size, parent, mapping and stacking, and
+    // every window put on, moved or raised over the screen by anyone.
+    XSelectInput(display_, static_cast<Window>(window), StructureNotifyMask | VisibilityChangeMask);
+    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    // Whatever the server shows again before the toolkit repaints (after a
+    // map, a move back or a resize) is black, never what lay underneath.
+    XSetWindowBackground(display_, static_cast<Window>(window), BlackPixel(display_, DefaultScreen(display_)));
+}
+
+screen_cover::~screen_cover() {
+    if (display_) XCloseDisplay(display_);
+}
+
+int screen_cover::fd() const { return display_ ? ConnectionNumber(display_) : -1; }
+
+bool screen_cover::take_events() {
+    if (!display_) return false;
+    bool any = false;
+    while (XPending(display_) > 0) {
+        XEvent ev;
+        XNextEvent(display_, &ev);
+        if (!ev.xany.send_event) any = true;
+    }
+    return any;
+}
+
+screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
+                                           bool may_ask) {
+    Display* d = display_;
+    if (!d || window_ == 0) return action::none;
+    const Window win = static_cast<Window>(window_);
+    const int scr = DefaultScreen(d);
+    const Window root = RootWindow(d, scr);
     error_trap trap(d);
-    const Status ok = XGetWindowAttributes(d, static_cast<Window>(window), &attrs);
-    if (trap.failed() || !ok || attrs.map_state != IsUnmapped) return false;
-    XMapRaised(d, static_cast<Window>(window));
-    return !trap.failed();
+    // The root's own size: the display's may have changed since we connected.
+    XWindowAttributes ra{};
+    if (!XGetWindowAttributes(d, root, &ra)) return action::none;
+    const area screen{0, 0, ra.width, ra.height};
+
+    XWindowAttributes wa{};
+    std::vector<Window> chain;
+    if (!XGetWindowAttributes(d, win, &wa) || !chain_to_root(d, win, root, &chain)) return action::none;
+    // What of it shows: each window up the chain clips what it holds.
+    area seen{-1000000, -1000000, 3000000, 3000000};
+    bool framed = true;   // every window it sits in redirects its children's requests
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        XWindowAttributes a{};
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!XGetWindowAttributes(d, chain[i], &a) ||
+            !XTranslateCoordinates(d, chain[i], root, 0, 0, &x, &y, &child))
+            return action::none;
+        seen = seen.clipped({x, y, a.width, a.height});
+        if (i > 0 && !(a.all_event_masks & SubstructureRedirectMask)) framed = false;
+    }
+    const Window top = chain.back();
+    const bool managed = (ra.all_event_masks & SubstructureRedirectMask) != 0;
+
+    // Our own windows that belong over it, by their windows on the root.
+    std::vector<Window> over_tops;
+    for (std::uint64_t o : over) {
+        std::vector<Window> c;
+        XWindowAttributes a{};
+        if (o != 0 && XGetWindowAttributes(d, static_cast<Window>(o), &a) && a.map_state == IsViewable &&
+            chain_to_root(d, static_cast<Window>(o), root, &c) && c.back() != top)
+            over_tops.push_back(c.back());
+    }
+
+    bool covered = wa.map_state == IsViewable && seen.contains(screen);
+    if (covered) {
+        Window r = 0, parent = 0, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, root, &r, &parent, &kids, &n)) return action::none;
+        std::size_t found = 0;   // our own windows seen over it
+        bool above = false;
+        for (unsigned i = 0; i < n && covered; ++i) {
+            if (kids[i] == top) {
+                above = true;
+                continue;
+            }
+            const bool ours = std::find(over_tops.begin(), over_tops.end(), kids[i]) != over_tops.end();
+            if (!above) {
+                // Below it, our own windows would be hidden.
+                if (ours) covered = false;
+                continue;
+            }
+            if (ours) {
+                ++found;
+                continue;
+            }
+            XWindowAttributes a{};
+            int x = 0, y = 0;
+            Window child = 0;
+            if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable && a.c_class == InputOutput &&
+                XTranslateCoordinates(d, kids[i], root, 0, 0, &x, &y, &child) &&
+                area{x, y, a.width + 2L * a.border_width, a.height + 2L * a.border_width}.meets(screen))
+                covered = false;
+        }
+        if (kids) XFree(kids);
+        if (found != over_tops.size()) covered = false;
+    }
+
+    action acted = action::none;
+    if (!covered && managed && framed) {
+        if (may_ask) {
+            // The window manager holds it in its frame: ask for the whole
+            // screen the way any client does, and let it decide.
+            XEvent ev{};
+            ev.xclient.type = ClientMessage;
+            ev.xclient.window = win;
+            ev.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
+            ev.xclient.format = 32;
+            ev.xclient.data.l[0] = 1;   // add
+            ev.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False));
+            ev.xclient.data.l[3] = 1;   // from an application
+            XSendEvent(d, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+            XMoveResizeWindow(d, win, 0, 0, static_cast<unsigned>(screen.w), static_cast<unsigned>(screen.h));
+            XMapRaised(d, win);
+            // Asked of the windows themselves: the manager's frames are its own.
+            for (std::uint64_t o : over)
+                if (o != 0) XRaiseWindow(d, static_cast<Window>(o));
+            acted = action::asked;
+        }
+    } else if (!covered) {
+        // Out of any window it was put into (with a window manager the map
+        // this implies becomes a request to manage it again).
+        if (chain.size() > 1) XReparentWindow(d, win, root, 0, 0);
+        XWindowChanges wc{};
+        wc.x = 0;
+        wc.y = 0;
+        wc.width = static_cast<int>(screen.w);
+        wc.height = static_cast<int>(screen.h);
+        wc.border_width = 0;
+        XConfigureWindow(d, win, CWX | CWY | CWWidth | CWHeight | CWBorderWidth, &wc);
+        XMapRaised(d, win);
+        for (Window o : over_tops) XRaiseWindow(d, o);
+        acted = action::put_back;
+    }
+    if (!managed && focus != 0) {
+        // With no window manager a window that was unmapped or reparented
+        // lost the keyboard, and no key could then ask for the password.
+        Window has = 0;
+        int revert = 0;
+        XGetInputFocus(d, &has, &revert);
+        std::vector<Window> holders;
+        bool ours = false;
+        if (has > PointerRoot && chain_to_root(d, has, root, &holders))
+            for (Window h : holders)
+                ours = ours || h == win || h == static_cast<Window>(focus) ||
+                       std::find(over.begin(), over.end(), static_cast<std::uint64_t>(h)) != over.end();
+        if (!ours) {
+            XSetInputFocus(d, static_cast<Window>(focus), RevertToParent, CurrentTime);
+            if (acted == action::none) acted = action::put_back;
+        }
+    }
+    XSync(d, False);
+    return acted;
 }
 
 bool set_root_background(const std::uint32_t* pixels, int width, int height) {

@@ -3,6 +3,9 @@
 // the X server named by $DISPLAY, so they work whatever Qt platform runs, and
 // they fail quietly (false) when there is no X server.
 #include <cstdint>
+#include <vector>
+
+struct _XDisplay;   // Xlib's Display
 
 namespace lv::x11 {
 
@@ -14,9 +17,39 @@ bool screen_size(int* width, int* height);
 // Whether `window` exists; its size when it does.
 bool window_size(std::uint64_t window, int* width, int* height);
 
-// Maps `window` again, on top, when it exists but is unmapped (any client
-// can unmap any window); true when it had to.
-bool map_raised_if_unmapped(std::uint64_t window);
+// Keeps one window over the whole screen although any X client can move,
+// resize, reparent, unmap, lower or cover it. It listens on a connection of
+// its own, so what the toolkit selects on the window is neither changed nor
+// relied on.
+class screen_cover {
+public:
+    explicit screen_cover(std::uint64_t window);
+    ~screen_cover();
+    screen_cover(const screen_cover&) = delete;
+    screen_cover& operator=(const screen_cover&) = delete;
+
+    // Readable when the X server has reported something; -1 without one.
+    int fd() const;
+    // Takes in everything reported so far; true when any of it may have
+    // uncovered the screen. Events a window manager sends on its own
+    // (answers to requests it refused) are not: acting on them would ask
+    // the same again in an endless loop.
+    bool take_events();
+    // Puts the window back over the whole screen when it does not cover it
+    // (mapped, at the screen's place and size as the root sees it, nothing
+    // over it but the `over` windows): out of a window it was reparented
+    // into, back to 0, 0 at the screen's size, mapped and raised, with the
+    // `over` windows raised over it again in their order. A window manager's
+    // frame is left alone and the manager is asked instead, as any client
+    // asks, unless `may_ask` is false. With no window manager the keyboard
+    // also comes back to `focus` when none of these windows has it.
+    enum class action { none, put_back, asked };
+    action restore(const std::vector<std::uint64_t>& over, std::uint64_t focus, bool may_ask = true);
+
+private:
+    ::_XDisplay* display_ = nullptr;
+    std::uint64_t window_ = 0;
+};
 
 // Makes `pixels` (width x height, 0xAARRGGBB, rows top to bottom) the root
 // window's background. The pixmap outlives our connection and is published

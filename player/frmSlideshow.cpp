@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QToolButton>
 
 #include <algorithm>
@@ -191,7 +192,6 @@ frmSlideshow::frmSlideshow(QWidget* parent) : QWidget(parent) {
     // A window that someone else destroyed can neither show the show nor
     // take a key; left running, the process would hold the claim forever.
     on_native_window_destroyed(this, [this] { window_destroyed(); });
-    on_native_window_unmapped(this, [this] { keep_mapped(); });
 }
 
 frmSlideshow::~frmSlideshow() {
@@ -219,6 +219,13 @@ void frmSlideshow::start() {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (s) setGeometry(s->geometry());
     showFullScreen();
+    if (run().show_origin == 0 && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        cover_ = std::make_unique<x11::screen_cover>(internalWinId());
+        if (cover_->fd() >= 0) {
+            cover_reports_ = std::make_unique<QSocketNotifier>(cover_->fd(), QSocketNotifier::Read);
+            connect(cover_reports_.get(), &QSocketNotifier::activated, this, &frmSlideshow::cover_reported);
+        }
+    }
     make_topmost();
     activateWindow();
     text1_->setFocus();
@@ -644,22 +651,41 @@ void frmSlideshow::make_topmost() {
     if (isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
 }
 
-// Any X client can unmap a window (xdotool windowunmap). Unmapped, the
-// screen saver would run on unseen and deaf to keys, holding its claim so
-// that no later one could start, and with a password set the desktop would
-// be uncovered without it. So it comes back on top, under the prompt when
-// one is open, and takes the keyboard again.
-void frmSlideshow::keep_mapped() {
-    if (unloaded_ || run().show_origin != 0 || !isVisible()) return;
-    if (!x11::map_raised_if_unmapped(internalWinId())) return;
+// Any X client can move, resize, reparent, unmap, lower or cover any window
+// (xdotool windowmove, windowsize, windowreparent, windowunmap), and with no
+// window manager nothing puts it back. The screen saver would then leave
+// the desktop uncovered while a password is still asked for, or run on
+// unseen and deaf to keys, holding its claim so that no later one could
+// start. So it comes back over the whole screen, under the prompt when one
+// is open, and takes the keyboard again.
+bool frmSlideshow::keep_covering(bool may_ask) {
+    if (!cover_ || unloaded_ || !isVisible()) return false;
+    std::vector<std::uint64_t> over;
     QWidget* front = this;
     for (QDialog* d : findChildren<QDialog*>()) {
         if (!d->isVisible()) continue;
-        d->raise();
+        over.push_back(d->internalWinId());
         front = d;
     }
+    const x11::screen_cover::action done = cover_->restore(over, front->internalWinId(), may_ask);
+    if (done == x11::screen_cover::action::none) return false;
     front->activateWindow();
     if (front == this) text1_->setFocus();
+    return done == x11::screen_cover::action::asked;
+}
+
+void frmSlideshow::cover_reported() {
+    if (!cover_) return;
+    // The put-back's own changes are reported too: the second round finds
+    // all in place and the third nothing new.
+    for (int round = 0; round < 3 && cover_->take_events(); ++round) {
+        const std::int64_t second = monotonic_ms() / 1000;
+        if (second != cover_second_) {
+            cover_second_ = second;
+            cover_asks_ = 0;
+        }
+        if (keep_covering(cover_asks_ < 20)) ++cover_asks_;
+    }
 }
 
 void frmSlideshow::midi_timer_tick() {
@@ -670,6 +696,7 @@ void frmSlideshow::midi_timer_tick() {
         make_topmost();
         if (!yield_alive()) return;
     }
+    keep_covering();
     ++music_ticks;
     loop_audio();
     if (music_timer_busy == 1) return;

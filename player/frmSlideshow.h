@@ -23,11 +23,15 @@
 
 class QLabel;
 class QLineEdit;
+class QSocketNotifier;
 class QToolButton;
 
 namespace lv {
 
 class Renderer;
+namespace x11 {
+class screen_cover;
+}
 
 class frmSlideshow : public QWidget {
     Q_OBJECT
@@ -172,8 +176,13 @@ private:
     void go_to(int state, const char* line);
     void power_saver_check();
     void make_topmost();
-    // Maps the screen saver's window again when someone else unmapped it.
-    void keep_mapped();
+    // The screen saver's window back over the whole screen, under nothing
+    // but its own prompt, when another X client moved, resized, reparented,
+    // unmapped, lowered or covered it. `may_ask`: whether a window manager
+    // holding it may be asked to put it back; true when it did.
+    bool keep_covering(bool may_ask = true);
+    // What the X server reported about the screen saver's window.
+    void cover_reported();
     // Yields to the message loop; false when the window went away meanwhile.
     bool yield_alive();
     void unload_window();
@@ -190,6 +199,16 @@ private:
     std::array<QTimer*, 3> timers_{};
     std::array<bool, 3> timer_on_{false, false, false};
     bool unloaded_ = false;
+    // Only for the screen saver: the user's own shows and previews are the
+    // user's to move.
+    std::unique_ptr<x11::screen_cover> cover_;
+    // Destroyed before cover_ closes the connection it watches.
+    std::unique_ptr<QSocketNotifier> cover_reports_;
+    // Requests to the window manager answering reports in the current
+    // second: a manager that answers each with a change of its own is then
+    // left to the midi_timer checks rather than asked in an endless loop.
+    std::int64_t cover_second_ = 0;
+    int cover_asks_ = 0;
     bool delete_on_unload_ = true;
     // Holds the player's title while the window is loaded, so that a second
     // screen saver can see that one runs.

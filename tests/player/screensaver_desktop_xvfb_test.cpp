@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/types.h>
 
 #include "core/settings.h"
@@ -236,4 +237,106 @@ TEST_F(DesktopRun, SecondScreenSaverDuringASlowLoadEndsAtOnce) {
     EXPECT_EQ(saver.state(), QProcess::Running);
     saver.terminate();
     EXPECT_TRUE(lvtest::ends_within(saver, hang_ms));
+}
+
+namespace {
+
+// Whether `window` shows over the whole screen: a mapped child of the root
+// at 0, 0 with the screen's size, no other window over it but `prompt`
+// (which must be over it when given), and the show's colour along the edges
+// of the screen, where a centred prompt does not reach.
+bool covers_screen(Display* d, Window window, QSize screen, Window prompt = 0) {
+    XSync(d, False);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, window, &root, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    XWindowAttributes a{};
+    if (parent != root || !XGetWindowAttributes(d, window, &a) || a.map_state != IsViewable ||
+        a.x != 0 || a.y != 0 || a.width != screen.width() || a.height != screen.height())
+        return false;
+    if (!XQueryTree(d, root, &root, &parent, &children, &count)) return false;
+    int own = -1, prompt_at = -1;
+    bool obscured = false;
+    for (unsigned i = 0; i < count; ++i) {
+        if (children[i] == window) own = static_cast<int>(i);
+        else if (children[i] == prompt) prompt_at = static_cast<int>(i);
+        else if (own >= 0 && XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+                 a.c_class == InputOutput)
+            obscured = true;
+    }
+    XFree(children);
+    if (obscured || (prompt != 0 && prompt_at < own)) return false;
+    const QImage img = lvtest::grab_screen();
+    const int w = img.width() - 3, h = img.height() - 3;
+    for (QPoint p : {QPoint(2, 2), QPoint(w / 2, 2), QPoint(w, 2), QPoint(2, h / 2), QPoint(w, h / 2),
+                     QPoint(2, h), QPoint(w / 2, h), QPoint(w, h)})
+        if (img.isNull() || !lvtest::near(img.pixelColor(p), red)) return false;
+    return true;
+}
+
+}  // namespace
+
+// Any X client can move, shrink, reparent, lower or cover the screen saver's
+// window; with no window manager nothing else puts it back. With a password
+// set it covers the whole screen again at once, each time, and the password
+// prompt stays over it.
+TEST_F(DesktopRun, PlayerWindowCoversTheScreenAgainWhateverAnotherClientDoes) {
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    ASSERT_TRUE(box.set_password("KEEP"));
+    ASSERT_TRUE(start_show());
+    const unsigned long window = lvtest::wait_window(player_title);
+    ASSERT_NE(window, 0u);
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const Window root = DefaultRootWindow(d);
+    const unsigned w = static_cast<unsigned>(screen_size.width()), h = static_cast<unsigned>(screen_size.height());
+    const Window small = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, 0x00ff00);
+    const Window cover = XCreateSimpleWindow(d, root, 0, 0, w, h, 0, 0, 0x00ff00);
+    XMapWindow(d, small);
+    XSync(d, False);
+    auto xdo = [&](const QString& args) {
+        lvtest::xdotool(args.arg(window).arg(small).split(QLatin1Char(' ')));
+        XSync(d, False);
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> moves = {
+        {"moved off the screen", [&] { xdo(QStringLiteral("windowmove %1 3000 3000")); }},
+        {"moved half off", [&] { xdo(QStringLiteral("windowmove %1 512 0")); }},
+        {"resized to 1x1", [&] { xdo(QStringLiteral("windowsize %1 1 1")); }},
+        {"reparented into a small window", [&] { xdo(QStringLiteral("windowreparent %1 %2")); }},
+        {"lowered", [&] { XLowerWindow(d, window); XSync(d, False); }},
+        {"covered by another window", [&] { XMapRaised(d, cover); XSync(d, False); }},
+    };
+    auto answers_each = [&](Window prompt) {
+        for (const auto& [what, act] : moves) {
+            SCOPED_TRACE(what);
+            XUnmapWindow(d, cover);
+            act();
+            // The desktop may show for a moment at most.
+            EXPECT_TRUE(wait_for([&] { return covers_screen(d, window, screen_size, prompt); }, 500));
+            ASSERT_EQ(saver.state(), QProcess::Running);
+        }
+    };
+    answers_each(0);
+
+    // A key, to whichever window has the keyboard now, asks for the
+    // password; the prompt stays over the show whatever is done to the
+    // show's window, and still takes the password.
+    lvtest::xdotool({QStringLiteral("key"), QStringLiteral("a")});
+    unsigned long prompt = 0;
+    wait_for([&] {
+        // The mapped one: the program keeps an unmapped window of that name too.
+        prompt = lvtest::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                  QStringLiteral("^Lumivane$")}).trimmed().toULong();
+        return prompt != 0;
+    }, hang_ms);
+    ASSERT_NE(prompt, 0u) << "no password prompt";
+    EXPECT_TRUE(wait_for([&] { return covers_screen(d, window, screen_size, prompt); }, 500));
+    answers_each(prompt);
+    XDestroyWindow(d, cover);
+    XDestroyWindow(d, small);
+    XCloseDisplay(d);
+    lvtest::type_into(prompt, QStringLiteral("keep"));
+    lvtest::press_key(prompt, QStringLiteral("Return"));
+    EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the password did not end the show";
 }
