@@ -555,12 +555,10 @@ std::int64_t get_color_count() {
 
 namespace {
 
-// Reports a destroy (once) or an unmap (every time) of a widget's own X
-// window; both events name the window at the same place.
+// Reports, once, that a widget's own X window was destroyed.
 class native_window_watch : public QObject, public QAbstractNativeEventFilter {
 public:
-    native_window_watch(QWidget* w, std::uint8_t event, std::function<void()> cb)
-        : QObject(w), widget_(w), event_(event), callback_(std::move(cb)) {
+    native_window_watch(QWidget* w, std::function<void()> cb) : QObject(w), widget_(w), callback_(std::move(cb)) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~native_window_watch() override {
@@ -570,12 +568,11 @@ public:
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (fired_ || type != "xcb_generic_event_t" || !widget_) return false;
         const auto* ev = static_cast<const xcb_generic_event_t*>(message);
-        if ((ev->response_type & 0x7f) != event_) return false;
-        static_assert(offsetof(xcb_destroy_notify_event_t, window) == offsetof(xcb_unmap_notify_event_t, window));
+        if ((ev->response_type & 0x7f) != XCB_DESTROY_NOTIFY) return false;
         const auto* d = static_cast<const xcb_destroy_notify_event_t*>(message);
         const WId own = widget_->internalWinId();
         if (own == 0 || d->window != own) return false;
-        fired_ = event_ == XCB_DESTROY_NOTIFY;
+        fired_ = true;
         // Not from inside the event dispatch: the callback may tear down.
         QMetaObject::invokeMethod(
             this, [this] {
@@ -587,25 +584,16 @@ public:
 
 private:
     QPointer<QWidget> widget_;
-    std::uint8_t event_;
     std::function<void()> callback_;
     bool fired_ = false;
 };
 
-void watch_native_window(QWidget* w, std::uint8_t event, std::function<void()> cb) {
-    if (!w || !QCoreApplication::instance()) return;
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
-    new native_window_watch(w, event, std::move(cb));   // owned by w
-}
-
 }  // namespace
 
 void on_native_window_destroyed(QWidget* w, std::function<void()> on_destroyed) {
-    watch_native_window(w, XCB_DESTROY_NOTIFY, std::move(on_destroyed));
-}
-
-void on_native_window_unmapped(QWidget* w, std::function<void()> on_unmapped) {
-    watch_native_window(w, XCB_UNMAP_NOTIFY, std::move(on_unmapped));
+    if (!w || !QCoreApplication::instance()) return;
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    new native_window_watch(w, std::move(on_destroyed));   // owned by w
 }
 
 // ---------------------------------------------------------------------------

@@ -67,9 +67,6 @@ std::int64_t get_color_count();
 // that the native window of w was destroyed by someone else (a window
 // manager, xdotool, a crashed compositor). Does nothing off X11.
 void on_native_window_destroyed(QWidget* w, std::function<void()> on_destroyed);
-// Runs on_unmapped from the message loop each time the X server reports that
-// the native window of w was unmapped, by Qt itself or by anyone else.
-void on_native_window_unmapped(QWidget* w, std::function<void()> on_unmapped);
 
 // --- the screen-saver preview inside a host's X11 window ---
 
