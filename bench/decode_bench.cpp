@@ -10,9 +10,9 @@
 // claims 31600 x 31600 (refused; the counter "peak_growth_MB" is the growth
 // of the resident set while it is refused); and a WPG with an embedded
 // PostScript record, decoded through GraphicsMagick.
-#include "platform/picture_decode.h"
-#include "platform/picture_job.h"
-#include "tests/platform/picture_files.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/picture/picture_job.h"
+#include "tests/platform/picture/picture_files.h"
 #include "tests/proc_status.h"
 
 #include <benchmark/benchmark.h>

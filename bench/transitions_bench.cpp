@@ -17,7 +17,7 @@
 // each of its progress steps goes to the error output, to see where in a
 // run the worst frame lies.
 #include "core/effects.h"
-#include "platform/transitions.h"
+#include "platform/transitions/transitions.h"
 
 #include <QImage>
 #include <QPainter>

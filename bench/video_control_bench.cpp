@@ -5,7 +5,7 @@
 // a clip, where the media player is made now: one of 1.5 s, clips of a second
 // and less, and a broken one, which fails on the decoder's error.
 //   QT_QPA_PLATFORM=offscreen video_control_bench [--benchmark_filter=...]
-#include "platform/display_controls.h"
+#include "platform/media/video_control.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

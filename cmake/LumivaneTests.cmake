@@ -1,6 +1,8 @@
 # One test executable per *_test.cpp file, so that Qt singletons and global
 # state never leak from one group of cases into another.
-#   lumivane_add_tests(DIR <folder> LIBS <targets...> [QT])
+#   lumivane_add_tests(DIR <folder> LIBS <targets...> [QT] [GROUP <name>])
+# Tests are named <group>_<file>; the group is the folder's name unless given
+# (the platform tests keep "platform" whatever subfolder holds them).
 # Files ending in _xvfb_test.cpp need a real X server and run under xvfb-run.
 #
 # Every test process runs with a HOME and XDG config, data, cache and runtime
@@ -46,9 +48,12 @@ function(lumivane_add_test)
 endfunction()
 
 function(lumivane_add_tests)
-  cmake_parse_arguments(T "QT" "DIR" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT" "DIR;GROUP" "LIBS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${T_DIR}/*_test.cpp)
   get_filename_component(_group ${T_DIR} NAME)
+  if(T_GROUP)
+    set(_group ${T_GROUP})
+  endif()
   foreach(_src ${_srcs})
     get_filename_component(_name ${_src} NAME_WE)
     set(_target ${_group}_${_name})

@@ -15,7 +15,7 @@
 #include "core/document.h"
 #include "core/state.h"
 #include "player/renderer.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

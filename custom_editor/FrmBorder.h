@@ -9,7 +9,7 @@
 #include <QDialog>
 #include <array>
 
-#include "platform/display_controls.h"
+#include "platform/controls/picture_control.h"
 
 class QCheckBox;
 class QLabel;

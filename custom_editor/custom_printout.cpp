@@ -5,8 +5,8 @@
 #include "core/log.h"
 #include "core/state.h"
 #include "custom_editor/frmSetprint.h"
-#include "platform/desktop_services.h"
-#include "platform/print_text.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/desktop/print_text.h"
 
 #include <QMessageBox>
 #include <QPrinter>

@@ -3,8 +3,8 @@
 #include "core/document.h"
 #include "core/file_names.h"
 #include "core/state.h"
-#include "platform/audio.h"
-#include "platform/frmPopmessage.h"
+#include "platform/media/audio.h"
+#include "platform/desktop/frmPopmessage.h"
 
 #include <QBoxLayout>
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 #include "core/document.h"
 #include "core/file_names.h"
-#include "platform/frmPopmessage.h"
+#include "platform/desktop/frmPopmessage.h"
 
 #include <QBoxLayout>
 #include <QPointer>

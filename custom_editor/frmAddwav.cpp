@@ -2,7 +2,7 @@
 
 #include "core/editor_state.h"
 #include "core/state.h"
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 
 #include <QBoxLayout>
 #include <QPushButton>

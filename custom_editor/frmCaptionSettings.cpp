@@ -15,8 +15,8 @@
 #include "core/caption_schemes.h"
 #include "core/hooks.h"
 #include "core/state.h"
-#include "platform/display_controls.h"
-#include "platform/screen_fit.h"
+#include "platform/controls/label_control.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

@@ -41,10 +41,10 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/frmCustom_detail.h"
-#include "platform/focus_keep.h"
-#include "platform/frmPopmessage.h"
-#include "platform/launch.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/focus_keep.h"
+#include "platform/desktop/frmPopmessage.h"
+#include "platform/desktop/launch.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

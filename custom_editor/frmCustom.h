@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 
 class QComboBox;
 class QGroupBox;

@@ -25,9 +25,9 @@
 #include "custom_editor/frmGetbackground.h"
 #include "custom_editor/frmGetimage.h"
 #include "custom_editor/frmImagePreview.h"
-#include "platform/desktop_services.h"
-#include "platform/focus_keep.h"
-#include "platform/frmPopmessage.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/desktop/focus_keep.h"
+#include "platform/desktop/frmPopmessage.h"
 
 namespace lv {
 

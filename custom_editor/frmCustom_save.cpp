@@ -15,7 +15,7 @@
 #include "custom_editor/frmCustom_detail.h"
 #include "custom_editor/frmStartfrom.h"
 #include "custom_editor/picker_common.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 #include "player/frmSlideshow.h"
 
 namespace lv {

@@ -4,8 +4,8 @@
 #include "core/editor_state.h"
 #include "core/file_names.h"
 #include "core/state.h"
-#include "platform/display_controls.h"
-#include "platform/screen_fit.h"
+#include "platform/media/video_control.h"
+#include "platform/desktop/screen_fit.h"
 #include "player/renderer.h"
 
 #include <QCloseEvent>

@@ -4,7 +4,7 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/custom_printout.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/screen_fit.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

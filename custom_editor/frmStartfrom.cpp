@@ -13,7 +13,7 @@
 #include "core/file_names.h"
 #include "core/hooks.h"
 #include "core/state.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

@@ -5,11 +5,12 @@
 #include "core/hooks.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
-#include "platform/audio.h"
-#include "platform/desktop_services.h"
-#include "platform/display_controls.h"
-#include "platform/focus_keep.h"
-#include "platform/screen_fit.h"
+#include "platform/media/audio.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
+#include "platform/desktop/focus_keep.h"
+#include "platform/desktop/screen_fit.h"
 
 #include <QBoxLayout>
 #include <QDir>

@@ -5,7 +5,7 @@
 // picker remembers while the program runs; a picture-and-video preview box
 // for the picture pickers and a sound preview for the audio pickers.
 //
-// Linux has no drive letters: the place list (platform/places.h, shared with
+// Linux has no drive letters: the place list (platform/desktop/places.h, shared with
 // the simple editor) offers "/", mounted volumes and the home folder instead.
 #include <QComboBox>
 #include <QDialog>
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/places.h"
+#include "platform/desktop/places.h"
 
 class QBoxLayout;
 class QFrame;

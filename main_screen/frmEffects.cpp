@@ -19,9 +19,9 @@
 
 #include "core/hooks.h"
 #include "core/settings.h"
-#include "platform/display_controls.h"
-#include "platform/frmPopmessage.h"
-#include "platform/screen_fit.h"
+#include "platform/controls/picture_control.h"
+#include "platform/desktop/frmPopmessage.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

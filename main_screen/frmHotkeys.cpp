@@ -16,7 +16,7 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "main_screen/frmOptions.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

@@ -35,8 +35,8 @@
 #include "core/state.h"
 #include "main_screen/frmEffects.h"
 #include "main_screen/frmHotkeys.h"
-#include "platform/frmPopmessage.h"
-#include "platform/screen_fit.h"
+#include "platform/desktop/frmPopmessage.h"
+#include "platform/desktop/screen_fit.h"
 #include "player/FrmNewPassword.h"
 
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/launch.h"
-#include "platform/startup_services.h"
+#include "platform/desktop/launch.h"
+#include "platform/desktop/startup_services.h"
 
 class QComboBox;
 class QImage;

@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 
 #include "core/startup.h"
-#include "platform/display_controls.h"
-#include "platform/screen_fit.h"
+#include "platform/controls/label_control.h"
+#include "platform/desktop/screen_fit.h"
 
 namespace lv {
 

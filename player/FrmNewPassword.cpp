@@ -12,7 +12,7 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "core/state.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 // Xlib last: its macros (None, Bool, Status, ...) clash with Qt names.
 #include <X11/XKBlib.h>

@@ -11,7 +11,7 @@
 
 #include "core/hooks.h"
 #include "core/state.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 #include "player/frmSlideshow.h"
 
 namespace lv {

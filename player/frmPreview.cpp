@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/x11_desktop.h"
+#include "platform/desktop/x11_desktop.h"
 
 namespace lv {
 

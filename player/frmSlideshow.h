@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/startup_services.h"
+#include "platform/desktop/startup_services.h"
 #include "player/play_order.h"
 
 class QLabel;

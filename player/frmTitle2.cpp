@@ -11,7 +11,7 @@
 #include "core/simple_builder.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 #include "player/frmSlideshow.h"
 
 namespace lv {

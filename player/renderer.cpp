@@ -8,8 +8,10 @@
 #include "core/hooks.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "platform/desktop_services.h"
-#include "platform/display_controls.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
 
 #include <QPainter>
 

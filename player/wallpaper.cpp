@@ -11,7 +11,7 @@
 #include "core/log.h"
 #include "core/state.h"
 #include "core/text_file.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 namespace lv {
 

@@ -3,7 +3,7 @@
 // one looks like its name.
 //   QT_QPA_PLATFORM=offscreen contact_sheet out.png
 #include "core/effects.h"
-#include "platform/transitions.h"
+#include "platform/transitions/transitions.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -9,7 +9,7 @@
 #include "core/document.h"
 #include "core/effects.h"
 #include "core/slideshow_file.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,8 @@
 #pragma once
-// The picture, label and video controls every window shows its content
-// through. Each draws its own face and reveals a new face over what lies
-// beneath with one of the numbered transitions.
+// What the picture, label and video controls every window shows its content
+// through have in common (picture_control.h, label_control.h and
+// platform/media/video_control.h): each draws its own face and reveals a new
+// face over what lies beneath with one of the numbered transitions.
 //
 // Common protocol (what callers rely on):
 //  - set_effect(number, speed, grain) arms a transition; it runs the next time
@@ -39,8 +40,7 @@ class QTimer;
 
 namespace lv {
 
-class Transition;   // platform/transitions.h
-class picture_job;  // platform/picture_job.h
+class Transition;   // platform/transitions/transitions.h
 
 QColor color_from_bgr(std::int32_t bgr);
 std::int32_t bgr_from_color(const QColor& c);
@@ -153,188 +153,6 @@ private:
     int duration_ms_ = 0;
     QPointF cancel_origin_;
     bool press_inside_ = false;
-};
-
-class PictureControl : public EffectControl {
-    Q_OBJECT
-public:
-    enum draw_mode { natural = 1, stretched = 2, tiled = 3 };
-    explicit PictureControl(QWidget* parent = nullptr);
-
-    // Loads the file; returns the load result (0 or more loaded, -1..-7 failed).
-    // "" empties the control. decode_hint is the box the picture will be
-    // stretched into, so large photos decode straight to about that size;
-    // give it only for stretched pictures (drawn at natural size or tiled,
-    // a reduced picture is decoded again whole when first drawn).
-    int set_file_name(const QString& path, QSize decode_hint = QSize());
-    // Starts decoding a picture (platform/picture_job.h), for the
-    // set_file_name with the same path and hint that is expected next, which
-    // then takes the decoded picture instead of decoding it again. Any other
-    // next set_file_name, or a failed early decode, decodes as usual; the
-    // early decode is then stopped and dropped.
-    void predecode(const QString& path, QSize decode_hint = QSize());
-    // For a control whose loads the window's thread waits for: set_file_name
-    // then serves events while the picture decodes, and gives the load up as
-    // soon as `abandoned` says so (the decode is stopped, the control left
-    // empty, and it returns load_abandoned).
-    void set_abandon_check(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
-    static constexpr int load_abandoned = -100;
-    QString file_name() const { return file_name_; }
-    int load_result() const { return load_result_; }
-    void set_picture(const QImage& image);
-    const QImage& picture() const { return image_; }
-    void set_draw_mode(int mode);
-    int draw_mode() const { return draw_mode_; }
-    int picture_width() const;    // natural size of the loaded picture
-    int picture_height() const;
-    void set_transparent(bool on, std::int32_t bgr_color);
-    void set_border(const control_border& b);
-    const control_border& border() const { return border_; }
-    void set_palette(bool on, int type);
-    int palette_type() const { return palette_type_; }
-    bool palette_on() const { return palette_on_; }
-    void set_preview_value(int v) { preview_value_ = v; }
-
-    QImage render_face() override;
-
-protected:
-    QImage render_face_area(const QRect& area) override;
-
-private:
-    const QImage& shown_image();   // image_ through the palette and the transparent colour
-    int repalette();               // remakes paletted_; 0 or -4 / -5
-    // Waits for the decode (see set_abandon_check); false when the load was
-    // given up, taken over by a later load, or the control went away.
-    bool await(picture_job& job, unsigned load);
-    std::shared_ptr<picture_job> early_;
-    std::weak_ptr<picture_job> awaited_;   // the decode a set_file_name waits for
-    std::function<bool()> abandoned_;
-    unsigned loads_ = 0;           // set_file_name calls so far
-    QString file_name_;
-    int load_result_ = 0;
-    QImage image_;                 // as decoded (may be smaller than natural_size_)
-    QImage paletted_;              // image_ through the palette; null in true colour
-    QImage shown_;
-    bool shown_dirty_ = true;
-    bool reduced_ = false;         // image_ was decoded below its natural size
-    QSize natural_size_;
-    int draw_mode_ = natural;
-    bool transparent_on_ = false;
-    std::int32_t transparent_color_ = 0;
-    control_border border_;
-    bool palette_on_ = false;
-    int palette_type_ = 0;
-    int preview_value_ = 0;
-};
-
-class LabelControl : public EffectControl {
-    Q_OBJECT
-public:
-    explicit LabelControl(QWidget* parent = nullptr);
-
-    void set_caption(const QString& text);
-    QString caption() const { return caption_; }
-    void set_font(const QString& name, int point_size, bool bold, bool italic);
-    void set_text_color(std::int32_t bgr);
-    void set_relief(int style, int shadow_size);   // styles 0-4, 6, 7; shadow 1-10
-    void set_fill_mode(int mode);                   // 0 plain, 2 colour gradient
-    void set_gradient_kind(int kind);
-    void set_gradient_colors(std::int32_t c1, std::int32_t c2);
-    void set_layout_value(int v);
-    void set_auto_size(bool on);                    // size follows the caption at once
-    // Full-window gradient background: colour, style 0-19, setting (200).
-    void set_background_gradient(std::int32_t bgr, int style, int setting);
-    void clear_background_gradient();
-    void set_button_look(int look);                 // 0 normal, 1 pressed, 2 highlighted
-    int button_look() const { return button_look_; }
-    void set_transparent_background(bool on);
-    void set_back_color(std::int32_t bgr);          // fill when not transparent
-    // The size the caption takes with the current font and relief.
-    QSize caption_size() const;
-
-    QImage render_face() override;
-
-protected:
-    QImage render_face_area(const QRect& area) override;
-
-private:
-    // The caption measured once per text and font. A line too long to shape
-    // whole is kept as pieces at their offsets, so that drawing a part of it
-    // shapes only the pieces that can show.
-    struct caption_piece {
-        int start = 0, length = 0;
-        qreal x = 0;
-    };
-    struct caption_line {
-        QString text;
-        std::vector<caption_piece> pieces;
-        qreal width = 0;
-    };
-    struct caption_layout {
-        bool valid = false;
-        QString caption;
-        QFont font;
-        std::vector<caption_line> lines;
-        QSize text_size;   // without the relief's room
-    };
-    const caption_layout& layout() const;
-    mutable caption_layout layout_;
-    void resize_to_caption();
-    void looks_changed();
-    QString caption_;
-    QFont font_;
-    std::int32_t text_color_ = 0xFFFFFF;
-    int relief_ = 0, shadow_ = 1;
-    int fill_mode_ = 0, gradient_kind_ = 0;
-    std::int32_t grad1_ = 0, grad2_ = 0;
-    bool auto_size_ = true;
-    bool bg_gradient_ = false;
-    std::int32_t bg_color_ = 0;
-    int bg_style_ = 0, bg_setting_ = 0;
-    int button_look_ = 0;
-    bool transparent_background_ = true;
-    std::int32_t back_color_ = 0;
-    int layout_value_ = 0;
-};
-
-class VideoControl : public EffectControl {
-    Q_OBJECT
-public:
-    explicit VideoControl(QWidget* parent = nullptr);
-    ~VideoControl() override;
-
-    void set_initial_setting(int v);
-    void set_device_type(const QString& t);
-    void set_avi(bool on);
-    void set_media_mode(int m);
-    // Opens the file and returns the open result (below 0 = failed); "" closes.
-    int set_file_name(const QString& path);
-    int open_result() const { return open_result_; }
-    void set_size_mode(int m);       // 1 natural, 2 stretched
-    // 3 accept (natural size known afterwards), 1 before showing / after
-    // stopping, 5 play, 11 stop.
-    void command(int c);
-    QString status() const;          // "PLAYING" while playing
-    void set_mute(bool on);
-    void set_border(const control_border& b);
-    void set_standard_palette(bool on);
-    QSize natural_size() const;
-    bool muted() const;
-
-    QImage render_face() override;
-
-protected:
-    bool live_face() const override;
-
-private:
-    void make_player();  // the media player, its video sink and audio output, on first use
-    void drop_player();  // gives the media player back (release_media_player)
-    bool load_fresh();   // loads the open file again, ready to play from its start
-    struct impl;
-    std::unique_ptr<impl> d_;
-    int open_result_ = 0;
-    int size_mode_ = 1;
-    control_border border_;
 };
 
 }  // namespace lv

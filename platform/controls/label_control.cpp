@@ -1,6 +1,6 @@
 // The label control: a caption with font, relief and plain or gradient text,
 // a full-window gradient background, and the three looks of a text button.
-#include "platform/display_controls.h"
+#include "platform/controls/label_control.h"
 
 #include <QFontMetrics>
 #include <QLinearGradient>

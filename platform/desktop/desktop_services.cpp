@@ -1,8 +1,8 @@
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 #include "core/hooks.h"
 #include "core/text_file.h"
-#include "platform/x11_desktop.h"
+#include "platform/desktop/x11_desktop.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "platform/focus_keep.h"
+#include "platform/desktop/focus_keep.h"
 
 namespace lv {
 

@@ -1,4 +1,4 @@
-#include "platform/frmPopmessage.h"
+#include "platform/desktop/frmPopmessage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,8 +16,8 @@
 #include "core/help_messages.h"
 #include "core/hooks.h"
 #include "core/settings.h"
-#include "platform/desktop_services.h"
-#include "platform/print_text.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/desktop/print_text.h"
 
 namespace lv {
 

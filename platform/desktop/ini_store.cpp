@@ -1,4 +1,4 @@
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +19,7 @@
 #include <system_error>
 
 #include "core/text_file.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 namespace lv {
 

@@ -1,4 +1,4 @@
-#include "platform/places.h"
+#include "platform/desktop/places.h"
 
 #include <QDir>
 #include <QFileInfo>

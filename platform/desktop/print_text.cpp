@@ -1,4 +1,4 @@
-#include "platform/print_text.h"
+#include "platform/desktop/print_text.h"
 
 #include <QFont>
 #include <QFontMetrics>

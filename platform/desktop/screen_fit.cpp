@@ -1,4 +1,4 @@
-#include "platform/screen_fit.h"
+#include "platform/desktop/screen_fit.h"
 
 #include <QComboBox>
 #include <QEvent>

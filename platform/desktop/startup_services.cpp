@@ -1,4 +1,4 @@
-#include "platform/startup_services.h"
+#include "platform/desktop/startup_services.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -26,7 +26,7 @@
 #include "core/startup.h"
 #include "core/state.h"
 #include "core/text_file.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 namespace lv {
 

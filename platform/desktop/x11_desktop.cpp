@@ -1,4 +1,4 @@
-#include "platform/x11_desktop.h"
+#include "platform/desktop/x11_desktop.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,4 +1,4 @@
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 
 #include "core/hooks.h"
 #include "core/text_file.h"

@@ -1,5 +1,5 @@
 // The custom editor's audio-CD playback.
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 
 #include "core/hooks.h"
 #include "core/state.h"

@@ -16,7 +16,7 @@
 // waits, and links it once setSource is over. A freshly set player plays from
 // the start anyway, so the flush it misses changes nothing.
 
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 
 #include <QMediaPlayer>
 #include <QUrl>

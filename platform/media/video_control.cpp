@@ -1,10 +1,10 @@
 // The video control: Qt Multimedia decodes, the control paints the frames
 // itself, so that border, stacking and transitions work as on pictures.
-#include "platform/display_controls.h"
+#include "platform/media/video_control.h"
 
-#include "platform/audio.h"
-#include "platform/picture_decode.h"
-#include "platform/video_probe.h"
+#include "platform/media/audio.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/media/video_probe.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>

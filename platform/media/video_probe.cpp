@@ -1,6 +1,6 @@
-#include "platform/video_probe.h"
+#include "platform/media/video_probe.h"
 
-#include "platform/picture_decode.h"
+#include "platform/picture/picture_decode.h"
 
 #include <gst/gst.h>
 

@@ -1,4 +1,4 @@
-#include "platform/picture_decode.h"
+#include "platform/picture/picture_decode.h"
 
 #include <Magick++.h>
 

@@ -37,7 +37,7 @@ struct picture_limits {
     // No screen shows more: a larger picture, whatever its placement, is
     // kept reduced to this and drawn scaled.
     std::int64_t max_kept_pixels = 16LL << 20;
-    // Hard limits of the decoding process (platform/picture_job.h): its
+    // Hard limits of the decoding process (platform/picture/picture_job.h): its
     // data size, and the time after which it is killed. The player (about
     // 60 MB) and one decoding process stay under 400 MB together.
     std::int64_t process_bytes = 288LL << 20;

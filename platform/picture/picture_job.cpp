@@ -1,4 +1,4 @@
-#include "platform/picture_job.h"
+#include "platform/picture/picture_job.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

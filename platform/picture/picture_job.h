@@ -11,7 +11,7 @@
 // point at it), pictures decode in this process on a worker thread, one at a
 // time and within the same accounting, but a running decode can then only be
 // left to finish, not stopped.
-#include "platform/picture_decode.h"
+#include "platform/picture/picture_decode.h"
 
 #include <QSize>
 #include <QString>

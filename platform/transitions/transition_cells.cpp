@@ -3,7 +3,7 @@
 // order is drawn once when the run is created (each cell gets a rank), so a
 // frame only compares ranks against the progress. The drip is here too: its
 // columns run down at their own pace.
-#include "platform/transition_kit.h"
+#include "platform/transitions/transition_kit.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 // branch-free masked select where runs get short, byte shuffles for the
 // scaled families, so that a frame costs about as much as one full copy of
 // the picture.
-#include "platform/transitions.h"
+#include "platform/transitions/transitions.h"
 
 #include <QImage>
 #include <QRect>

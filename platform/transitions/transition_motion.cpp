@@ -2,7 +2,7 @@
 // travels in over the old one), pushes (it shoves the old face out),
 // diagonal and double slides, interlaced slides, zooms, squashes and pulls,
 // and rolls (the new face unrolls like a blind with its roll in view).
-#include "platform/transition_kit.h"
+#include "platform/transitions/transition_kit.h"
 
 #include <algorithm>
 #include <array>

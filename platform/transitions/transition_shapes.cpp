@@ -2,7 +2,7 @@
 // edge and box wipes, diagonals, circles and semicircles, clock sweeps,
 // chevrons, interlaces, double passes, blinds and the checkerboard. Each row
 // of a frame is described by the runs that show the new face.
-#include "platform/transition_kit.h"
+#include "platform/transitions/transition_kit.h"
 
 #include <QPointF>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "platform/transitions.h"
+#include "platform/transitions/transitions.h"
 
-#include "platform/transition_kit.h"
+#include "platform/transitions/transition_kit.h"
 
 #include <QPainter>
 #include <QThreadPool>

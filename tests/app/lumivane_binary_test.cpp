@@ -16,7 +16,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "platform/startup_services.h"
+#include "platform/desktop/startup_services.h"
 #include "scoped_env.h"
 
 #ifndef LUMIVANE_BINARY

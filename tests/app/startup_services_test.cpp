@@ -1,4 +1,4 @@
-#include "platform/startup_services.h"
+#include "platform/desktop/startup_services.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 #include "core/settings.h"
 #include "core/startup.h"
 #include "core/state.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 #include "scoped_env.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "custom_editor/frmCustom.h"
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
 
 using namespace lvtest;

@@ -8,8 +8,8 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/frmImagePreview.h"
-#include "platform/display_controls.h"
-#include "platform/transitions.h"
+#include "platform/media/video_control.h"
+#include "platform/transitions/transitions.h"
 #include "player/modal_watch.h"
 #include "player/renderer.h"
 

@@ -34,9 +34,9 @@
 #include "custom_editor/frmAddwav.h"
 #include "custom_editor/frmGetbackground.h"
 #include "custom_editor/frmGetimage.h"
-#include "platform/audio.h"
-#include "platform/display_controls.h"
-#include "platform/frmPopmessage.h"
+#include "platform/media/audio.h"
+#include "platform/media/video_control.h"
+#include "platform/desktop/frmPopmessage.h"
 #include "player/modal_watch.h"
 #include "scoped_env.h"
 

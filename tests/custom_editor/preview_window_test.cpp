@@ -16,7 +16,7 @@
 #include "custom_editor/frmCustom.h"
 #include "custom_editor/frmImagePreview.h"
 #include "custom_editor/frmStartfrom.h"
-#include "platform/audio.h"
+#include "platform/media/audio.h"
 #include "player/frmSlideshow.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
 #include "tests/qt_wait.h"

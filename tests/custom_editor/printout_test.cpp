@@ -7,7 +7,7 @@
 #include "core/state.h"
 #include "custom_editor/custom_printout.h"
 #include "custom_editor/frmSetprint.h"
-#include "platform/print_text.h"
+#include "platform/desktop/print_text.h"
 #include "player/modal_watch.h"
 
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 //
 // Input: one byte choosing the file's extension (weak signatures such as
 // TGA, packed DIB and PICT count only with a matching name), then the file.
-#include "platform/picture_decode.h"
+#include "platform/picture/picture_decode.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -17,8 +17,8 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "main_screen/frmEffects.h"
-#include "platform/display_controls.h"
-#include "platform/frmPopmessage.h"
+#include "platform/controls/effect_control.h"
+#include "platform/desktop/frmPopmessage.h"
 #include "player/modal_watch.h"
 
 using lvtest::spin;

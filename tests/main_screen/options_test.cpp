@@ -25,7 +25,7 @@
 #include "main_screen/frmEffects.h"
 #include "main_screen/frmHotkeys.h"
 #include "main_screen/frmOptions.h"
-#include "platform/frmPopmessage.h"
+#include "platform/desktop/frmPopmessage.h"
 #include "player/FrmNewPassword.h"
 #include "player/modal_watch.h"
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 
 #include "core/slideshow_file.h"
-#include "platform/desktop_services.h"
-#include "platform/display_controls.h"
-#include "platform/startup_services.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/controls/effect_control.h"
+#include "platform/desktop/startup_services.h"
 #include "player/renderer.h"
 #include "slideshow_fixture.h"
 

@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "platform/desktop_services.h"
-#include "platform/display_controls.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/controls/effect_control.h"
 #include "player/renderer.h"
 #include "slideshow_fixture.h"
 

@@ -21,14 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture_files.h"
+#include "platform/picture/picture_files.h"
 #include "player/xvfb_program.h"
 #include "proc_status.h"
 #include "qt_wait.h"
 #include "core/document.h"
 #include "core/effects.h"
 #include "core/slideshow_file.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 namespace {
 
@@ -309,7 +309,7 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
 
 #include <QStandardPaths>
 
-#include "platform/video_files.h"
+#include "platform/media/video_files.h"
 
 // A video slide whose pictures state 16000 x 16000 is refused before one of
 // them is decoded: the error banner shows and the show goes on to the

@@ -14,7 +14,7 @@
 #include "core/state.h"
 #include "modal_watch.h"
 #include "scoped_env.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 #include "player/FrmNewPassword.h"
 #include "player/frmCheckPassword.h"
 

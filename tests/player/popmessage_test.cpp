@@ -16,8 +16,8 @@
 #include "core/hooks.h"
 #include "core/settings.h"
 #include "modal_watch.h"
-#include "platform/frmPopmessage.h"
-#include "platform/print_text.h"
+#include "platform/desktop/frmPopmessage.h"
+#include "platform/desktop/print_text.h"
 
 using lvtest::when_modal;
 

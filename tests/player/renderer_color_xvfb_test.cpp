@@ -2,8 +2,8 @@
 // Runs under a 24-bit X server; the 16-bit case re-runs this executable under
 // its own 16-bit server.
 #include "core/state.h"
-#include "platform/desktop_services.h"
-#include "platform/display_controls.h"
+#include "platform/desktop/desktop_services.h"
+#include "platform/controls/effect_control.h"
 #include "player/renderer.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,9 @@
 #include "core/file_names.h"
 #include "core/hooks.h"
 #include "core/state.h"
-#include "platform/display_controls.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
 #include "player/renderer.h"
 
 #include <QApplication>

@@ -13,7 +13,7 @@
 
 #include "core/settings.h"
 #include "core/state.h"
-#include "platform/startup_services.h"
+#include "platform/desktop/startup_services.h"
 #include "scoped_env.h"
 #include "xvfb_program.h"   // last: it brings Xlib
 

@@ -20,7 +20,7 @@
 #include "core/slideshow_file.h"
 #include "core/state.h"
 #include "modal_watch.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 using lvtest::spin;
 

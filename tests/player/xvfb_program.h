@@ -29,7 +29,7 @@
 #include "core/settings.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 #include "qt_wait.h"
 
 // Xlib last: its macros (None, Bool, Status, ...) clash with Qt names.

@@ -26,7 +26,7 @@
 #include "custom_editor/frmAddmusic.h"
 #include "custom_editor/frmAddwav.h"
 #include "custom_editor/frmGetimage.h"
-#include "platform/places.h"
+#include "platform/desktop/places.h"
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"
 #include "tests/qt_wait.h"

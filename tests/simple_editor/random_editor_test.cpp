@@ -38,7 +38,7 @@
 #include "custom_editor/FrmBorder.h"
 #include "custom_editor/frmCaptionSettings.h"
 #include "custom_editor/picker_common.h"
-#include "platform/frmPopmessage.h"
+#include "platform/desktop/frmPopmessage.h"
 #include "player/frmSlideshow.h"
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"

@@ -2,8 +2,8 @@
 // reveal, cancelling, the updates switch, what a transition starts from, and
 // the mouse events.
 #include "qt_wait.h"
-#include "platform/display_controls.h"
-#include "platform/picture_files.h"
+#include "platform/controls/picture_control.h"
+#include "platform/picture/picture_files.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

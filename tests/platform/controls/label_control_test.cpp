@@ -1,7 +1,7 @@
 // The label control: it sizes itself to its caption at once, draws the text
 // in its colour, gradient and relief, and paints the full-window gradients
 // and the three button looks.
-#include "platform/display_controls.h"
+#include "platform/controls/label_control.h"
 
 #include <QCryptographicHash>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The picture control: every supported type loads with its size and colours,
 // the decoder follows the content rather than the name, every failure has its
 // code, and the face honours draw mode, transparency, border and palette.
-#include "platform/display_controls.h"
-#include "platform/picture_decode.h"
-#include "platform/picture_files.h"
+#include "platform/controls/picture_control.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/picture/picture_files.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

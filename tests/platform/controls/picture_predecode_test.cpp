@@ -2,9 +2,9 @@
 // and box takes it, anything else decodes as before, and a control that goes
 // away while the worker runs leaves nothing behind. Through the decoder
 // program, a decode nobody waits for any more stops with its process.
-#include "platform/display_controls.h"
-#include "platform/picture_decode.h"
-#include "platform/picture_files.h"
+#include "platform/controls/picture_control.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/picture/picture_files.h"
 #include "proc_status.h"
 
 #include <QColor>

@@ -2,7 +2,7 @@
 // desktops' own wallpaper settings (through stand-in tools that record what
 // they were given), the screen saver over a private session bus, placing a
 // window.
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 #include "core/hooks.h"
 #include "scoped_env.h"

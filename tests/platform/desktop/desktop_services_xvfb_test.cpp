@@ -2,7 +2,7 @@
 // window wallpaper, cursor visibility, the X screen saver held off for a show
 // and given back, the colour count, the preview inside a host window.
 #include "qt_wait.h"
-#include "platform/desktop_services.h"
+#include "platform/desktop/desktop_services.h"
 
 #include "core/hooks.h"
 

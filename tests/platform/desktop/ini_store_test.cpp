@@ -1,4 +1,4 @@
-#include "platform/ini_store.h"
+#include "platform/desktop/ini_store.h"
 
 #include <gtest/gtest.h>
 

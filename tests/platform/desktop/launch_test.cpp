@@ -1,7 +1,7 @@
 // The desktop's open action for help and product files named without a
 // folder: they come from the program's own folder, never from the working
 // directory the program happened to be started in.
-#include "platform/launch.h"
+#include "platform/desktop/launch.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,10 +10,10 @@
 // Without a sound device the players play into GStreamer's silent sink, in
 // real time, so the whole pipeline runs here as well.
 #include "qt_wait.h"
-#include "platform/audio.h"
-#include "platform/audio_files.h"
-#include "platform/hang_guard.h"
-#include "platform/slowed_start_race.h"
+#include "platform/media/audio.h"
+#include "platform/media/audio_files.h"
+#include "platform/media/hang_guard.h"
+#include "platform/media/slowed_start_race.h"
 
 #include "core/hooks.h"
 

@@ -2,9 +2,9 @@
 // box without a sound device GStreamer's automatic sink plays into a fake
 // sink in real time) and against a scripted backend for the report ordering.
 #include "qt_wait.h"
-#include "platform/audio.h"
-#include "platform/audio_files.h"
-#include "platform/hang_guard.h"
+#include "platform/media/audio.h"
+#include "platform/media/audio_files.h"
+#include "platform/media/hang_guard.h"
 
 #include "core/hooks.h"
 #include "core/state.h"

@@ -1,12 +1,12 @@
 // The video control, headless: MPG and AVI open, report their size, play to
 // the end with "PLAYING" in between; broken files fail their open at once.
 #include "qt_wait.h"
-#include "platform/display_controls.h"
-#include "platform/hang_guard.h"
-#include "platform/picture_decode.h"
-#include "platform/slowed_start_race.h"
-#include "platform/video_files.h"
-#include "platform/video_probe.h"
+#include "platform/media/video_control.h"
+#include "platform/media/hang_guard.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/media/slowed_start_race.h"
+#include "platform/media/video_files.h"
+#include "platform/media/video_probe.h"
 #include "proc_status.h"
 
 #include <QApplication>

@@ -3,9 +3,9 @@
 // FIFO named like a picture never blocks the decoder. Through the decoder
 // program: a file is read no further than its picture needs, a limit reached
 // leaves no core file, and the readers' warnings stay a few lines.
-#include "platform/picture_decode.h"
-#include "platform/picture_files.h"
-#include "platform/picture_job.h"
+#include "platform/picture/picture_decode.h"
+#include "platform/picture/picture_files.h"
+#include "platform/picture/picture_job.h"
 #include "proc_status.h"
 
 #include <Magick++.h>

@@ -2,8 +2,8 @@
 // their middle, how they progress, their durations, and how they cope with
 // pictures that are not in the expected shape.
 #include "core/effects.h"
-#include "platform/transition_kit.h"
-#include "platform/transitions.h"
+#include "platform/transitions/transition_kit.h"
+#include "platform/transitions/transitions.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,0 +1,90 @@
+#pragma once
+// The picture control: a picture file or an in-memory picture, drawn at its
+// natural size, stretched or tiled, with a border, a transparent colour and
+// a palette.
+#include "platform/controls/effect_control.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace lv {
+
+class picture_job;  // platform/picture/picture_job.h
+
+class PictureControl : public EffectControl {
+    Q_OBJECT
+public:
+    enum draw_mode { natural = 1, stretched = 2, tiled = 3 };
+    explicit PictureControl(QWidget* parent = nullptr);
+
+    // Loads the file; returns the load result (0 or more loaded, -1..-7 failed).
+    // "" empties the control. decode_hint is the box the picture will be
+    // stretched into, so large photos decode straight to about that size;
+    // give it only for stretched pictures (drawn at natural size or tiled,
+    // a reduced picture is decoded again whole when first drawn).
+    int set_file_name(const QString& path, QSize decode_hint = QSize());
+    // Starts decoding a picture (platform/picture/picture_job.h), for the
+    // set_file_name with the same path and hint that is expected next, which
+    // then takes the decoded picture instead of decoding it again. Any other
+    // next set_file_name, or a failed early decode, decodes as usual; the
+    // early decode is then stopped and dropped.
+    void predecode(const QString& path, QSize decode_hint = QSize());
+    // For a control whose loads the window's thread waits for: set_file_name
+    // then serves events while the picture decodes, and gives the load up as
+    // soon as `abandoned` says so (the decode is stopped, the control left
+    // empty, and it returns load_abandoned).
+    void set_abandon_check(std::function<bool()> abandoned) { abandoned_ = std::move(abandoned); }
+    static constexpr int load_abandoned = -100;
+    QString file_name() const { return file_name_; }
+    int load_result() const { return load_result_; }
+    void set_picture(const QImage& image);
+    const QImage& picture() const { return image_; }
+    void set_draw_mode(int mode);
+    int draw_mode() const { return draw_mode_; }
+    int picture_width() const;    // natural size of the loaded picture
+    int picture_height() const;
+    void set_transparent(bool on, std::int32_t bgr_color);
+    void set_border(const control_border& b);
+    const control_border& border() const { return border_; }
+    void set_palette(bool on, int type);
+    int palette_type() const { return palette_type_; }
+    bool palette_on() const { return palette_on_; }
+    void set_preview_value(int v) { preview_value_ = v; }
+
+    QImage render_face() override;
+
+protected:
+    QImage render_face_area(const QRect& area) override;
+
+private:
+    const QImage& shown_image();   // image_ through the palette and the transparent colour
+    int repalette();               // remakes paletted_; 0 or -4 / -5
+    // Waits for the decode (see set_abandon_check); false when the load was
+    // given up, taken over by a later load, or the control went away.
+    bool await(picture_job& job, unsigned load);
+    std::shared_ptr<picture_job> early_;
+    std::weak_ptr<picture_job> awaited_;   // the decode a set_file_name waits for
+    std::function<bool()> abandoned_;
+    unsigned loads_ = 0;           // set_file_name calls so far
+    QString file_name_;
+    int load_result_ = 0;
+    QImage image_;                 // as decoded (may be smaller than natural_size_)
+    QImage paletted_;              // image_ through the palette; null in true colour
+    QImage shown_;
+    bool shown_dirty_ = true;
+    bool reduced_ = false;         // image_ was decoded below its natural size
+    QSize natural_size_;
+    int draw_mode_ = natural;
+    bool transparent_on_ = false;
+    std::int32_t transparent_color_ = 0;
+    control_border border_;
+    bool palette_on_ = false;
+    int palette_type_ = 0;
+    int preview_value_ = 0;
+};
+
+}  // namespace lv
