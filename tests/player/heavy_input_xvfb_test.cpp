@@ -342,7 +342,8 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
         }, 60000, 3000);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         EXPECT_TRUE(r.ended) << "the key press did not end the show";
-        EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
+        // Decoding apart is what lets a key end the show at once.
+        EXPECT_LT(r.end_ms, p.no_decoder ? 2500 : end_bound_ms) << "ended " << r.end_ms << " ms after the key";
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_GT(r.peak_kb, 0);
         EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
