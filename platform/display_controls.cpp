@@ -445,6 +445,7 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
 }
 
 void PictureControl::set_picture(const QImage& image) {
+    ++loads_;   // a decode still awaited is not for this picture
     file_name_.clear();
     load_result_ = 0;
     drop_detail();

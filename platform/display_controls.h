@@ -224,7 +224,7 @@ private:
     std::shared_ptr<picture_job> early_;
     std::weak_ptr<picture_job> awaited_;   // the decode a set_file_name waits for
     std::function<bool()> abandoned_;
-    unsigned loads_ = 0;           // set_file_name calls so far
+    unsigned loads_ = 0;           // set_file_name and set_picture calls so far
     QString file_name_;
     int load_result_ = 0;
     QImage image_;                 // as decoded (may be smaller than natural_size_)
