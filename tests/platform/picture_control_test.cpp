@@ -419,18 +419,14 @@ TEST_F(PictureControlTest, PaletteTypesLimitTheColours) {
     EXPECT_EQ(pc.render_face().pixel(100, 50), rainbow.pixel(100, 50));
 }
 
-// A JPEG whose Exif block says how the picture is turned (orientation 1-8).
+// A JPEG whose Exif block says how the picture is turned (orientation 1-8):
+// one big-endian directory entry, tag 0x0112.
 QByteArray turned_jpeg(const QImage& img, int orientation) {
     QByteArray jpeg;
     QBuffer b(&jpeg);
     if (!b.open(QIODevice::WriteOnly) || !img.save(&b, "JPG", 100)) return {};
-    QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25);
-    exif += char(orientation);
-    exif += QByteArray(6, '\0');   // padding, no further directory
-    QByteArray segment("\xFF\xE1", 2);
-    segment += char((exif.size() + 2) >> 8);
-    segment += char((exif.size() + 2) & 0xFF);
-    return jpeg.left(2) + segment + exif + jpeg.mid(2);
+    const QByteArray app1("\xFF\xE1\0\x22" "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 29);
+    return jpeg.left(2) + app1 + char(orientation) + QByteArray(6, '\0') + jpeg.mid(2);
 }
 
 TEST_F(PictureControlTest, ARegionDecodesAsThatPartOfTheWholePicture) {
