@@ -32,8 +32,8 @@ namespace {
 
 constexpr int code_memory = -3, code_unreadable = -6, code_too_large = -7;
 
-// The argument that makes lumivane act as its own decoder program, and the
-// name its decoding copy goes by.
+// The argument that makes lumivane act as its own decoder program, the
+// path its decoding copy is started from, and whether this program can.
 constexpr const char* self_marker = "--lumivane-decoder";
 const QString self_program = QStringLiteral("/proc/self/exe");
 bool self_decodes = false;
