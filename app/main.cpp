@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/command_line.h"
@@ -22,6 +23,7 @@
 #include "platform/desktop/desktop_services.h"
 #include "platform/desktop/ini_store.h"
 #include "platform/desktop/startup_services.h"
+#include "platform/picture/picture_job.h"
 #include "player/FrmNewPassword.h"
 #include "player/frmPreview.h"
 #include "player/frmSlideshow.h"
@@ -94,6 +96,9 @@ int run_password_change(std::int32_t parent_window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Started by the player as its own picture decoder (when lumivane-decoder
+    // is missing): that work alone, before anything else starts.
+    if (const std::optional<int> decoded = lv::decoder_call(argc, argv)) return *decoded;
     // Each sound's decoder runs on GStreamer threads that come and go, and
     // malloc would give nearly every one of them a pool of its own (up to
     // eight per core), each holding on to free memory of the MIDI decoders

@@ -11,9 +11,14 @@ namespace lv {
 PictureControl::PictureControl(QWidget* parent) : EffectControl(parent) {}
 
 int PictureControl::repalette() {
-    paletted_ = QImage();
+    paletted_ = detail_paletted_ = QImage();
     shown_dirty_ = true;
-    if (!palette_on_ || image_.isNull() || (palette_type_ != 1 && palette_type_ != 5)) return 0;
+    if (!palette_on_ || (palette_type_ != 1 && palette_type_ != 5)) return 0;
+    if (!detail_.isNull()) {
+        QImage part = detail_;
+        if (apply_palette(part, palette_type_) == 0) detail_paletted_ = std::move(part);
+    }
+    if (image_.isNull()) return 0;
     QImage copy = image_;
     const int code = apply_palette(copy, palette_type_);
     if (code == 0) paletted_ = std::move(copy);
@@ -48,7 +53,7 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     file_name_ = path;
     image_ = paletted_ = QImage();
     natural_size_ = QSize();
-    reduced_ = false;
+    drop_detail();
     shown_dirty_ = true;
     load_result_ = 0;
     if (!path.isEmpty()) {
@@ -67,22 +72,22 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
                 return load_result_;
             }
             d = job->take();
+            // A failed early decode is tried again (the file may have come
+            // since), but not one that ran out of time or memory: that
+            // would only hold the show as long once more.
+            const bool again = d.code < 0 && early && !job->over_limits();
             job.reset();
-            if (d.code >= 0 || !early) break;   // a failed early decode is tried again
+            if (!again) break;
         }
         load_result_ = d.code;
         if (d.code >= 0) {
             image_ = std::move(d.image);
             natural_size_ = d.natural_size;
-            // Reduced for the box it is shown in; without a box it came as
-            // large as it is ever kept, and decoding it again gives no more.
-            reduced_ = decode_hint.isValid() && !decode_hint.isEmpty() && image_.size() != natural_size_;
             const int palette_code = repalette();
             if (palette_code < 0) {
                 load_result_ = palette_code;
                 image_ = QImage();
                 natural_size_ = QSize();
-                reduced_ = false;
             }
         }
     }
@@ -91,9 +96,10 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
 }
 
 void PictureControl::set_picture(const QImage& image) {
+    ++loads_;   // a decode still awaited is not for this picture
     file_name_.clear();
     load_result_ = 0;
-    reduced_ = false;
+    drop_detail();
     image_ = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                      : image.convertToFormat(QImage::Format_RGB32);
     natural_size_ = image_.size();
@@ -134,23 +140,109 @@ void PictureControl::set_palette(bool on, int type) {
 const QImage& PictureControl::shown_image() {
     if (!shown_dirty_) return shown_;
     shown_dirty_ = false;
-    const QImage& base = paletted_.isNull() ? image_ : paletted_;
-    if (!transparent_on_ || base.isNull()) {
-        shown_ = base;
-        return shown_;
-    }
+    shown_ = with_looks(image_, paletted_);
+    detail_shown_ = with_looks(detail_, detail_paletted_);
+    return shown_;
+}
+
+QImage PictureControl::with_looks(const QImage& picture, const QImage& paletted) const {
+    const QImage& base = paletted.isNull() ? picture : paletted;
+    if (!transparent_on_ || base.isNull()) return base;
     // The key is matched on the picture's own colours, before any palette.
     const QRgb key = color_from_bgr(transparent_color_).rgb() & 0xFFFFFF;
     QImage keyed = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage source = image_.convertToFormat(QImage::Format_ARGB32);
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < keyed.height(); ++y) {
         const QRgb* s = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         QRgb* d = reinterpret_cast<QRgb*>(keyed.scanLine(y));
         for (int x = 0; x < keyed.width(); ++x)
             if ((s[x] & 0xFFFFFF) == key) d[x] = 0;
     }
-    shown_ = std::move(keyed);
-    return shown_;
+    return keyed;
+}
+
+void PictureControl::drop_detail() {
+    detail_ = detail_paletted_ = detail_shown_ = QImage();
+    detail_rect_ = detail_asked_ = QRect();
+    detail_refused_ = false;
+}
+
+QRect PictureControl::detail_wanted(const QRect& area) const {
+    if (file_name_.isEmpty() || image_.isNull() || draw_mode_ == stretched || image_.size() == natural_size_ ||
+        area.isEmpty() || natural_size_.isEmpty())
+        return QRect();
+    const QRect picture(QPoint(0, 0), natural_size_);
+    // Small enough to keep whole: decoded whole, whatever part shows.
+    if (std::int64_t(natural_size_.width()) * natural_size_.height() <= picture_decode_limits().max_kept_pixels)
+        return picture;
+    if (draw_mode_ != tiled) return area & picture;
+    // Tiles start at the control's corner: the columns and rows of the
+    // picture that the area crosses, all of them where it wraps round.
+    const auto span = [](int from, int to, int size) {
+        const int a = ((from % size) + size) % size, b = ((to % size) + size) % size;
+        return to - from + 1 >= size || a > b ? std::pair(0, size - 1) : std::pair(a, b);
+    };
+    const auto [left, right] = span(area.left(), area.right(), natural_size_.width());
+    const auto [top, bottom] = span(area.top(), area.bottom(), natural_size_.height());
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+bool PictureControl::detail_missing(const QRect& want) const {
+    return !want.isEmpty() && !detail_refused_ && !detail_rect_.contains(want) && !detail_asked_.contains(want);
+}
+
+void PictureControl::fetch_detail() {
+    fetch_queued_ = false;
+    const QRect want = detail_wanted(face_rect());
+    if (fetching_ || !detail_missing(want)) return;
+    // Asked once per load: a decode that fails or is given up is not
+    // started again for the same part.
+    detail_asked_ = want;
+    fetching_ = true;
+    const unsigned load = loads_;
+    QPointer<PictureControl> self(this);
+    const std::shared_ptr<picture_job> job = picture_job::start(file_name_, QSize(), want);
+    awaited_ = job;
+    const bool done = await(*job, load);
+    if (!self) return;
+    fetching_ = false;
+    if (!done || load != loads_) return;
+    decoded_picture d = job->take();
+    if (d.code < 0 || d.image.isNull() || d.natural_size != natural_size_) {
+        // Out of time or memory for one part, it would be for the next.
+        detail_refused_ = job->over_limits();
+        return;
+    }
+    if (want == QRect(QPoint(0, 0), natural_size_)) {
+        image_ = std::move(d.image);
+    } else {
+        detail_ = std::move(d.image);
+        detail_rect_ = want;
+    }
+    repalette();
+    face_changed();
+}
+
+void PictureControl::setVisible(bool visible) {
+    // A control whose loads serve events while they wait decodes what it
+    // shows at its own size before the reveal; the others when first drawn.
+    if (visible && abandoned_) fetch_detail();
+    EffectControl::setVisible(visible);
+}
+
+void PictureControl::draw_part(QPainter& p, const QRect& part, QPoint origin, const QImage& held) {
+    if (part.isEmpty()) return;
+    const QRect source = part.translated(-origin);   // in the picture's own pixels
+    const auto scaled = [](const QRect& r, QSize from, QSize to) {
+        const double sx = double(to.width()) / from.width(), sy = double(to.height()) / from.height();
+        return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy);
+    };
+    if (!detail_shown_.isNull() && detail_rect_.contains(source)) {
+        p.drawImage(QRectF(part), detail_shown_,
+                    scaled(source.translated(-detail_rect_.topLeft()), detail_rect_.size(), detail_shown_.size()));
+    } else {
+        p.drawImage(QRectF(part), held, scaled(source, natural_size_, held.size()));
+    }
 }
 
 QImage PictureControl::render_face() { return render_face_area(QRect(QPoint(0, 0), size().expandedTo(QSize(1, 1)))); }
@@ -160,17 +252,12 @@ QImage PictureControl::render_face_area(const QRect& area) {
     QImage face(area.size(), QImage::Format_ARGB32_Premultiplied);
     face.fill(Qt::transparent);
     if (image_.isNull()) return face;
-    if (reduced_ && draw_mode_ != stretched && !file_name_.isEmpty()) {
-        // Shown at its own size after all: decode it whole, within the same bounds.
-        const std::shared_ptr<picture_job> whole = picture_job::start(file_name_);
-        whole->wait(-1);
-        decoded_picture d = whole->take();
-        if (d.code >= 0) {
-            image_ = std::move(d.image);
-            natural_size_ = d.natural_size;
-            reduced_ = false;
-            repalette();
-        }
+    // Shown at its own size after all while held reduced: the part that
+    // shows is decoded at full size once this drawing is done (not inside
+    // it: the wait serves events). Until then the reduced copy stands in.
+    if (!fetch_queued_ && detail_missing(detail_wanted(area))) {
+        fetch_queued_ = true;
+        QTimer::singleShot(0, this, &PictureControl::fetch_detail);
     }
     const QImage& img = shown_image();
     QPainter p(&face);
@@ -183,13 +270,25 @@ QImage PictureControl::render_face_area(const QRect& area) {
         if (!inner.isEmpty()) p.drawImage(inner, img);
         paint_border(p, whole, border_);
     } else if (draw_mode_ == tiled) {
-        const QImage tile = img.size() == natural_size_ ? img : img.scaled(natural_size_, Qt::IgnoreAspectRatio,
-                                                                           Qt::SmoothTransformation);
-        p.fillRect(whole, QBrush(tile));
+        const QSize n = natural_size_;
+        const std::int64_t tiles = std::int64_t(area.width() / n.width() + 2) * (area.height() / n.height() + 2);
+        if (img.size() == n || tiles > 1024) {
+            // Held whole, or tiles so small that one scaled tile costs less
+            // than drawing each.
+            p.fillRect(whole, QBrush(img.size() == n ? img : img.scaled(n, Qt::IgnoreAspectRatio,
+                                                                          Qt::SmoothTransformation)));
+        } else {
+            // Held reduced: each tile the area meets, from the pixels held
+            // for its part. Never the whole picture enlarged.
+            const auto below = [](int v, int size) { return (v >= 0 ? v / size : -((-v + size - 1) / size)) * size; };
+            for (int y = below(area.top(), n.height()); y <= area.bottom(); y += n.height())
+                for (int x = below(area.left(), n.width()); x <= area.right(); x += n.width())
+                    draw_part(p, QRect(QPoint(x, y), n) & area, QPoint(x, y), img);
+        }
         paint_border(p, whole, border_);
     } else {
         const QRect r(QPoint(0, 0), natural_size_);
-        p.drawImage(r, img);
+        draw_part(p, r & area, QPoint(0, 0), img);
         paint_border(p, r, border_);
     }
     return face;

@@ -24,13 +24,17 @@ public:
     // Loads the file; returns the load result (0 or more loaded, -1..-7 failed).
     // "" empties the control. decode_hint is the box the picture will be
     // stretched into, so large photos decode straight to about that size;
-    // give it only for stretched pictures (drawn at natural size or tiled,
-    // a reduced picture is decoded again whole when first drawn).
+    // give it only for stretched pictures. A picture held reduced (for the
+    // hint, or larger than picture_limits::max_kept_pixels) and drawn at its
+    // own size or tiled shows its own pixels all the same: the part of it on
+    // the screen is decoded again at full size when the control is shown, or
+    // else when first drawn (the whole picture when it may be kept whole).
     int set_file_name(const QString& path, QSize decode_hint = QSize());
     // Starts decoding a picture (platform/picture/picture_job.h), for the
     // set_file_name with the same path and hint that is expected next, which
     // then takes the decoded picture instead of decoding it again. Any other
-    // next set_file_name, or a failed early decode, decodes as usual; the
+    // next set_file_name decodes as usual, and so does one after an early
+    // decode that failed for any reason but its time or memory limits; the
     // early decode is then stopped and dropped.
     void predecode(const QString& path, QSize decode_hint = QSize());
     // For a control whose loads the window's thread waits for: set_file_name
@@ -56,28 +60,45 @@ public:
     void set_preview_value(int v) { preview_value_ = v; }
 
     QImage render_face() override;
+    void setVisible(bool visible) override;
 
 protected:
     QImage render_face_area(const QRect& area) override;
 
 private:
     const QImage& shown_image();   // image_ through the palette and the transparent colour
-    int repalette();               // remakes paletted_; 0 or -4 / -5
+    QImage with_looks(const QImage& picture, const QImage& paletted) const;
+    int repalette();               // remakes paletted_ (0 or -4 / -5) and detail_paletted_
+    void drop_detail();
+    // The part of the picture, in its own pixels, that the area of the
+    // control shows at full size while only a reduced copy is held; empty
+    // when the picture shows as it is held.
+    QRect detail_wanted(const QRect& area) const;
+    bool detail_missing(const QRect& want) const;
+    // Decodes what detail_wanted asks for the part that can show (see await).
+    void fetch_detail();
+    void draw_part(QPainter& p, const QRect& part, QPoint origin, const QImage& held);
     // Waits for the decode (see set_abandon_check); false when the load was
     // given up, taken over by a later load, or the control went away.
     bool await(picture_job& job, unsigned load);
     std::shared_ptr<picture_job> early_;
     std::weak_ptr<picture_job> awaited_;   // the decode a set_file_name waits for
     std::function<bool()> abandoned_;
-    unsigned loads_ = 0;           // set_file_name calls so far
+    unsigned loads_ = 0;           // set_file_name and set_picture calls so far
     QString file_name_;
     int load_result_ = 0;
     QImage image_;                 // as decoded (may be smaller than natural_size_)
     QImage paletted_;              // image_ through the palette; null in true colour
     QImage shown_;
     bool shown_dirty_ = true;
-    bool reduced_ = false;         // image_ was decoded below its natural size
     QSize natural_size_;
+    // Part of a picture held reduced, at full size: its pixels, through the
+    // palette, as shown, and where it lies in the picture.
+    QImage detail_, detail_paletted_, detail_shown_;
+    QRect detail_rect_;
+    QRect detail_asked_;           // the last part asked for in this load
+    bool detail_refused_ = false;  // a decode of it ran out of time or memory
+    bool fetching_ = false, fetch_queued_ = false;
     int draw_mode_ = natural;
     bool transparent_on_ = false;
     std::int32_t transparent_color_ = 0;

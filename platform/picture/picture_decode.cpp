@@ -644,6 +644,61 @@ QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t ma
     return target;
 }
 
+// The part of the stored picture that becomes `shown` once the reader has
+// turned it the way the file says: mirrored and flipped first, then a
+// quarter turn clockwise.
+QRect stored_rect(QRect shown, QSize stored, QImageIOHandler::Transformations t) {
+    QRect r = shown;
+    if (t.testFlag(QImageIOHandler::TransformationRotate90))   // shown (X, Y) was (Y, height - 1 - X)
+        r = QRect(QPoint(shown.top(), stored.height() - 1 - shown.right()),
+                  QPoint(shown.bottom(), stored.height() - 1 - shown.left()));
+    if (t.testFlag(QImageIOHandler::TransformationMirror))
+        r = QRect(QPoint(stored.width() - 1 - r.right(), r.top()), QPoint(stored.width() - 1 - r.left(), r.bottom()));
+    if (t.testFlag(QImageIOHandler::TransformationFlip))
+        r = QRect(QPoint(r.left(), stored.height() - 1 - r.bottom()), QPoint(r.right(), stored.height() - 1 - r.top()));
+    return r;
+}
+
+// A region of a picture Qt reads, at full size. A reader that clips while
+// it decodes (JPEG) holds just the region; the others decode the whole
+// picture and the region is copied out, so the whole counts.
+decoded_picture decode_region_with_qt(QIODevice* device, const char* format, QRect region,
+                                      std::int64_t extra_bytes) {
+    const picture_limits& l = picture_decode_limits();
+    QImageReader reader(device, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    const QSize raw = reader.size();
+    const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
+    if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
+    if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    const QSize natural = turn.testFlag(QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
+    const QRect shown = region & QRect(QPoint(0, 0), natural);
+    if (shown.isEmpty()) return {code_unreadable, {}, {}};
+    const QRect clip = stored_rect(shown, raw, turn);
+    const bool clips = reader.supportsOption(QImageIOHandler::ClipRect);
+    const std::int64_t copy_bytes = clips ? 0 : std::int64_t(clip.width()) * clip.height() * 4;
+    const QSize held = clips ? clip.size() : raw;
+    if (!fits_limits(held.width(), held.height(), l, bytes_per_pixel, extra_bytes + copy_bytes))
+        return {code_too_large, {}, {}};
+    reader.setClipRect(clip);
+    QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
+    QImage image;
+    try {
+        if (!reader.read(&image)) {
+            if (reader.error() == QImageReader::UnsupportedFormatError) return {code_unknown, {}, {}};
+            return {code_unreadable, {}, {}};
+        }
+    } catch (const std::bad_alloc&) {
+        return {code_memory, {}, {}};
+    }
+    if (image.isNull()) return {code_unreadable, {}, {}};
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull()) return {code_memory, {}, {}};
+    return {0, std::move(image), natural};
+}
+
 }  // namespace
 
 picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
@@ -671,10 +726,11 @@ picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
     return picture_kind::unknown;
 }
 
-decoded_picture decode_picture(const QString& path, QSize fit_box) {
+decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region) {
     const picture_limits& l = picture_decode_limits();
     if (path.isEmpty()) return {code_missing, {}, {}};
     const reader_messages messages(path);
+    if (region.isValid()) fit_box = QSize();
     // Opened without blocking, so that a FIFO or a device named like a
     // picture is refused instead of waiting for a writer that never comes.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -718,7 +774,8 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
             const std::int64_t scan_buffer = kind == picture_kind::jpeg ? jpeg_scan_buffer_bytes(&file) : 0;
             if (scan_buffer > l.max_bytes) return {code_too_large, {}, {}};
             file.seek(0);
-            r = decode_with_qt(&file, format, kind, fit_box, scan_buffer);
+            r = region.isValid() ? decode_region_with_qt(&file, format, region, scan_buffer)
+                                 : decode_with_qt(&file, format, kind, fit_box, scan_buffer);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
                 const std::int64_t size = magick_read_size(picture_kind::tga_other, head, file.size(), l);
@@ -745,6 +802,14 @@ decoded_picture decode_picture(const QString& path, QSize fit_box) {
         }
     }
     if (r.code < 0) return r;
+    // Decoded whole: the region is cut out of it.
+    const QRect part = region & r.image.rect();
+    if (region.isValid() && r.image.size() == r.natural_size && part != r.image.rect()) {
+        if (part.isEmpty()) return {code_unreadable, {}, {}};
+        QImage piece = r.image.copy(part);
+        if (piece.isNull()) return {code_memory, {}, {}};
+        r.image = std::move(piece);
+    }
     // Formats that cannot decode scaled: keep no more pixels than are shown.
     const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box, l.max_kept_pixels);
     if (target != r.image.size()) {

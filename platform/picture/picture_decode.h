@@ -15,6 +15,7 @@
 //   or unreadable file), -7 the picture is too large to allocate.
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -73,7 +74,11 @@ struct decoded_picture {
 // fit_box: the box the picture will be shown stretched into (keeping its
 // shape); large pictures are decoded to about the size they take in it.
 // An empty box decodes at full size.
-decoded_picture decode_picture(const QString& path, QSize fit_box = QSize());
+// region: when valid, just that part of the picture (in its own pixels, as
+// shown) at full size, for a picture larger than it is kept whole and shown
+// at its own size; the image is then the region, natural_size the whole
+// picture's, and fit_box is not used.
+decoded_picture decode_picture(const QString& path, QSize fit_box = QSize(), QRect region = QRect());
 
 // Renders the picture through a palette: type 1 the standard 256-colour
 // palette (dithered), type 5 a palette of 256 colours chosen for the picture.

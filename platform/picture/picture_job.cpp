@@ -31,7 +31,15 @@ namespace lv {
 
 namespace {
 
-constexpr int code_memory = -3, code_unreadable = -6;
+constexpr int code_memory = -3, code_unreadable = -6, code_too_large = -7;
+
+// The argument that makes lumivane act as its own decoder program, the
+// path its decoding copy is started from, and whether this program can.
+constexpr const char* self_marker = "--lumivane-decoder";
+const QString self_program = QStringLiteral("/proc/self/exe");
+bool self_decodes = false;
+
+bool limit_code(int code) { return code == code_memory || code == code_too_large; }
 
 // What the decoder program writes: this header, then for a decoded picture
 // its rows of 4-byte pixels (RGB32, or premultiplied ARGB32 with alpha).
@@ -65,6 +73,7 @@ std::mutex& in_process_turn() {
 struct picture_job::impl {
     QString path;
     QSize box;
+    QRect region;
     picture_limits limits;
     QString program;   // empty: decoded in this process
     enum { queued, running, finished } state = queued;
@@ -78,6 +87,7 @@ struct picture_job::impl {
     QElapsedTimer clock;
     std::shared_ptr<worker_result> worker;
     decoded_picture result;
+    bool over_limits = false;
 };
 
 namespace {
@@ -97,11 +107,11 @@ void start_worker(job_impl& j) {
     j.program.clear();
     j.state = job_impl::running;
     j.worker = std::make_shared<worker_result>();
-    QThreadPool::globalInstance()->start([w = j.worker, path = j.path, box = j.box] {
+    QThreadPool::globalInstance()->start([w = j.worker, path = j.path, box = j.box, region = j.region] {
         decoded_picture d;
         {
             const std::lock_guard<std::mutex> turn(in_process_turn());
-            d = decode_picture(path, box);
+            d = decode_picture(path, box, region);
         }
         const std::lock_guard<std::mutex> hold(w->lock);
         w->result = std::move(d);
@@ -122,6 +132,7 @@ bool spawn_decoder(job_impl& j) {
         return false;
     }
     const picture_limits& l = j.limits;
+    const bool self = j.program == self_program;
     std::vector<std::string> args = {QFile::encodeName(j.program).toStdString(),
                                      "--decode",
                                      std::to_string(::getpid()),
@@ -135,7 +146,12 @@ bool spawn_decoder(job_impl& j) {
                                      std::to_string(l.process_bytes),
                                      std::to_string(l.max_decode_ms),
                                      std::to_string(l.max_kept_pixels),
-                                     QFile::encodeName(j.path).toStdString()};
+                                     QFile::encodeName(j.path).toStdString(),
+                                     std::to_string(j.region.isValid() ? j.region.x() : 0),
+                                     std::to_string(j.region.isValid() ? j.region.y() : 0),
+                                     std::to_string(j.region.isValid() ? j.region.width() : -1),
+                                     std::to_string(j.region.isValid() ? j.region.height() : -1)};
+    if (self) args.insert(args.begin() + 1, self_marker);
     // One thread and one malloc arena: threads would each take stacks and
     // arenas out of the data limit.
     std::vector<std::string> env = {"OMP_NUM_THREADS=1", "MALLOC_ARENA_MAX=1"};
@@ -224,17 +240,30 @@ reading read_available(job_impl& j) {
     }
 }
 
-decoded_picture result_of(job_impl& j, int status, bool killed) {
-    if (killed) return {code_unreadable, {}, {}};
+// Why a decoding process is reaped: it ended by itself, or is killed for
+// sending what no decoder sends, because nobody wants its picture any more,
+// or because it ran past its time.
+enum class reaped { ended, bad, stopped, out_of_time };
+
+decoded_picture result_of(job_impl& j, int status, reaped why) {
+    if (why == reaped::out_of_time) j.over_limits = true;
+    if (why != reaped::ended) return {code_unreadable, {}, {}};
     if (j.expected >= 0 && j.got == j.expected) {
+        j.over_limits = limit_code(j.header.code);
         if (j.header.code < 0) return {j.header.code, {}, {}};
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
             return {0, std::move(j.image), QSize(j.header.natural_width, j.header.natural_height)};
     }
     // Aborted: what a decoder does when an allocation past its memory limit
-    // fails where nothing can report it. Killed by its own time limits or
-    // crashed on a damaged file: unreadable.
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) return {code_memory, {}, {}};
+    // fails where nothing can report it. Killed by its own time limits (or
+    // by the system for its memory), or crashed on a damaged file: unreadable.
+    // GraphicsMagick catches the time limits' signals and exits with their
+    // number instead.
+    const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    j.over_limits = signal == SIGABRT || signal == SIGKILL || signal == SIGXCPU || signal == SIGALRM ||
+                    exit_code == SIGXCPU || exit_code == SIGALRM;
+    if (signal == SIGABRT) return {code_memory, {}, {}};
     return {code_unreadable, {}, {}};
 }
 
@@ -257,8 +286,8 @@ void pass_on_messages(job_impl& j) {
     write_all(2, out.data(), out.size());
 }
 
-void reap(job_impl& j, bool kill) {
-    if (kill) ::kill(j.pid, SIGKILL);
+void reap(job_impl& j, reaped why) {
+    if (why != reaped::ended) ::kill(j.pid, SIGKILL);
     ::close(j.fd);
     j.fd = -1;
     int status = 0;
@@ -266,7 +295,7 @@ void reap(job_impl& j, bool kill) {
     }
     pass_on_messages(j);
     j.pid = -1;
-    j.result = result_of(j, status, kill);
+    j.result = result_of(j, status, why);
     j.image = QImage();
     j.state = job_impl::finished;
 }
@@ -287,6 +316,14 @@ void pump(int timeout_ms) {
         job_impl* next = jobs.front();
         if (spawn_decoder(*next)) {
             running = next;
+        } else if (self_decodes && next->program != self_program) {
+            next->program = self_program;   // the decoder program would not start: this one instead
+        } else if (self_decodes) {
+            // No process can start now. Decoding here could hold the window
+            // and the end of the show: the picture fails instead.
+            forget(next);
+            next->result = {code_unreadable, {}, {}};
+            next->state = job_impl::finished;
         } else {
             forget(next);
             start_worker(*next);
@@ -301,14 +338,14 @@ void pump(int timeout_ms) {
         const int ready = ::poll(&p, 1, int(std::min<qint64>(std::max(timeout_ms, 0), left)));
         const reading r = ready > 0 ? read_available(*running) : reading::more;
         if (r != reading::more) {
-            reap(*running, r == reading::bad);
+            reap(*running, r == reading::bad ? reaped::bad : reaped::ended);
             forget(running);
             return;
         }
         over = running->clock.elapsed() > running->limits.max_decode_ms + 1000;
     }
     if (over) {
-        reap(*running, true);
+        reap(*running, reaped::out_of_time);
         forget(running);
     }
 }
@@ -319,10 +356,11 @@ picture_job::picture_job(std::unique_ptr<impl> d) : d_(std::move(d)) {}
 
 picture_job::~picture_job() { stop(); }
 
-std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box) {
+std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box, QRect region) {
     auto d = std::make_unique<impl>();
     d->path = path;
     d->box = fit_box;
+    d->region = region;
     d->limits = picture_decode_limits();
     d->program = decoder_program();
     auto job = std::make_shared<picture_job>(std::move(d));
@@ -350,6 +388,7 @@ bool picture_job::wait(int ms) {
             if (d_->worker->finished.wait_for(hold, std::chrono::milliseconds(std::max(left, 0)),
                                               [this] { return d_->worker->done; })) {
                 d_->result = std::move(d_->worker->result);
+                d_->over_limits = limit_code(d_->result.code);
                 d_->state = impl::finished;
                 return true;
             }
@@ -363,10 +402,12 @@ bool picture_job::wait(int ms) {
 
 decoded_picture picture_job::take() { return std::move(d_->result); }
 
+bool picture_job::over_limits() const { return d_->state == impl::finished && d_->over_limits; }
+
 void picture_job::stop() {
     if (d_->worker || d_->state == impl::finished) return;
     if (d_->state == impl::running) {
-        reap(*d_, true);
+        reap(*d_, reaped::stopped);
     } else {
         d_->result = {code_unreadable, {}, {}};
         d_->state = impl::finished;
@@ -379,7 +420,19 @@ QString decoder_program() {
     QString program = QFile::decodeName(env);
     if (env.isEmpty() && QCoreApplication::instance())
         program = QCoreApplication::applicationDirPath() + QStringLiteral("/lumivane-decoder");
-    return !program.isEmpty() && QFileInfo(program).isExecutable() ? program : QString();
+    if (!program.isEmpty() && QFileInfo(program).isExecutable()) return program;
+    return self_decodes ? self_program : QString();
+}
+
+std::optional<int> decoder_call(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], self_marker) != 0) {
+        self_decodes = true;
+        return std::nullopt;
+    }
+    // Named as the decoder program is, not after the link it was started by.
+    ::prctl(PR_SET_NAME, "lumivane-decoder");
+    argv[1] = argv[0];
+    return run_decoder(argc - 1, argv + 1);
 }
 
 // ---- the decoder program ------------------------------------------------------
@@ -400,7 +453,7 @@ bool write_all(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 int run_decoder(int argc, char** argv) {
-    if (argc != 14 || std::strcmp(argv[1], "--decode") != 0) {
+    if (argc != 18 || std::strcmp(argv[1], "--decode") != 0) {
         std::fprintf(stderr, "lumivane-decoder decodes one picture for Lumivane; it is not run by hand.\n");
         return 2;
     }
@@ -442,9 +495,10 @@ int run_decoder(int argc, char** argv) {
     picture_decode_limits() = l;
 
     const QSize box(int(number(3)), int(number(4)));
+    const QRect region(int(number(14)), int(number(15)), int(number(16)), int(number(17)));
     decoded_picture d;
     try {
-        d = decode_picture(QFile::decodeName(argv[13]), box);
+        d = decode_picture(QFile::decodeName(argv[13]), box, region);
     } catch (const std::bad_alloc&) {
         // Out of the data limit where no reader could report it.
         d = {code_memory, {}, {}};

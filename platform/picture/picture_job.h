@@ -7,22 +7,27 @@
 // Only one decoding process runs at a time, so the player and its decoder
 // together stay within the bound; later jobs wait for their turn.
 //
-// Without the decoder program (a build without it, or a test that does not
-// point at it), pictures decode in this process on a worker thread, one at a
-// time and within the same accounting, but a running decode can then only be
-// left to finish, not stopped.
+// Without the decoder program (a copy of lumivane alone), lumivane runs a
+// copy of itself as the decoder, under the same limits (decoder_call).
+// Only a program that cannot do that (a test) decodes in its own process on
+// a worker thread, one at a time and within the same accounting; a running
+// decode can then only be left to finish, not stopped.
 #include "platform/picture/picture_decode.h"
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace lv {
 
 class picture_job {
 public:
-    // Starts decoding, or queues it behind the decode that runs.
-    static std::shared_ptr<picture_job> start(const QString& path, QSize fit_box = QSize());
+    // Starts decoding, or queues it behind the decode that runs; fit_box and
+    // region as decode_picture takes them.
+    static std::shared_ptr<picture_job> start(const QString& path, QSize fit_box = QSize(),
+                                              QRect region = QRect());
     ~picture_job();   // stops a decode that still runs
 
     const QString& path() const;
@@ -32,6 +37,10 @@ public:
     bool wait(int ms);
     // The result, once wait() returned true.
     decoded_picture take();
+    // The decode failed on its time or memory limits (stopped at its time,
+    // killed by its own limits, out of memory, or too large to hold):
+    // decoding the same picture again would only fail the same way.
+    bool over_limits() const;
     // Stops the decode now (it then fails as unreadable); a decode in this
     // process cannot be stopped and goes on.
     void stop();
@@ -44,10 +53,17 @@ private:
 };
 
 // The decoder program: $LUMIVANE_DECODER, else lumivane-decoder beside the
-// running program; empty when it is not there.
+// running program; when that is not there, the running program itself in a
+// program that answers decoder_call; else empty.
 QString decoder_program();
 
 // The decoder program's own work (argv as the job passes it); its exit code.
 int run_decoder(int argc, char** argv);
+
+// For the main() of a program that can serve as its own decoder program, to
+// call first thing: a call the job made of the program as its decoder runs
+// the decoder's work and gives its exit code; any other call gives nullopt
+// and lets jobs use the program itself when the decoder program is missing.
+std::optional<int> decoder_call(int argc, char** argv);
 
 }  // namespace lv

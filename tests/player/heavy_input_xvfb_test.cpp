@@ -7,24 +7,30 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/media/video_files.h"
 #include "platform/picture/picture_files.h"
 #include "player/xvfb_program.h"
 #include "proc_status.h"
 #include "qt_wait.h"
+#include "scoped_env.h"
 #include "core/document.h"
 #include "core/effects.h"
 #include "core/slideshow_file.h"
@@ -51,6 +57,7 @@ std::string long_text(std::size_t n) {
 
 struct show_result {
     bool reached = false;    // the log reached the state that triggers the key
+    qint64 reached_ms = 0;   // start to that state
     bool ended = false;      // the process ended after the key
     qint64 end_ms = 0;       // key to exit
     long peak_kb = 0;        // highest VmHWM seen
@@ -116,6 +123,8 @@ protected:
                      int then_ms) {
         show_result r;
         QProcess proc;
+        QElapsedTimer started;
+        started.start();
         box.start(proc, {file});
         if (!proc.waitForStarted(5000)) return r;
         const qint64 pid = proc.processId();
@@ -128,6 +137,7 @@ protected:
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
             return proc.state() != QProcess::Running || log_has();
         }, wait_ms) && proc.state() == QProcess::Running;
+        r.reached_ms = started.elapsed();
         // The key lands while the show is busy with what follows the trigger.
         wait_for([&] {
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
@@ -244,11 +254,45 @@ QByteArray png16_rgba(int w, int h) {
     return out;
 }
 
+// w x h squares of one pixel, black and white: any enlargement or blur turns
+// it grey. A 1-bit PNG of a few kilobytes.
+QByteArray checkerboard_png(int w, int h) {
+    QImage img(w, h, QImage::Format_Mono);
+    img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    for (int y = 0; y < h; ++y) std::memset(img.scanLine(y), y % 2 ? 0x55 : 0xAA, std::size_t(img.bytesPerLine()));
+    QByteArray png;
+    QBuffer b(&png);
+    return b.open(QIODevice::WriteOnly) && img.save(&b, "PNG") ? png : QByteArray();
+}
+
+// Standard deviation of the screen's grey levels (0 to 1) in r: 0.5 for the
+// squares as they are, near 0 once they blur into grey.
+double screen_spread(const QRect& r) {
+    const QImage img = lvtest::grab_screen().copy(r).convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0, squares = 0, n = std::max(1, r.width() * r.height());
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const double v = img.pixelColor(x, y).valueF();
+            sum += v, squares += v * v;
+        }
+    return std::sqrt(std::max(0.0, squares / n - sum * sum / n / n));
+}
+
+// A JPEG with `count` comment markers of 64 kB ahead of its picture.
+QByteArray jpeg_with_comments(int count) {
+    QByteArray jpeg;
+    QBuffer b(&jpeg);
+    if (!b.open(QIODevice::WriteOnly) || !lv::test::two_halves(64, 64).save(&b, "JPG")) return {};
+    const QByteArray comment = QByteArray("\xFF\xFE\xFF\xFF", 4) + QByteArray(0xFFFF - 2, 'c');
+    return jpeg.left(2) + comment.repeated(count) + jpeg.mid(2);
+}
+
 struct hostile_picture {
     const char* name;
     QByteArray bytes;
     int position = 0;       // fitted to the screen, as shows mostly place them
     bool outlasts = false;  // still decoding when the key comes
+    bool no_decoder = false;   // LUMIVANE_DECODER names no program
 };
 
 }  // namespace
@@ -270,14 +314,20 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
         {"grey.jpg", with_frame_size(progressive_jpeg(grey), 19500, 19500)},
         {"colour.jpg", with_frame_size(progressive_jpeg(two_halves(16, 16)), 11000, 11000, true)},
         {"tall.pict", packbits_pict(4000, 16000, qRgb(40, 200, 40))},
-        // Shown at its own size, so decoded whole: a photo far larger than
-        // the screen, and a metafile that outlasts the decoding time limit.
+        // Shown at its own size: a photo far larger than the screen, and a
+        // metafile that outlasts the decoding time limit.
         {"photo.jpg", photo, 8},
         {"slow.wmf", filled_wmf(3000, 3000, 100), 8, true},
+        // Without the decoder program, decoded in a copy of the player
+        // under the same limits.
+        {"apart.jpg", jpeg_with_comments(2000), 0, false, true},
+        {"apart.wmf", filled_wmf(3000, 3000, 100), 8, true, true},
     };
     const std::string after = picture.toStdString();
     for (const hostile_picture& p : pictures) {
         SCOPED_TRACE(p.name);
+        lvtest::scoped_env env;
+        if (p.no_decoder) env.set("LUMIVANE_DECODER", box.path(QStringLiteral("no-such-decoder")).toUtf8());
         const QString file = box.path(QString::fromLatin1(p.name));
         ASSERT_TRUE(write_file(file, p.bytes));
         lv::sequence_record hostile = record(file.toStdString(), "", 24), next = record(after, "", 24);
@@ -294,7 +344,8 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
         }, 60000, 3000);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         EXPECT_TRUE(r.ended) << "the key press did not end the show";
-        EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
+        // Decoding apart is what lets a key end the show at once.
+        EXPECT_LT(r.end_ms, p.no_decoder ? 2500 : end_bound_ms) << "ended " << r.end_ms << " ms after the key";
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_GT(r.peak_kb, 0);
         EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
@@ -307,9 +358,67 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
     }
 }
 
-#include <QStandardPaths>
+TEST_F(HeavyInputShow, PicturesLargerThanTheyAreKeptShowTheirOwnPixelsAtTheirOwnSize) {
+    // Six thousand squares a side, more pixels than the player keeps of a
+    // picture: shown at its own size centred, then tiled as a background
+    // whose corner the picture over it leaves free.
+    const QString board = box.path(QStringLiteral("board.png"));
+    ASSERT_TRUE(lv::test::write_file(board, checkerboard_png(6000, 6000)));
+    lv::sequence_record centred = record(board.toStdString(), "", 24), tiled = record(picture.toStdString(), "", 24);
+    centred.display_time = 6;
+    tiled.background_file = board.toStdString();
+    tiled.display_time = 30;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    double centre = 0, corner = 0;
+    const show_result r = play(write_show({centred, tiled}), [&](const QByteArray& log) {
+        if (!log.contains("Display Picture: " + picture.toUtf8())) {
+            if (log.contains("Display Picture: " + board.toUtf8()))
+                centre = std::max(centre, screen_spread(QRect(QPoint(screen.width(), screen.height()) / 2 -
+                                                                  QPoint(100, 100), QSize(200, 200))));
+            return false;
+        }
+        return (corner = screen_spread(QRect(0, 0, 200, 200))) > 0.45;
+    }, 40000, 0);
+    EXPECT_GT(centre, 0.45) << "at its own size the picture came out grey";
+    EXPECT_GT(corner, 0.45) << "tiled, the picture came out grey";
+    ASSERT_TRUE(r.ended) << "the key press did not end the show";
+    EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
+}
 
-#include "platform/media/video_files.h"
+TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
+    // Through a decoder that notes each call and holds itself stopped for
+    // one picture, which the player stops at its time limit; and a metafile
+    // that the decoder gives up on at its own time limit.
+    const QString calls = box.path(QStringLiteral("calls.txt"));
+    const QString decoder = QFileInfo(lvtest::lumivane_binary()).absolutePath() + QStringLiteral("/lumivane-decoder");
+    const QString held_by = box.path(QStringLiteral("holding-decoder.sh"));
+    ASSERT_TRUE(lv::test::write_file(held_by, "#!/bin/sh\necho \"$*\" >> '" + calls.toUtf8() +
+                                                  "'\ncase \"$*\" in *held.png*) kill -STOP $$ ;; esac\nexec '" +
+                                                  decoder.toUtf8() + "' \"$@\"\n"));
+    ASSERT_TRUE(QFile::setPermissions(held_by, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(held_by));
+    const QString held = box.path(QStringLiteral("held.png")), slow = box.path(QStringLiteral("slow.wmf"));
+    ASSERT_TRUE(QFile::copy(picture, held));
+    ASSERT_TRUE(lv::test::write_file(slow, lv::test::filled_wmf(3000, 3000, 100)));
+    for (const QString& first_file : {held, slow}) {
+        SCOPED_TRACE(first_file.toStdString());
+        QFile::remove(calls);
+        QFile::remove(box.log_file());
+        // The first picture is decoded ahead, while the show starts.
+        lv::sequence_record first = record(first_file.toStdString(), "", 24);
+        lv::sequence_record next = record(picture.toStdString(), "", 24);
+        first.display_time = next.display_time = 1;
+        const show_result r = play(write_show({first, next}), "Display Picture: " + picture.toUtf8(), 60000, 0);
+        EXPECT_TRUE(r.reached) << "the picture after it never showed";
+        ASSERT_TRUE(r.ended) << "the key press did not end the show";
+        QFile f(calls);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll().count(QFileInfo(first_file).fileName().toUtf8()), 1)
+            << "decoded again after it ran out of time";
+        // One time limit (10 s, and 1 s of grace), not two.
+        EXPECT_LT(r.reached_ms, 19000) << "the next picture came " << r.reached_ms << " ms after the start";
+    }
+}
 
 // A video slide whose pictures state 16000 x 16000 is refused before one of
 // them is decoded: the error banner shows and the show goes on to the

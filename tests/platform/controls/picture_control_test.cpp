@@ -5,6 +5,7 @@
 #include "platform/picture/picture_decode.h"
 #include "platform/picture/picture_files.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -349,9 +350,10 @@ TEST_F(PictureControlTest, LargePicturesDecodeToTheSizeTheyAreShownAt) {
     pc.resize(1000, 750);
     EXPECT_LE(channel_distance(pc.render_face().pixel(500, 400), qRgb(30, 160, 90)), 6);
 
-    // Shown at its own size after all (tiled): decoded whole.
+    // Shown at its own size after all (tiled): decoded whole once drawn.
     pc.set_draw_mode(PictureControl::tiled);
     pc.render_face();
+    QCoreApplication::processEvents();
     EXPECT_EQ(pc.picture().size(), QSize(4000, 3000));
 
     // Other formats decode whole, then keep no more than is shown.
@@ -415,6 +417,45 @@ TEST_F(PictureControlTest, PaletteTypesLimitTheColours) {
 
     pc.set_palette(false, 5);
     EXPECT_EQ(pc.render_face().pixel(100, 50), rainbow.pixel(100, 50));
+}
+
+// A JPEG whose Exif block says how the picture is turned (orientation 1-8):
+// one big-endian directory entry, tag 0x0112.
+QByteArray turned_jpeg(const QImage& img, int orientation) {
+    QByteArray jpeg;
+    QBuffer b(&jpeg);
+    if (!b.open(QIODevice::WriteOnly) || !img.save(&b, "JPG", 100)) return {};
+    const QByteArray app1("\xFF\xE1\0\x22" "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 29);
+    return jpeg.left(2) + app1 + char(orientation) + QByteArray(6, '\0') + jpeg.mid(2);
+}
+
+TEST_F(PictureControlTest, ARegionDecodesAsThatPartOfTheWholePicture) {
+    // Blocks of 16 pixels, each its own colour: a region taken from the
+    // wrong place, or turned the wrong way, shows other colours.
+    QImage blocks(128, 96, QImage::Format_RGB32);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 128; ++x)
+            blocks.setPixel(x, y, qRgb(x / 16 * 36, y / 16 * 50, (x / 16 + y / 16) % 3 * 120));
+    std::vector<QString> files = {path("blocks.png"), path("blocks.pcx")};
+    ASSERT_TRUE(write_qt(blocks, files[0], "png") && write_magick(blocks, files[1], "PCX"));
+    for (int o = 1; o <= 8; ++o) {
+        files.push_back(path(QStringLiteral("turned%1.jpg").arg(o)));
+        ASSERT_TRUE(write_file(files.back(), turned_jpeg(blocks, o)));
+    }
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        const decoded_picture whole = decode_picture(file);
+        const QRect region(16, 32, 48, 48);
+        const decoded_picture part = decode_picture(file, QSize(), region);
+        ASSERT_EQ(part.code, 0);
+        EXPECT_EQ(part.natural_size, whole.natural_size);
+        ASSERT_EQ(part.image.size(), region.size());
+        for (int y = 8; y < 48; y += 16)
+            for (int x = 8; x < 48; x += 16)
+                EXPECT_LE(channel_distance(part.image.pixel(x, y), whole.image.pixel(region.topLeft() + QPoint(x, y))),
+                          12);
+    }
+    EXPECT_EQ(decode_picture(files[7]).natural_size, QSize(96, 128));   // turned a quarter: upright
 }
 
 }  // namespace
