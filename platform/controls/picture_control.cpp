@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QPainter>
+#include <QTimer>
 
 namespace lv {
 

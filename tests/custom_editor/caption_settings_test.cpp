@@ -6,7 +6,7 @@
 #include "core/document.h"
 #include "core/hooks.h"
 #include "core/state.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/label_control.h"
 #include "player/modal_watch.h"
 
 #include <QApplication>

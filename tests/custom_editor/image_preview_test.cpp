@@ -8,6 +8,8 @@
 #include "core/hooks.h"
 #include "core/state.h"
 #include "custom_editor/frmImagePreview.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
 #include "platform/media/video_control.h"
 #include "platform/transitions/transitions.h"
 #include "player/modal_watch.h"

@@ -35,6 +35,8 @@
 #include "custom_editor/frmGetbackground.h"
 #include "custom_editor/frmGetimage.h"
 #include "platform/media/audio.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
 #include "platform/media/video_control.h"
 #include "platform/desktop/frmPopmessage.h"
 #include "player/modal_watch.h"

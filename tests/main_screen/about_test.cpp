@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "main_screen/frm_About.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/label_control.h"
 #include "player/modal_watch.h"
 #include "scoped_env.h"
 

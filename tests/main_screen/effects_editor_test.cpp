@@ -17,7 +17,7 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "main_screen/frmEffects.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/picture_control.h"
 #include "platform/desktop/frmPopmessage.h"
 #include "player/modal_watch.h"
 

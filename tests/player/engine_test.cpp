@@ -9,7 +9,9 @@
 
 #include "core/slideshow_file.h"
 #include "platform/desktop/desktop_services.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
 #include "platform/desktop/startup_services.h"
 #include "player/renderer.h"
 #include "slideshow_fixture.h"

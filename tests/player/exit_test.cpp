@@ -8,7 +8,9 @@
 #include <QTimer>
 
 #include "platform/desktop/desktop_services.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
 #include "player/renderer.h"
 #include "slideshow_fixture.h"
 

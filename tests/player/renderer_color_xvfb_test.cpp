@@ -3,7 +3,9 @@
 // its own 16-bit server.
 #include "core/state.h"
 #include "platform/desktop/desktop_services.h"
-#include "platform/controls/effect_control.h"
+#include "platform/controls/label_control.h"
+#include "platform/controls/picture_control.h"
+#include "platform/media/video_control.h"
 #include "player/renderer.h"
 
 #include <QCoreApplication>
