@@ -1,5 +1,7 @@
 #include "platform/picture/picture_job.h"
 
+#include "platform/picture/decoder_pipe.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,17 +12,13 @@
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
-#include <new>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -41,17 +39,7 @@ bool self_decodes = false;
 
 bool limit_code(int code) { return code == code_memory || code == code_too_large; }
 
-// What the decoder program writes: this header, then for a decoded picture
-// its rows of 4-byte pixels (RGB32, or premultiplied ARGB32 with alpha).
-constexpr std::int32_t result_magic = 0x3144564C;   // "LVD1"
-struct result_header {
-    std::int32_t magic = result_magic;
-    std::int32_t code = 0;
-    std::int32_t natural_width = 0, natural_height = 0;
-    std::int32_t width = 0, height = 0;
-    std::int32_t alpha = 0;
-    std::int32_t reserved = 0;
-};
+using decoder_pipe::result_header;
 
 // A decode on a worker thread of this process.
 struct worker_result {
@@ -94,8 +82,6 @@ namespace {
 
 using job_impl = picture_job::impl;
 
-bool write_all(int fd, const char* data, std::size_t size);
-
 // The decoder program's jobs, queued or running, in the order they came.
 // They are driven from the thread that made them (the window's).
 std::vector<job_impl*>& child_jobs() {
@@ -133,24 +119,14 @@ bool spawn_decoder(job_impl& j) {
     }
     const picture_limits& l = j.limits;
     const bool self = j.program == self_program;
-    std::vector<std::string> args = {QFile::encodeName(j.program).toStdString(),
-                                     "--decode",
-                                     std::to_string(::getpid()),
-                                     std::to_string(j.box.isValid() ? j.box.width() : -1),
-                                     std::to_string(j.box.isValid() ? j.box.height() : -1),
-                                     std::to_string(l.max_file_bytes),
-                                     std::to_string(l.max_source_pixels),
-                                     std::to_string(l.max_side),
-                                     std::to_string(l.max_pixels),
-                                     std::to_string(l.max_bytes),
-                                     std::to_string(l.process_bytes),
-                                     std::to_string(l.max_decode_ms),
-                                     std::to_string(l.max_kept_pixels),
-                                     QFile::encodeName(j.path).toStdString(),
-                                     std::to_string(j.region.isValid() ? j.region.x() : 0),
-                                     std::to_string(j.region.isValid() ? j.region.y() : 0),
-                                     std::to_string(j.region.isValid() ? j.region.width() : -1),
-                                     std::to_string(j.region.isValid() ? j.region.height() : -1)};
+    decoder_pipe::request request;
+    request.player = ::getpid();
+    request.box = j.box;
+    request.limits = l;
+    request.path = j.path;
+    request.region = j.region;
+    std::vector<std::string> args = decoder_pipe::request_arguments(request);
+    args.insert(args.begin(), QFile::encodeName(j.program).toStdString());
     if (self) args.insert(args.begin() + 1, self_marker);
     // One thread and one malloc arena: threads would each take stacks and
     // arenas out of the data limit.
@@ -228,7 +204,7 @@ reading read_available(job_impl& j) {
         if (!header_done) continue;
         const result_header& h = j.header;
         const std::int64_t pixels = std::int64_t(h.width) * h.height;
-        const bool sane = h.magic == result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
+        const bool sane = h.magic == decoder_pipe::result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
                           h.height <= j.limits.max_side && pixels <= j.limits.max_kept_pixels;
         if (!sane) return reading::bad;
         j.expected = header_size;
@@ -283,7 +259,7 @@ void pass_on_messages(job_impl& j) {
     std::string out(text, std::size_t(end));
     if (!out.empty() && out.back() != '\n') out += '\n';
     if (end < got || got == ssize_t(sizeof text)) out += "(lumivane-decoder: more messages left out)\n";
-    write_all(2, out.data(), out.size());
+    decoder_pipe::write_all(2, out.data(), out.size());
 }
 
 void reap(job_impl& j, reaped why) {
@@ -433,91 +409,6 @@ std::optional<int> decoder_call(int argc, char** argv) {
     ::prctl(PR_SET_NAME, "lumivane-decoder");
     argv[1] = argv[0];
     return run_decoder(argc - 1, argv + 1);
-}
-
-// ---- the decoder program ------------------------------------------------------
-
-namespace {
-
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
-}  // namespace
-
-int run_decoder(int argc, char** argv) {
-    if (argc != 18 || std::strcmp(argv[1], "--decode") != 0) {
-        std::fprintf(stderr, "lumivane-decoder decodes one picture for Lumivane; it is not run by hand.\n");
-        return 2;
-    }
-    auto number = [argv](int i) { return std::strtoll(argv[i], nullptr, 10); };
-    // Gone with the player, also when it is killed.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // Reaching a limit is how a decode is meant to end, and a reader that
-    // crashes on a hostile file is no crash of the player: no core file in
-    // the player's folder, and nothing for a crash collector (a process that
-    // is not dumpable is never handed to one).
-    const rlimit no_core{0, 0};
-    ::setrlimit(RLIMIT_CORE, &no_core);
-    ::prctl(PR_SET_DUMPABLE, 0);
-    if (::getppid() != pid_t(number(2))) return 3;
-    picture_limits l;
-    l.max_file_bytes = number(5);
-    l.max_source_pixels = number(6);
-    l.max_side = int(number(7));
-    l.max_pixels = number(8);
-    l.max_bytes = number(9);
-    l.process_bytes = number(10);
-    l.max_decode_ms = int(number(11));
-    l.max_kept_pixels = number(12);
-    // Qt scales and converts large pictures on its global thread pool, and
-    // waits for it without end when a thread cannot start, as happens near
-    // the data limit: the pool's one thread is made now, with a small stack,
-    // and stays.
-    QThreadPool* pool = QThreadPool::globalInstance();
-    pool->setStackSize(256 << 10);
-    pool->setExpiryTimeout(-1);
-    pool->setMaxThreadCount(1);
-    pool->start([] {});
-    const rlimit data{rlim_t(l.process_bytes), rlim_t(l.process_bytes)};
-    ::setrlimit(RLIMIT_DATA, &data);
-    const rlim_t seconds = rlim_t(std::max(1, (l.max_decode_ms + 999) / 1000));
-    const rlimit cpu{seconds, seconds + 1};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-    ::alarm(unsigned(seconds));
-    picture_decode_limits() = l;
-
-    const QSize box(int(number(3)), int(number(4)));
-    const QRect region(int(number(14)), int(number(15)), int(number(16)), int(number(17)));
-    decoded_picture d;
-    try {
-        d = decode_picture(QFile::decodeName(argv[13]), box, region);
-    } catch (const std::bad_alloc&) {
-        // Out of the data limit where no reader could report it.
-        d = {code_memory, {}, {}};
-    }
-    result_header h;
-    h.code = d.code;
-    const bool shown = d.code >= 0 && !d.image.isNull();
-    if (d.code >= 0 && !shown) h.code = code_unreadable;
-    if (shown) {
-        h.natural_width = d.natural_size.width();
-        h.natural_height = d.natural_size.height();
-        h.width = d.image.width();
-        h.height = d.image.height();
-        h.alpha = d.image.format() == QImage::Format_ARGB32_Premultiplied;
-    }
-    if (!write_all(1, reinterpret_cast<const char*>(&h), sizeof h)) return 1;
-    if (shown && !write_all(1, reinterpret_cast<const char*>(d.image.constBits()), std::size_t(d.image.sizeInBytes())))
-        return 1;
-    return 0;
 }
 
 }  // namespace lv
