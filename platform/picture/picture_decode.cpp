@@ -445,17 +445,40 @@ int qt_bytes_per_pixel(int decoded) {
     return (depth + 7) / 8 + (kept ? 0 : 4);
 }
 
+// Sets the reader up to read by the given format and turn the picture the
+// way the file says, and measures it; 0, or the code of the failure.
+int open_with_qt(QImageReader& reader, const picture_limits& l, QSize& raw) {
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    raw = reader.size();
+    if (!raw.isValid() || raw.isEmpty()) return code_unreadable;
+    return std::int64_t(raw.width()) * raw.height() > l.max_source_pixels ? code_too_large : 0;
+}
+
+// Reads the picture the reader is set up for, within the memory limit, as
+// RGB32 or premultiplied ARGB32; 0, or the code of the failure.
+int read_with_qt(QImageReader& reader, const picture_limits& l, QImage& image) {
+    QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
+    try {
+        if (!reader.read(&image))
+            return reader.error() == QImageReader::UnsupportedFormatError ? code_unknown : code_unreadable;
+    } catch (const std::bad_alloc&) {
+        return code_memory;
+    }
+    if (image.isNull()) return code_unreadable;
+    // In place where the depth allows it.
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return image.isNull() ? code_memory : 0;
+}
+
 // extra_bytes: what the decoder holds besides the pixels.
 decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box,
                                std::int64_t extra_bytes = 0) {
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(true);
-    const QSize raw = reader.size();
+    QSize raw;
+    if (const int code = open_with_qt(reader, l, raw); code < 0) return {code, {}, {}};
     const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
-    if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
-    if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
     const QSize natural = turned ? raw.transposed() : raw;
 
@@ -482,23 +505,9 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
         }
     }
     if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes)) return {code_too_large, {}, {}};
-    QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
-
-    QImage image;
-    try {
-        if (!reader.read(&image)) {
-            if (reader.error() == QImageReader::UnsupportedFormatError) return {code_unknown, {}, {}};
-            return {code_unreadable, {}, {}};
-        }
-    } catch (const std::bad_alloc&) {
-        return {code_memory, {}, {}};
-    }
-    if (image.isNull()) return {code_unreadable, {}, {}};
     decoded_picture r;
-    // In place where the depth allows it.
-    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    r.image = std::move(image);
-    if (r.image.isNull()) return {code_memory, {}, {}};
+    r.code = read_with_qt(reader, l, r.image);
+    if (r.code < 0) return {r.code, {}, {}};
     r.natural_size = decode == raw ? r.image.size() : natural;
     return r;
 }
@@ -666,12 +675,9 @@ decoded_picture decode_region_with_qt(QIODevice* device, const char* format, QRe
                                       std::int64_t extra_bytes) {
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(true);
-    const QSize raw = reader.size();
+    QSize raw;
+    if (const int code = open_with_qt(reader, l, raw); code < 0) return {code, {}, {}};
     const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
-    if (!raw.isValid() || raw.isEmpty()) return {code_unreadable, {}, {}};
-    if (std::int64_t(raw.width()) * raw.height() > l.max_source_pixels) return {code_too_large, {}, {}};
     const QImageIOHandler::Transformations turn = reader.transformation();
     const QSize natural = turn.testFlag(QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
     const QRect shown = region & QRect(QPoint(0, 0), natural);
@@ -683,19 +689,9 @@ decoded_picture decode_region_with_qt(QIODevice* device, const char* format, QRe
     if (!fits_limits(held.width(), held.height(), l, bytes_per_pixel, extra_bytes + copy_bytes))
         return {code_too_large, {}, {}};
     reader.setClipRect(clip);
-    QImageReader::setAllocationLimit(int(std::min<std::int64_t>(l.max_bytes >> 20, 1 << 20)) + 1);
     QImage image;
-    try {
-        if (!reader.read(&image)) {
-            if (reader.error() == QImageReader::UnsupportedFormatError) return {code_unknown, {}, {}};
-            return {code_unreadable, {}, {}};
-        }
-    } catch (const std::bad_alloc&) {
-        return {code_memory, {}, {}};
-    }
-    if (image.isNull()) return {code_unreadable, {}, {}};
-    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (image.isNull()) return {code_memory, {}, {}};
+    const int code = read_with_qt(reader, l, image);
+    if (code < 0) return {code, {}, {}};
     return {0, std::move(image), natural};
 }
 
