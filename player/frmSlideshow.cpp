@@ -697,6 +697,11 @@ void frmSlideshow::cover_reported() {
         else if (covering_)
             cover_asks_ = 0;
     }
+    // The last look's round trips may have read new reports off the
+    // connection, and the notifier would not wake for them: with the
+    // password prompt open nothing else looks, and an unmapping would leave
+    // the desktop showing until the window manager happened to report more.
+    if (cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
 }
 
 void frmSlideshow::midi_timer_tick() {

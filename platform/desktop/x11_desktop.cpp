@@ -186,6 +186,8 @@ bool screen_cover::take_events(bool map_again) {
     return any;
 }
 
+bool screen_cover::events_waiting() const { return display_ && XEventsQueued(display_, QueuedAlready) > 0; }
+
 screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
                                            bool may_ask) {
     Display* d = display_;

@@ -36,6 +36,9 @@ public:
     // the same again in an endless loop. With `map_again` an unmapping of
     // the window is answered with a map at once, before restore() looks.
     bool take_events(bool map_again = false);
+    // Whether reports were read from the connection (by restore()'s round
+    // trips) but not yet taken in: fd() then no longer tells of them.
+    bool events_waiting() const;
     // Puts the window back over the whole screen when it does not cover it
     // (mapped, at the screen's place and size as the root sees it, nothing
     // over it but the `over` windows): out of a window it was reparented
