@@ -164,17 +164,27 @@ bool screen_cover::take_events(bool map_again) {
     if (!display_) return false;
     const Window win = static_cast<Window>(window_);
     bool any = false, unmapped = false;
-    while (XPending(display_) > 0) {
-        XEvent ev;
-        XNextEvent(display_, &ev);
-        if (ev.xany.send_event) continue;
-        any = true;
-        if (ev.type == UnmapNotify && ev.xunmap.window == win) unmapped = true;
-        // Mapped again, or taken into another window: a map would show it
-        // there, and restore() has to take it out first.
-        if ((ev.type == MapNotify && ev.xmap.window == win) ||
-            (ev.type == ReparentNotify && ev.xreparent.window == win))
-            unmapped = false;
+    auto drain = [&] {
+        while (XPending(display_) > 0) {
+            XEvent ev;
+            XNextEvent(display_, &ev);
+            if (ev.xany.send_event) continue;
+            any = true;
+            if (ev.type == UnmapNotify && ev.xunmap.window == win) unmapped = true;
+            // Mapped again, or taken into another window: a map would show
+            // it there, and restore() has to take it out first.
+            if ((ev.type == MapNotify && ev.xmap.window == win) ||
+                (ev.type == ReparentNotify && ev.xreparent.window == win))
+                unmapped = false;
+        }
+    };
+    drain();
+    if (map_again && unmapped) {
+        // An unmap may be the first half of a reparenting whose report has
+        // not been read yet: mapping then (inside a window manager's frame
+        // on its way out) can lose the window altogether.
+        XSync(display_, False);
+        drain();
     }
     if (map_again && unmapped) {
         // Before anything else is looked at: a window manager that sees the
