@@ -670,7 +670,8 @@ bool frmSlideshow::keep_covering(bool may_ask) {
         front = d;
     }
     const x11::screen_cover::action done = cover_->restore(over, front->internalWinId(), may_ask);
-    if (done == x11::screen_cover::action::none) return false;
+    covering_ = done == x11::screen_cover::action::none;
+    if (covering_ || done == x11::screen_cover::action::held_back) return false;
     front->activateWindow();
     if (front == this) text1_->setFocus();
     return done == x11::screen_cover::action::asked;
@@ -680,14 +681,27 @@ void frmSlideshow::cover_reported() {
     if (!cover_) return;
     // The put-back's own changes are reported too: the second round finds
     // all in place and the third nothing new.
-    for (int round = 0; round < 3 && cover_->take_events(); ++round) {
+    for (int round = 0; round < 3 && cover_->take_events(!unloaded_ && isVisible()); ++round) {
         const std::int64_t second = monotonic_ms() / 1000;
         if (second != cover_second_) {
             cover_second_ = second;
             cover_asks_ = 0;
         }
-        if (keep_covering(cover_asks_ < 20)) ++cover_asks_;
+        // Asking the window manager again and again is bounded only while
+        // it does not answer (it refuses, or keeps something over the
+        // show): each time another client uncovers the screen the show
+        // asks at once, however often that happens.
+        const bool asked = keep_covering(cover_asks_ < 20);
+        if (asked)
+            ++cover_asks_;
+        else if (covering_)
+            cover_asks_ = 0;
     }
+    // The last look's round trips may have read new reports off the
+    // connection, and the notifier would not wake for them: with the
+    // password prompt open nothing else looks, and an unmapping would leave
+    // the desktop showing until the window manager happened to report more.
+    if (cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
 }
 
 void frmSlideshow::midi_timer_tick() {

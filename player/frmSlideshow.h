@@ -204,11 +204,13 @@ private:
     std::unique_ptr<x11::screen_cover> cover_;
     // Destroyed before cover_ closes the connection it watches.
     std::unique_ptr<QSocketNotifier> cover_reports_;
-    // Requests to the window manager answering reports in the current
-    // second: a manager that answers each with a change of its own is then
-    // left to the midi_timer checks rather than asked in an endless loop.
+    // Requests to the window manager in the current second since the show
+    // last covered the screen: a manager that answers each with a change of
+    // its own but never puts the show over everything is then left to the
+    // midi_timer checks rather than asked in an endless loop.
     std::int64_t cover_second_ = 0;
     int cover_asks_ = 0;
+    bool covering_ = false;   // the last look found the show over everything
     bool delete_on_unload_ = true;
     // Holds the player's title while the window is loaded, so that a second
     // screen saver can see that one runs.

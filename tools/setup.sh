@@ -39,14 +39,14 @@ XVFB_PACKAGES=(xvfb xauth)
 
 # Testing, benchmarks and fuzzing: GoogleTest and Google Benchmark; clang and
 # its sanitizer/libFuzzer runtime (tools/fuzz.sh); tools the tests drive
-# (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, pdftotext from
-# poppler-utils) or make media with (ffmpeg, sox); djpeg, the decoding
-# benchmark's yardstick.
+# (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, openbox as a window
+# manager, pdftotext from poppler-utils) or make media with (ffmpeg, sox);
+# djpeg, the decoding benchmark's yardstick.
 TEST_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   "${XVFB_PACKAGES[@]}"
-  xdotool x11-utils dbus poppler-utils
+  xdotool x11-utils dbus poppler-utils openbox
   ffmpeg libjpeg-turbo-progs zlib1g-dev
 )
 

@@ -160,16 +160,43 @@ screen_cover::~screen_cover() {
 
 int screen_cover::fd() const { return display_ ? ConnectionNumber(display_) : -1; }
 
-bool screen_cover::take_events() {
+bool screen_cover::take_events(bool map_again) {
     if (!display_) return false;
-    bool any = false;
-    while (XPending(display_) > 0) {
-        XEvent ev;
-        XNextEvent(display_, &ev);
-        if (!ev.xany.send_event) any = true;
+    const Window win = static_cast<Window>(window_);
+    bool any = false, unmapped = false;
+    auto drain = [&] {
+        while (XPending(display_) > 0) {
+            XEvent ev;
+            XNextEvent(display_, &ev);
+            if (ev.xany.send_event) continue;
+            any = true;
+            if (ev.type == UnmapNotify && ev.xunmap.window == win) unmapped = true;
+            // Mapped again, or taken into another window: a map would show
+            // it there, and restore() has to take it out first.
+            if ((ev.type == MapNotify && ev.xmap.window == win) ||
+                (ev.type == ReparentNotify && ev.xreparent.window == win))
+                unmapped = false;
+        }
+    };
+    drain();
+    if (map_again && unmapped) {
+        // An unmap may be the first half of a reparenting whose report has
+        // not been read yet: mapping then (inside a window manager's frame
+        // on its way out) can lose the window altogether.
+        XSync(display_, False);
+        drain();
+    }
+    if (map_again && unmapped) {
+        // Before anything else is looked at: a window manager that sees the
+        // unmap lets the window go (a slow round of its own), and the
+        // request to manage it again is then already waiting for it.
+        XMapWindow(display_, win);
+        XFlush(display_);
     }
     return any;
 }
+
+bool screen_cover::events_waiting() const { return display_ && XEventsQueued(display_, QueuedAlready) > 0; }
 
 screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
                                            bool may_ask) {
@@ -267,6 +294,8 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
             for (std::uint64_t o : over)
                 if (o != 0) XRaiseWindow(d, static_cast<Window>(o));
             acted = action::asked;
+        } else {
+            acted = action::held_back;
         }
     } else if (!covered) {
         // Out of any window it was put into (with a window manager the map

@@ -33,17 +33,22 @@ public:
     // Takes in everything reported so far; true when any of it may have
     // uncovered the screen. Events a window manager sends on its own
     // (answers to requests it refused) are not: acting on them would ask
-    // the same again in an endless loop.
-    bool take_events();
+    // the same again in an endless loop. With `map_again` an unmapping of
+    // the window is answered with a map at once, before restore() looks.
+    bool take_events(bool map_again = false);
+    // Whether reports were read from the connection (by restore()'s round
+    // trips) but not yet taken in: fd() then no longer tells of them.
+    bool events_waiting() const;
     // Puts the window back over the whole screen when it does not cover it
     // (mapped, at the screen's place and size as the root sees it, nothing
     // over it but the `over` windows): out of a window it was reparented
     // into, back to 0, 0 at the screen's size, mapped and raised, with the
     // `over` windows raised over it again in their order. A window manager's
     // frame is left alone and the manager is asked instead, as any client
-    // asks, unless `may_ask` is false. With no window manager the keyboard
-    // also comes back to `focus` when none of these windows has it.
-    enum class action { none, put_back, asked };
+    // asks, unless `may_ask` is false (held_back). With no window manager
+    // the keyboard also comes back to `focus` when none of these windows
+    // has it.
+    enum class action { none, put_back, asked, held_back };
     action restore(const std::vector<std::uint64_t>& over, std::uint64_t focus, bool may_ask = true);
 
 private:

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -241,6 +242,16 @@ TEST_F(DesktopRun, SecondScreenSaverDuringASlowLoadEndsAtOnce) {
 
 namespace {
 
+// The colour along the edges of the screen, where a centred prompt does not reach.
+bool edges_show(QColor colour) {
+    const QImage img = lvtest::grab_screen();
+    const int w = img.width() - 3, h = img.height() - 3;
+    for (QPoint p : {QPoint(2, 2), QPoint(w / 2, 2), QPoint(w, 2), QPoint(2, h / 2), QPoint(w, h / 2),
+                     QPoint(2, h), QPoint(w / 2, h), QPoint(w, h)})
+        if (img.isNull() || !lvtest::near(img.pixelColor(p), colour)) return false;
+    return true;
+}
+
 // Whether `window` shows over the whole screen: a mapped child of the root
 // at 0, 0 with the screen's size, no other window over it but `prompt`
 // (which must be over it when given), and the show's colour along the edges
@@ -267,12 +278,14 @@ bool covers_screen(Display* d, Window window, QSize screen, Window prompt = 0) {
     }
     XFree(children);
     if (obscured || (prompt != 0 && prompt_at < own)) return false;
-    const QImage img = lvtest::grab_screen();
-    const int w = img.width() - 3, h = img.height() - 3;
-    for (QPoint p : {QPoint(2, 2), QPoint(w / 2, 2), QPoint(w, 2), QPoint(2, h / 2), QPoint(w, h / 2),
-                     QPoint(2, h), QPoint(w / 2, h), QPoint(w, h)})
-        if (img.isNull() || !lvtest::near(img.pixelColor(p), red)) return false;
-    return true;
+    return edges_show(red);
+}
+
+// The password prompt the program maps (it keeps an unmapped window of
+// that name too); 0 while there is none.
+unsigned long visible_prompt() {
+    return lvtest::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                            QStringLiteral("^Lumivane$")}).trimmed().toULong();
 }
 
 }  // namespace
@@ -324,18 +337,74 @@ TEST_F(DesktopRun, PlayerWindowCoversTheScreenAgainWhateverAnotherClientDoes) {
     // show's window, and still takes the password.
     lvtest::xdotool({QStringLiteral("key"), QStringLiteral("a")});
     unsigned long prompt = 0;
-    wait_for([&] {
-        // The mapped one: the program keeps an unmapped window of that name too.
-        prompt = lvtest::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                  QStringLiteral("^Lumivane$")}).trimmed().toULong();
-        return prompt != 0;
-    }, hang_ms);
+    wait_for([&] { return (prompt = visible_prompt()) != 0; }, hang_ms);
     ASSERT_NE(prompt, 0u) << "no password prompt";
     EXPECT_TRUE(wait_for([&] { return covers_screen(d, window, screen_size, prompt); }, 500));
     answers_each(prompt);
     XDestroyWindow(d, cover);
     XDestroyWindow(d, small);
     XCloseDisplay(d);
+    lvtest::type_into(prompt, QStringLiteral("keep"));
+    lvtest::press_key(prompt, QStringLiteral("Return"));
+    EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the password did not end the show";
+}
+
+// A window manager lets an unmapped window go and manages it anew when it is
+// mapped again; the show asks for that at once, each time. While the password
+// prompt is open nothing else looks at the show: once another client stops
+// unmapping it, it covers the screen again, under the prompt, which still
+// takes the password.
+TEST_F(DesktopRun, UnderAWindowManagerTheShowComesBackAfterUnmappingsUnderThePrompt) {
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty()) GTEST_SKIP() << "needs openbox";
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    ASSERT_TRUE(box.set_password("KEEP"));
+    QProcess wm;
+    wm.start(openbox, {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(wm.waitForStarted(hang_ms));
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const bool managing = wait_for([&] {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(d, DefaultRootWindow(d), &a) && (a.all_event_masks & SubstructureRedirectMask);
+    }, hang_ms);
+    XCloseDisplay(d);
+    ASSERT_TRUE(managing) << "openbox did not start";
+    // The other tests of this program run without a window manager.
+    struct stop_wm {
+        QProcess& p;
+        ~stop_wm() {
+            p.terminate();
+            if (!p.waitForFinished(5000)) p.kill();
+            p.waitForFinished(3000);
+        }
+    } stop{wm};
+
+    ASSERT_TRUE(start_show());
+    const unsigned long window = lvtest::wait_window(player_title);
+    ASSERT_NE(window, 0u);
+    lvtest::xdotool({QStringLiteral("key"), QStringLiteral("a")});
+    unsigned long prompt = 0;
+    wait_for([&] { return (prompt = visible_prompt()) != 0; }, hang_ms);
+    ASSERT_NE(prompt, 0u) << "no password prompt";
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        // As fast as a shell runs them, for two seconds.
+        QProcess burst;
+        burst.start(QStringLiteral("timeout"),
+                    {QStringLiteral("2"), QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("while :; do xdotool windowunmap %1; done").arg(window)});
+        ASSERT_TRUE(burst.waitForFinished(hang_ms));
+        // The desktop may show for a moment at most.
+        EXPECT_TRUE(wait_for([] { return edges_show(red); }, 500)) << "the desktop stays uncovered";
+        ASSERT_EQ(saver.state(), QProcess::Running);
+    }
+    // The password still ends the show.
+    if (visible_prompt() != prompt) {
+        lvtest::xdotool({QStringLiteral("key"), QStringLiteral("a")});
+        wait_for([&] { return (prompt = visible_prompt()) != 0; }, hang_ms);
+    }
     lvtest::type_into(prompt, QStringLiteral("keep"));
     lvtest::press_key(prompt, QStringLiteral("Return"));
     EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the password did not end the show";
