@@ -660,8 +660,9 @@ void frmSlideshow::make_topmost() {
 // unseen and deaf to keys, holding its claim so that no later one could
 // start. So it comes back over the whole screen, under the prompt when one
 // is open, and takes the keyboard again.
-bool frmSlideshow::keep_covering(bool may_ask) {
-    if (!cover_ || unloaded_ || !isVisible()) return false;
+x11::screen_cover::action frmSlideshow::keep_covering(bool may_ask) {
+    using action = x11::screen_cover::action;
+    if (!cover_ || unloaded_ || !isVisible()) return action::none;
     std::vector<std::uint64_t> over;
     QWidget* front = this;
     for (QDialog* d : findChildren<QDialog*>()) {
@@ -669,12 +670,12 @@ bool frmSlideshow::keep_covering(bool may_ask) {
         over.push_back(d->internalWinId());
         front = d;
     }
-    const x11::screen_cover::action done = cover_->restore(over, front->internalWinId(), may_ask);
-    covering_ = done == x11::screen_cover::action::none;
-    if (covering_ || done == x11::screen_cover::action::held_back) return false;
-    front->activateWindow();
-    if (front == this) text1_->setFocus();
-    return done == x11::screen_cover::action::asked;
+    const action done = cover_->restore(over, front->internalWinId(), may_ask);
+    if (done == action::put_back || done == action::asked) {
+        front->activateWindow();
+        if (front == this) text1_->setFocus();
+    }
+    return done;
 }
 
 void frmSlideshow::cover_reported() {
@@ -691,10 +692,10 @@ void frmSlideshow::cover_reported() {
         // it does not answer (it refuses, or keeps something over the
         // show): each time another client uncovers the screen the show
         // asks at once, however often that happens.
-        const bool asked = keep_covering(cover_asks_ < 20);
-        if (asked)
+        const x11::screen_cover::action done = keep_covering(cover_asks_ < 20);
+        if (done == x11::screen_cover::action::asked)
             ++cover_asks_;
-        else if (covering_)
+        else if (done == x11::screen_cover::action::none)
             cover_asks_ = 0;
     }
     // The last look's round trips may have read new reports off the

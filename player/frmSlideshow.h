@@ -19,6 +19,7 @@
 #include <string>
 
 #include "platform/desktop/startup_services.h"
+#include "platform/desktop/x11_desktop.h"
 #include "player/play_order.h"
 
 class QLabel;
@@ -29,9 +30,6 @@ class QToolButton;
 namespace lv {
 
 class Renderer;
-namespace x11 {
-class screen_cover;
-}
 
 class frmSlideshow : public QWidget {
     Q_OBJECT
@@ -180,7 +178,7 @@ private:
     // but its own prompt, when another X client moved, resized, reparented,
     // unmapped, lowered or covered it. `may_ask`: whether a window manager
     // holding it may be asked to put it back; true when it did.
-    bool keep_covering(bool may_ask = true);
+    x11::screen_cover::action keep_covering(bool may_ask = true);
     // What the X server reported about the screen saver's window.
     void cover_reported();
     // Yields to the message loop; false when the window went away meanwhile.
@@ -210,7 +208,6 @@ private:
     // midi_timer checks rather than asked in an endless loop.
     std::int64_t cover_second_ = 0;
     int cover_asks_ = 0;
-    bool covering_ = false;   // the last look found the show over everything
     bool delete_on_unload_ = true;
     // Holds the player's title while the window is loaded, so that a second
     // screen saver can see that one runs.

@@ -117,17 +117,9 @@ bool spawn_decoder(job_impl& j) {
         ::close(fds[1]);
         return false;
     }
-    const picture_limits& l = j.limits;
-    const bool self = j.program == self_program;
-    decoder_pipe::request request;
-    request.player = ::getpid();
-    request.box = j.box;
-    request.limits = l;
-    request.path = j.path;
-    request.region = j.region;
-    std::vector<std::string> args = decoder_pipe::request_arguments(request);
+    std::vector<std::string> args = decoder_pipe::request_arguments({::getpid(), j.box, j.limits, j.path, j.region});
+    if (j.program == self_program) args.insert(args.begin(), self_marker);
     args.insert(args.begin(), QFile::encodeName(j.program).toStdString());
-    if (self) args.insert(args.begin() + 1, self_marker);
     // One thread and one malloc arena: threads would each take stacks and
     // arenas out of the data limit.
     std::vector<std::string> env = {"OMP_NUM_THREADS=1", "MALLOC_ARENA_MAX=1"};
@@ -204,8 +196,9 @@ reading read_available(job_impl& j) {
         if (!header_done) continue;
         const result_header& h = j.header;
         const std::int64_t pixels = std::int64_t(h.width) * h.height;
-        const bool sane = h.magic == decoder_pipe::result_magic && h.width >= 0 && h.height >= 0 && h.width <= j.limits.max_side &&
-                          h.height <= j.limits.max_side && pixels <= j.limits.max_kept_pixels;
+        const bool sane = h.magic == decoder_pipe::result_magic && h.width >= 0 && h.height >= 0 &&
+                          h.width <= j.limits.max_side && h.height <= j.limits.max_side &&
+                          pixels <= j.limits.max_kept_pixels;
         if (!sane) return reading::bad;
         j.expected = header_size;
         if (h.code >= 0) {
