@@ -80,7 +80,8 @@ void paint_border(QPainter& p, const QRect& rect, const control_border& b, doubl
         p.fillRect(QRect(r.right() - mw + 1, r.top(), mw, r.height()), c);
         r.adjust(mw, mw, -mw, -mw);
     }
-    if (b.inner_style > 0) paint_band(p, r, scaled_width(b.inner_width, 1, scale), b.inner_style, b.inner_color_1, b.inner_color_2);
+    if (b.inner_style > 0)
+        paint_band(p, r, scaled_width(b.inner_width, 1, scale), b.inner_style, b.inner_color_1, b.inner_color_2);
     p.restore();
 }
 

@@ -14,8 +14,9 @@
 //  - cancel mode: 4 any key, 7 a mouse move, 9 either; a cancelled transition
 //    jumps to its last frame.
 //  - set_updates(false) disarms: the control keeps showing its last face,
-//    where it was on the screen, while its content and geometry change; set_updates(true) arms it again, and the
-//    old face stays up until the reveal that shows the new one.
+//    where it was on the screen, while its content and geometry change;
+//    set_updates(true) arms it again, and the old face stays up until the
+//    reveal that shows the new one.
 //  - A reveal runs when an armed control is shown after being hidden, or is
 //    shown or refreshed after its face changed while it was disarmed or
 //    hidden, or after set_effect armed a transition. Plain show() counts as
@@ -23,8 +24,9 @@
 //    (its parent and the siblings below it), never from its own old face.
 //  - Changes to an armed, visible control redraw it at once, without effect.
 //  - Colours are 0x00BBGGRR (red in the low byte) everywhere.
-//  - Geometry is in the host window's units; faces and transitions are
-//    made in the screen's pixels (devicePixelRatio of them to a unit).
+//  - Geometry is in the host window's units. Transitions run in the
+//    screen's pixels (devicePixelRatio of them to a unit), and a face may be
+//    drawn in them (render_face_area).
 //  - Only the part of a control inside its parent is ever rendered
 //    (face_rect()): a caption or picture far larger than the screen costs
 //    no more than one that fits it.
@@ -127,8 +129,9 @@ protected:
     QRect device_rect(const QRect& r) const;
     // The face of the given part of the control (area lies within rect()),
     // as an image of area's size: in the window's units, or in the screen's
-    // pixels (device_rect(area)'s size) with the devicePixelRatio set. The default cuts it from render_face();
-    // controls that can grow far beyond the screen render only the area.
+    // pixels (device_rect(area)'s size) with the devicePixelRatio set. The
+    // default cuts it from render_face(); controls that can grow far beyond
+    // the screen render only the area.
     virtual QImage render_face_area(const QRect& area);
     // The face of face_rect() as last rendered (cached until face_changed,
     // a resize, or a move that changes face_rect()).

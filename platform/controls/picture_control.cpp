@@ -125,7 +125,9 @@ double PictureControl::picture_ratio() const { return own_ratio_ > 0 ? own_ratio
 namespace {
 // A length of the picture's pixels in whole units of the window, enough to
 // hold them all.
-int in_units(int pixels, double ratio) { return pixels <= 0 ? 0 : std::max(1, int(std::ceil(pixels / ratio - 1e-6))); }
+int in_units(int pixels, double ratio) {
+    return pixels <= 0 ? 0 : std::max(1, int(std::ceil(pixels / ratio - 1e-6)));
+}
 }  // namespace
 
 int PictureControl::picture_width() const {
