@@ -275,6 +275,7 @@ void Renderer::display_background() {
     bg->raise();
     bg->set_updates(true);
     bg->show_with_effect();
+    if (show_ending()) return;   // given up while its part on the screen decoded
     bg->refresh();
     // The new background covers the window; an earlier gradient goes.
     d_->gradient->hide();
@@ -361,6 +362,7 @@ void Renderer::display_picture() {
     pic->raise();
     pic->set_updates(true);
     pic->show_with_effect();
+    if (show_ending()) return;   // as in display_background
     pic->refresh();
     yield_events();
     pic->set_effect_number(0);

@@ -488,48 +488,67 @@ int differing_pixels(const QImage& a, const QImage& b) {
 
 // The picture on the screen stays where it is, whole, while the next one
 // decodes (slowed down here), and a key meanwhile leaves the screen as it
-// was as the wallpaper: the old picture in its place under its caption.
+// was as the wallpaper: the old picture in its place under its caption. The
+// next picture is slowed in its decode, or, larger than the player keeps it,
+// in the decode of its part on the screen, which comes after its log line.
 TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatScreen) {
     box.write_settings({{"save_as_wallpaper", "1"}});
     const QColor red(220, 30, 30), blue(30, 30, 220);
     const QString first = solid_picture(QStringLiteral("first.png"), QSize(400, 300), red);
-    const QString slow = solid_picture(QStringLiteral("slow.png"), QSize(200, 150), blue);
-    const QString slowed = wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; esac");
+    struct next_picture {
+        QString file;
+        bool after_log;   // slowed after "Display Picture: "
+    };
+    const next_picture nexts[] = {{solid_picture(QStringLiteral("slow.png"), QSize(200, 150), blue), false},
+                                  {box.path(QStringLiteral("large.jpg")), true}};
+    {
+        QImage large(5000, 4000, QImage::Format_RGB32);   // more pixels than are kept
+        large.fill(blue);
+        ASSERT_TRUE(large.save(nexts[1].file, "JPG"));
+    }
+    // A part of a picture is asked for with a width; the whole with -1 -1.
+    const QString slowed = wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
     const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(slowed));
-    lv::sequence_record one = record(first.toStdString(), "One", 24);
-    const lv::sequence_record two = record(slow.toStdString(), "Two", 24);
-    one.display_time = 1;
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const QPoint centre(screen.width() / 2, screen.height() / 2);
     const QRect place(centre - QPoint(200, 150), QSize(400, 300));
-    int samples = 0, moved = 0, gone = 0;
-    QImage last;
-    QElapsedTimer loading;
-    const show_result r = play(write_show({one, two}), [&](const QByteArray& log) {
-        if (!log.contains("Showing Image Array 2") || log.contains("Display Picture: " + slow.toUtf8())) return false;
-        if (!loading.isValid()) loading.start();
-        last = lvtest::grab_screen();
-        ++samples;
-        const auto red_at = [&](QPoint p) { return lvtest::near(last.pixelColor(p), red); };
-        // Red only in its place: none in the corner or beside it.
-        moved += red_at({5, 5}) || red_at(place.topLeft() / 2) || red_at({place.left() - 5, centre.y()});
-        gone += !red_at(centre) || !red_at(place.topLeft() + QPoint(2, 2)) || !red_at(place.bottomRight() - QPoint(2, 2));
-        // A second of the load watched; the key comes while it goes on.
-        return loading.elapsed() > 1000;
-    }, 60000, 0);
-    EXPECT_TRUE(r.reached) << "the show never got to its second picture";
-    ASSERT_TRUE(r.ended) << "the key press did not end the show";
-    EXPECT_GT(samples, 5);
-    EXPECT_EQ(moved, 0) << moved << " of " << samples << " looks showed the picture out of its place";
-    EXPECT_EQ(gone, 0) << gone << " of " << samples << " looks missed the picture in its place";
-    const QImage wallpaper(box.windows_dir() + QStringLiteral("Lumivane.bmp"));
-    ASSERT_FALSE(wallpaper.isNull()) << "no wallpaper saved";
-    ASSERT_EQ(wallpaper.size(), last.size());
-    EXPECT_TRUE(lvtest::near(wallpaper.pixelColor(centre), red));
-    EXPECT_LT(differing_pixels(wallpaper.convertToFormat(QImage::Format_RGB32),
-                               last.convertToFormat(QImage::Format_RGB32)),
-              screen.width() * screen.height() / 200)
-        << "the wallpaper is not the screen as it was";
+    for (const next_picture& next : nexts) {
+        SCOPED_TRACE(next.file.toStdString());
+        QFile::remove(box.log_file());
+        lv::sequence_record one = record(first.toStdString(), "One", 24);
+        one.display_time = 1;
+        int samples = 0, moved = 0, gone = 0;
+        QImage last;
+        QElapsedTimer loading;
+        const QByteArray shown = "Display Picture: " + next.file.toUtf8();
+        const show_result r = play(write_show({one, record(next.file.toStdString(), "Two", 24)}), [&](const QByteArray& log) {
+            if (!log.contains("Showing Image Array 2") || log.contains(shown) != next.after_log) return false;
+            if (!loading.isValid()) loading.start();
+            last = lvtest::grab_screen();
+            ++samples;
+            const auto red_at = [&](QPoint p) { return lvtest::near(last.pixelColor(p), red); };
+            // Red only in its place: none in the corner or beside it.
+            moved += red_at({5, 5}) || red_at(place.topLeft() / 2) || red_at({place.left() - 5, centre.y()});
+            gone += !red_at(centre) || !red_at(place.topLeft() + QPoint(2, 2)) ||
+                    !red_at(place.bottomRight() - QPoint(2, 2));
+            // A second of the load watched; the key comes while it goes on.
+            return loading.elapsed() > 1000;
+        }, 60000, 0);
+        EXPECT_TRUE(r.reached) << "the show never got to its second picture";
+        ASSERT_TRUE(r.ended) << "the key press did not end the show";
+        EXPECT_GT(samples, 5);
+        EXPECT_EQ(moved, 0) << moved << " of " << samples << " looks showed the picture out of its place";
+        EXPECT_EQ(gone, 0) << gone << " of " << samples << " looks missed the picture in its place";
+        QImage wallpaper(box.windows_dir() + QStringLiteral("Lumivane.bmp"));
+        ASSERT_FALSE(wallpaper.isNull()) << "no wallpaper saved";
+        ASSERT_EQ(wallpaper.size(), last.size());
+        EXPECT_TRUE(lvtest::near(wallpaper.pixelColor(centre), red));
+        EXPECT_LT(differing_pixels(wallpaper.convertToFormat(QImage::Format_RGB32),
+                                   last.convertToFormat(QImage::Format_RGB32)),
+                  screen.width() * screen.height() / 200)
+            << "the wallpaper is not the screen as it was";
+        QFile::remove(box.windows_dir() + QStringLiteral("Lumivane.bmp"));
+    }
 }
 
 // At a scale of 1.25 a picture at its own size and a tiled background show
