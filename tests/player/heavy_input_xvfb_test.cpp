@@ -507,7 +507,8 @@ TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatS
         ASSERT_TRUE(large.save(nexts[1].file, "JPG"));
     }
     // A part of a picture is asked for with a width; the whole with -1 -1.
-    const QString slowed = wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
+    const QString slowed =
+        wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
     const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(slowed));
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const QPoint centre(screen.width() / 2, screen.height() / 2);
@@ -521,7 +522,8 @@ TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatS
         QImage last;
         QElapsedTimer loading;
         const QByteArray shown = "Display Picture: " + next.file.toUtf8();
-        const show_result r = play(write_show({one, record(next.file.toStdString(), "Two", 24)}), [&](const QByteArray& log) {
+        const QString file = write_show({one, record(next.file.toStdString(), "Two", 24)});
+        const show_result r = play(file, [&](const QByteArray& log) {
             if (!log.contains("Showing Image Array 2") || log.contains(shown) != next.after_log) return false;
             if (!loading.isValid()) loading.start();
             last = lvtest::grab_screen();
