@@ -433,6 +433,7 @@ void Renderer::display_video() {
     vid->raise();
     vid->command(1);
     yield_events();
+    if (show_ending()) return;   // the screen stays as it was
     vid->show_with_effect();
     yield_events();
     vid->command(5);

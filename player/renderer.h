@@ -68,10 +68,10 @@ public:
         // Asked again and again while a picture decodes (the host keeps
         // serving its events meanwhile): true gives the load up and leaves
         // the control empty, still showing its last face where it was; no
-        // background or picture is revealed after it says so, so the screen
-        // stays as it was. The player's gives up once its show is asked to
-        // end or has ended; those run values stay set after a show, so
-        // another host must bring its own. Unset: never given up.
+        // background, picture or video is revealed after it says so, so
+        // the screen stays as it was. The player's gives up once its show is
+        // asked to end or has ended; those run values stay set after a show,
+        // so another host must bring its own. Unset: never given up.
         std::function<bool()> abandon_load;
     };
     options opts;
