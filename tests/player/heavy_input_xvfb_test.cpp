@@ -164,16 +164,6 @@ protected:
         return r;
     }
 
-    // A decoder program that runs `shell` (it sees the decoder's arguments,
-    // the picture's path among them) before the real decoder.
-    QString wrapped_decoder(const QByteArray& shell) {
-        const QString decoder = QFileInfo(lvtest::lumivane_binary()).absolutePath() + QStringLiteral("/lumivane-decoder");
-        const QString script = box.path(QStringLiteral("wrapped-decoder.sh"));
-        EXPECT_TRUE(lv::test::write_file(script, "#!/bin/sh\n" + shell + "\nexec '" + decoder.toUtf8() + "' \"$@\"\n"));
-        EXPECT_TRUE(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        return script;
-    }
-
     QString solid_picture(const QString& name, QSize size, QColor colour) {
         const QString path = box.path(name);
         QImage img(size, QImage::Format_RGB32);
@@ -409,7 +399,8 @@ TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
     // that the decoder gives up on at its own time limit.
     const QString calls = box.path(QStringLiteral("calls.txt"));
     const QString held_by =
-        wrapped_decoder("echo \"$*\" >> '" + calls.toUtf8() + "'\ncase \"$*\" in *held.png*) kill -STOP $$ ;; esac");
+        box.wrapped_decoder("echo \"$*\" >> '" + calls.toUtf8() + "'\ncase \"$*\" in *held.png*) kill -STOP $$ ;; esac");
+    ASSERT_FALSE(held_by.isEmpty());
     const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(held_by));
     const QString held = box.path(QStringLiteral("held.png")), slow = box.path(QStringLiteral("slow.wmf"));
     ASSERT_TRUE(QFile::copy(picture, held));
@@ -508,7 +499,8 @@ TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatS
     }
     // A part of a picture is asked for with a width; the whole with -1 -1.
     const QString slowed =
-        wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
+        box.wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
+    ASSERT_FALSE(slowed.isEmpty());
     const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(slowed));
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const QPoint centre(screen.width() / 2, screen.height() / 2);
@@ -541,7 +533,7 @@ TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatS
         EXPECT_GT(samples, 5);
         EXPECT_EQ(moved, 0) << moved << " of " << samples << " looks showed the picture out of its place";
         EXPECT_EQ(gone, 0) << gone << " of " << samples << " looks missed the picture in its place";
-        QImage wallpaper(box.windows_dir() + QStringLiteral("Lumivane.bmp"));
+        QImage wallpaper(box.wallpaper_file());
         ASSERT_FALSE(wallpaper.isNull()) << "no wallpaper saved";
         ASSERT_EQ(wallpaper.size(), last.size());
         EXPECT_TRUE(lvtest::near(wallpaper.pixelColor(centre), red));
@@ -549,7 +541,7 @@ TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatS
                                    last.convertToFormat(QImage::Format_RGB32)),
                   screen.width() * screen.height() / 200)
             << "the wallpaper is not the screen as it was";
-        QFile::remove(box.windows_dir() + QStringLiteral("Lumivane.bmp"));
+        QFile::remove(box.wallpaper_file());
     }
 }
 
