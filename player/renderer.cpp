@@ -230,6 +230,8 @@ void Renderer::updates_off() {
     d_->error_banner->hide();
 }
 
+bool Renderer::show_ending() const { return opts.abandon_load && opts.abandon_load(); }
+
 void Renderer::display_background() {
     const auto rec = current_record(image_index);
     PictureControl* bg = d_->image_background;
@@ -259,10 +261,9 @@ void Renderer::display_background() {
     } else {
         result = bg->set_file_name(QString::fromStdString(rec->background_file), hint);
     }
-    if (result == PictureControl::load_abandoned) {
-        bg->hide();   // the show is ending: no banner for a picture nobody waits for
-        return;
-    }
+    // The show is ending: no banner for a picture nobody waits for, and the
+    // screen stays as it was (it may become the wallpaper).
+    if (result == PictureControl::load_abandoned || show_ending()) return;
     if (result < 0) {
         load_error = 1;
         load_error_text = rec->background_file + " - Could not be loaded!";
@@ -274,6 +275,7 @@ void Renderer::display_background() {
     bg->raise();
     bg->set_updates(true);
     bg->show_with_effect();
+    if (show_ending()) return;   // given up while its part on the screen decoded
     bg->refresh();
     // The new background covers the window; an earlier gradient goes.
     d_->gradient->hide();
@@ -318,10 +320,7 @@ void Renderer::display_picture() {
     } else {
         result = pic->set_file_name(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, W, H));
     }
-    if (result == PictureControl::load_abandoned) {
-        pic->hide();
-        return;
-    }
+    if (result == PictureControl::load_abandoned) return;   // as in display_background
     if (result < 0) {
         load_error = 1;
         load_error_text = rec->image_file + " - Could not be loaded!   Error# = " + std::to_string(result) +
@@ -359,9 +358,11 @@ void Renderer::display_picture() {
     }
 
     if (opts.log) write_log("Display Picture: " + rec->image_file + " " + effect_text(pic));
+    if (show_ending()) return;
     pic->raise();
     pic->set_updates(true);
     pic->show_with_effect();
+    if (show_ending()) return;   // as in display_background
     pic->refresh();
     yield_events();
     pic->set_effect_number(0);
@@ -432,6 +433,7 @@ void Renderer::display_video() {
     vid->raise();
     vid->command(1);
     yield_events();
+    if (show_ending()) return;   // the screen stays as it was
     vid->show_with_effect();
     yield_events();
     vid->command(5);

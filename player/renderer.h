@@ -67,9 +67,11 @@ public:
         bool preview_caption_yields = false;
         // Asked again and again while a picture decodes (the host keeps
         // serving its events meanwhile): true gives the load up and leaves
-        // the control empty. The player's gives up once its show is asked to
-        // end or has ended; those run values stay set after a show, so
-        // another host must bring its own. Unset: never given up.
+        // the control empty, still showing its last face where it was; no
+        // background, picture or video is revealed after it says so, so
+        // the screen stays as it was. The player's gives up once its show is
+        // asked to end or has ended; those run values stay set after a show,
+        // so another host must bring its own. Unset: never given up.
         std::function<bool()> abandon_load;
     };
     options opts;
@@ -103,6 +105,7 @@ public:
     QWidget* host() const;
 
 private:
+    bool show_ending() const;   // abandon_load says so
     struct impl;
     impl* d_;
 };

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace lv {
@@ -24,11 +25,22 @@ std::int32_t bgr_from_color(const QColor& c) {
 
 // ---- Border -----------------------------------------------------------------
 
-int control_border::total_width() const {
+namespace {
+
+// A band's width in the pixels drawn into: at least one pixel for a band
+// that is there.
+int scaled_width(int w, int low, double scale) {
+    w = std::clamp(w, low, 30);
+    return w == 0 ? 0 : std::max(1, int(std::lround(w * scale)));
+}
+
+}  // namespace
+
+int control_border::total_width(double scale) const {
     if (!on) return 0;
-    int w = std::clamp(middle_width, 0, 30);
-    if (outer_style > 0) w += std::clamp(outer_width, 1, 30);
-    if (inner_style > 0) w += std::clamp(inner_width, 1, 30);
+    int w = scaled_width(middle_width, 0, scale);
+    if (outer_style > 0) w += scaled_width(outer_width, 1, scale);
+    if (inner_style > 0) w += scaled_width(inner_width, 1, scale);
     return w;
 }
 
@@ -49,17 +61,17 @@ void paint_band(QPainter& p, QRect r, int w, int style, std::int32_t c1, std::in
 
 }  // namespace
 
-void paint_border(QPainter& p, const QRect& rect, const control_border& b) {
+void paint_border(QPainter& p, const QRect& rect, const control_border& b, double scale) {
     if (b.total_width() == 0) return;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     QRect r = rect;
     if (b.outer_style > 0) {
-        const int w = std::clamp(b.outer_width, 1, 30);
+        const int w = scaled_width(b.outer_width, 1, scale);
         paint_band(p, r, w, b.outer_style, b.outer_color_1, b.outer_color_2);
         r.adjust(w, w, -w, -w);
     }
-    const int mw = std::clamp(b.middle_width, 0, 30);
+    const int mw = scaled_width(b.middle_width, 0, scale);
     if (mw > 0 && r.width() > 0 && r.height() > 0) {
         const QColor c = color_from_bgr(b.middle_color);
         p.fillRect(QRect(r.left(), r.top(), r.width(), mw), c);
@@ -68,7 +80,8 @@ void paint_border(QPainter& p, const QRect& rect, const control_border& b) {
         p.fillRect(QRect(r.right() - mw + 1, r.top(), mw, r.height()), c);
         r.adjust(mw, mw, -mw, -mw);
     }
-    if (b.inner_style > 0) paint_band(p, r, std::clamp(b.inner_width, 1, 30), b.inner_style, b.inner_color_1, b.inner_color_2);
+    if (b.inner_style > 0)
+        paint_band(p, r, scaled_width(b.inner_width, 1, scale), b.inner_style, b.inner_color_1, b.inner_color_2);
     p.restore();
 }
 
@@ -117,7 +130,7 @@ void EffectControl::set_updates(bool on) {
         // Keep showing what was on screen; a running reveal still ends on
         // the face it started with (end_reveal freezes that one).
         frozen_face_ = face_cache_;
-        frozen_origin_ = face_cache_rect_.topLeft();
+        frozen_origin_ = face_cache_rect_.topLeft() + place();
     }
     updates_ = on;
     if (on && !transition_) update();
@@ -158,6 +171,14 @@ QRect EffectControl::face_rect() const {
     return r;
 }
 
+QPoint EffectControl::place() const { return isWindow() ? QPoint(0, 0) : pos(); }
+
+QRect EffectControl::device_rect(const QRect& r) const {
+    const double ratio = devicePixelRatioF();
+    const auto at = [ratio](int v) { return int(std::lround(v * ratio)); };
+    return QRect(QPoint(at(r.left()), at(r.top())), QPoint(at(r.right() + 1) - 1, at(r.bottom() + 1) - 1));
+}
+
 QImage EffectControl::render_face_area(const QRect& area) {
     if (area.isEmpty()) return QImage();
     QImage whole = render_face();
@@ -167,16 +188,19 @@ QImage EffectControl::render_face_area(const QRect& area) {
 QImage EffectControl::transition_frame_at(double p) {
     if (!transition_) return QImage();
     QImage out(new_face_.size(), new_face_.format());
+    out.setDevicePixelRatio(new_face_.devicePixelRatio());
     transition_->paint(out, old_face_, new_face_, std::clamp(p, 0.0, 1.0));
     return out;
 }
 
 const QImage& EffectControl::current_face() {
     const QRect area = face_rect();
-    if (face_dirty_ || face_cache_rect_ != area) {
+    const double ratio = devicePixelRatioF();
+    if (face_dirty_ || face_cache_rect_ != area || face_cache_ratio_ != ratio) {
         face_cache_ = QImage();   // the old face goes before the new one is made
         face_cache_ = render_face_area(area);
         face_cache_rect_ = area;
+        face_cache_ratio_ = ratio;
         face_dirty_ = false;
     }
     return face_cache_;
@@ -208,10 +232,12 @@ void EffectControl::start_reveal() {
     std::unique_ptr<Transition> t;
     int duration = 0;
     // The transition runs over the part of the control that can show.
+    // It runs in the screen's own pixels, as at scale 1.
     const QRect area = face_rect();
-    if (has_transition(effect_number_) && !area.isEmpty()) {
+    const QSize pixels = device_rect(area).size();
+    if (has_transition(effect_number_) && !area.isEmpty() && !pixels.isEmpty()) {
         duration = transition_duration_ms(effect_number_, effect_speed_, effect_grain_);
-        if (duration > 0) t = Transition::create(effect_number_, effect_grain_, area.size());
+        if (duration > 0) t = Transition::create(effect_number_, effect_grain_, pixels);
     }
     if (!t) {
         update();
@@ -220,7 +246,7 @@ void EffectControl::start_reveal() {
         return;
     }
     reveal_origin_ = area.topLeft();
-    old_face_ = grab_beneath(area);
+    old_face_ = grab_beneath(area, pixels);
     new_face_ = compose_new_face();
     frame_ = old_face_.copy();
     transition_ = std::move(t);
@@ -258,15 +284,18 @@ void EffectControl::end_reveal() {
     old_face_ = new_face_ = frame_ = QImage();
     if (!updates_) {
         frozen_face_ = face_cache_;
-        frozen_origin_ = face_cache_rect_.topLeft();
+        frozen_origin_ = face_cache_rect_.topLeft() + place();
     }
     update();
     emit effect_done();
 }
 
-QImage EffectControl::grab_beneath(const QRect& part) {
-    QImage img(part.size(), QImage::Format_RGB32);
+QImage EffectControl::grab_beneath(const QRect& part, QSize pixels) {
+    // In the screen's pixels; the widgets beneath draw into it in the
+    // window's units.
+    QImage img(pixels, QImage::Format_RGB32);
     img.fill(Qt::black);
+    img.setDevicePixelRatio(devicePixelRatioF());
     QWidget* win = window();
     if (win == this) return img;
     // Ancestors from the window down to this control.
@@ -309,7 +338,10 @@ void EffectControl::paintEvent(QPaintEvent*) {
         return;
     }
     if (!updates_ || frozen_until_reveal_) {
-        if (!frozen_face_.isNull()) p.drawImage(frozen_origin_, frozen_face_);
+        // Where it was on the screen, however the control has moved since:
+        // a control waiting for its next picture may already have its next
+        // place.
+        if (!frozen_face_.isNull()) p.drawImage(frozen_origin_ - place(), frozen_face_);
         return;
     }
     const QImage& face = current_face();

@@ -13,9 +13,10 @@
 //    (number 0 or a number without a transition).
 //  - cancel mode: 4 any key, 7 a mouse move, 9 either; a cancelled transition
 //    jumps to its last frame.
-//  - set_updates(false) disarms: the control keeps showing its last face
-//    while its content changes; set_updates(true) arms it again, and the
-//    old face stays up until the reveal that shows the new one.
+//  - set_updates(false) disarms: the control keeps showing its last face,
+//    where it was on the screen, while its content and geometry change;
+//    set_updates(true) arms it again, and the old face stays up until the
+//    reveal that shows the new one.
 //  - A reveal runs when an armed control is shown after being hidden, or is
 //    shown or refreshed after its face changed while it was disarmed or
 //    hidden, or after set_effect armed a transition. Plain show() counts as
@@ -23,7 +24,9 @@
 //    (its parent and the siblings below it), never from its own old face.
 //  - Changes to an armed, visible control redraw it at once, without effect.
 //  - Colours are 0x00BBGGRR (red in the low byte) everywhere.
-//  - Geometry is in pixels of the host window.
+//  - Geometry is in the host window's units. Transitions run in the
+//    screen's pixels (devicePixelRatio of them to a unit), and a face may be
+//    drawn in them (render_face_area).
 //  - Only the part of a control inside its parent is ever rendered
 //    (face_rect()): a caption or picture far larger than the screen costs
 //    no more than one that fits it.
@@ -54,12 +57,14 @@ struct control_border {
     int outer_width = 1, outer_style = 0;
     std::int32_t middle_color = 0;
     int middle_width = 0;
-    int total_width() const;   // 0 when off
+    // 0 when off; scale: pixels drawn per unit of width.
+    int total_width(double scale = 1) const;
 };
 
 // Paints the border bands inside r, from the outer edge in; the content
-// goes inside r shrunk by total_width() on every side.
-void paint_border(QPainter& painter, const QRect& r, const control_border& b);
+// goes inside r shrunk by total_width(scale) on every side. Each band is
+// drawn in whole pixels of the painter, scale of them to a unit of width.
+void paint_border(QPainter& painter, const QRect& r, const control_border& b, double scale = 1);
 
 class EffectControl : public QWidget {
     Q_OBJECT
@@ -119,9 +124,14 @@ protected:
     // True while the face changes by itself (a playing video): a running
     // transition then reveals the current face on every frame.
     virtual bool live_face() const { return false; }
+    // The part r of the control in the screen's pixels, counted from the
+    // control's corner (r itself at scale 1).
+    QRect device_rect(const QRect& r) const;
     // The face of the given part of the control (area lies within rect()),
-    // as an image of area's size. The default cuts it from render_face();
-    // controls that can grow far beyond the screen render only the area.
+    // as an image of area's size: in the window's units, or in the screen's
+    // pixels (device_rect(area)'s size) with the devicePixelRatio set. The
+    // default cuts it from render_face(); controls that can grow far beyond
+    // the screen render only the area.
     virtual QImage render_face_area(const QRect& area);
     // The face of face_rect() as last rendered (cached until face_changed,
     // a resize, or a move that changes face_rect()).
@@ -131,7 +141,9 @@ private:
     void start_reveal();
     void tick();
     void end_reveal();
-    QImage grab_beneath(const QRect& part);   // part: in the control's coordinates
+    // part: in the control's coordinates; pixels: its size on the screen.
+    QImage grab_beneath(const QRect& part, QSize pixels);
+    QPoint place() const;   // the control's corner in its parent (0, 0 for a window)
     QImage compose_new_face();
 
     int effect_number_ = 0;
@@ -146,7 +158,9 @@ private:
     QImage old_face_, new_face_, frame_;
     QImage face_cache_, frozen_face_;
     QRect face_cache_rect_;                 // the part face_cache_ shows
-    QPoint frozen_origin_, reveal_origin_;  // where frozen_face_ / the reveal frames go
+    double face_cache_ratio_ = 0;           // the screen's pixels per unit it was made for
+    QPoint frozen_origin_;                  // where frozen_face_ goes, in the parent
+    QPoint reveal_origin_;                  // where the reveal frames go
     bool face_dirty_ = true;
     QTimer* timer_ = nullptr;
     qint64 started_ms_ = 0;

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
+
 namespace lv {
 
 PictureControl::PictureControl(QWidget* parent) : EffectControl(parent) {}
@@ -54,6 +57,7 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     file_name_ = path;
     image_ = paletted_ = QImage();
     natural_size_ = QSize();
+    own_ratio_ = 0;
     drop_detail();
     shown_dirty_ = true;
     load_result_ = 0;
@@ -103,6 +107,8 @@ void PictureControl::set_picture(const QImage& image) {
     drop_detail();
     image_ = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                      : image.convertToFormat(QImage::Format_RGB32);
+    own_ratio_ = image.isNull() ? 1 : image.devicePixelRatio();
+    image_.setDevicePixelRatio(1);
     natural_size_ = image_.size();
     repalette();
     face_changed();
@@ -114,8 +120,29 @@ void PictureControl::set_draw_mode(int mode) {
     face_changed();
 }
 
-int PictureControl::picture_width() const { return natural_size_.isValid() ? natural_size_.width() : 0; }
-int PictureControl::picture_height() const { return natural_size_.isValid() ? natural_size_.height() : 0; }
+double PictureControl::picture_ratio() const { return own_ratio_ > 0 ? own_ratio_ : devicePixelRatioF(); }
+
+namespace {
+// A length of the picture's pixels in whole units of the window, enough to
+// hold them all.
+int in_units(int pixels, double ratio) {
+    return pixels <= 0 ? 0 : std::max(1, int(std::ceil(pixels / ratio - 1e-6)));
+}
+}  // namespace
+
+int PictureControl::picture_width() const {
+    return natural_size_.isValid() ? in_units(natural_size_.width(), picture_ratio()) : 0;
+}
+int PictureControl::picture_height() const {
+    return natural_size_.isValid() ? in_units(natural_size_.height(), picture_ratio()) : 0;
+}
+
+QSize PictureControl::placed_size() const {
+    if (own_ratio_ <= 0) return natural_size_;
+    const double k = devicePixelRatioF() / own_ratio_;
+    return QSize(std::max(1, int(std::lround(natural_size_.width() * k))),
+                 std::max(1, int(std::lround(natural_size_.height() * k))));
+}
 
 void PictureControl::set_transparent(bool on, std::int32_t bgr_color) {
     if (on == transparent_on_ && bgr_color == transparent_color_) return;
@@ -168,7 +195,9 @@ void PictureControl::drop_detail() {
     detail_refused_ = false;
 }
 
-QRect PictureControl::detail_wanted(const QRect& area) const {
+QRect PictureControl::detail_wanted(const QRect& part) const {
+    // The picture lies in the screen's pixels, one of them to each of its own.
+    const QRect area = device_rect(part);
     if (file_name_.isEmpty() || image_.isNull() || draw_mode_ == stretched || image_.size() == natural_size_ ||
         area.isEmpty() || natural_size_.isEmpty())
         return QRect();
@@ -227,18 +256,24 @@ void PictureControl::fetch_detail() {
 void PictureControl::setVisible(bool visible) {
     // A control whose loads serve events while they wait decodes what it
     // shows at its own size before the reveal; the others when first drawn.
-    if (visible && abandoned_) fetch_detail();
+    if (visible && abandoned_) {
+        fetch_detail();
+        // Given up meanwhile: no half-decoded picture comes up, the screen
+        // stays as it was.
+        if (abandoned_()) return;
+    }
     EffectControl::setVisible(visible);
 }
 
-void PictureControl::draw_part(QPainter& p, const QRect& part, QPoint origin, const QImage& held) {
+void PictureControl::draw_part(QPainter& p, const QRect& part, const QRect& placed, const QImage& held) {
     if (part.isEmpty()) return;
-    const QRect source = part.translated(-origin);   // in the picture's own pixels
-    const auto scaled = [](const QRect& r, QSize from, QSize to) {
+    const auto scaled = [](const QRectF& r, QSize from, QSize to) {
         const double sx = double(to.width()) / from.width(), sy = double(to.height()) / from.height();
         return QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy);
     };
-    if (!detail_shown_.isNull() && detail_rect_.contains(source)) {
+    // In the picture's own pixels (whole ones for a picture from a file).
+    const QRectF source = scaled(QRectF(part.translated(-placed.topLeft())), placed.size(), natural_size_);
+    if (!detail_shown_.isNull() && detail_rect_.contains(source.toAlignedRect())) {
         p.drawImage(QRectF(part), detail_shown_,
                     scaled(source.translated(-detail_rect_.topLeft()), detail_rect_.size(), detail_shown_.size()));
     } else {
@@ -250,8 +285,13 @@ QImage PictureControl::render_face() { return render_face_area(QRect(QPoint(0, 0
 
 QImage PictureControl::render_face_area(const QRect& area) {
     if (area.isEmpty()) return QImage();
-    QImage face(area.size(), QImage::Format_ARGB32_Premultiplied);
+    // Drawn in the screen's pixels, so that a picture at its own size or
+    // tiled shows each of its pixels on one of the screen's at any scale.
+    const double ratio = devicePixelRatioF();
+    const QRect pixels = device_rect(area);
+    QImage face(pixels.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     face.fill(Qt::transparent);
+    face.setDevicePixelRatio(ratio);
     if (image_.isNull()) return face;
     // Shown at its own size after all while held reduced: the part that
     // shows is decoded at full size once this drawing is done (not inside
@@ -261,18 +301,19 @@ QImage PictureControl::render_face_area(const QRect& area) {
         QTimer::singleShot(0, this, &PictureControl::fetch_detail);
     }
     const QImage& img = shown_image();
+    face.setDevicePixelRatio(1);   // painted in pixels
     QPainter p(&face);
-    p.translate(-area.topLeft());
+    p.translate(-pixels.topLeft());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRect whole(QPoint(0, 0), size().expandedTo(QSize(1, 1)));
-    const int bw = border_.total_width();
+    const QRect whole = device_rect(QRect(QPoint(0, 0), size().expandedTo(QSize(1, 1))));
+    const int bw = border_.total_width(ratio);
+    const QSize n = placed_size();
     if (draw_mode_ == stretched) {
         const QRect inner = whole.adjusted(bw, bw, -bw, -bw);
         if (!inner.isEmpty()) p.drawImage(inner, img);
-        paint_border(p, whole, border_);
+        paint_border(p, whole, border_, ratio);
     } else if (draw_mode_ == tiled) {
-        const QSize n = natural_size_;
-        const std::int64_t tiles = std::int64_t(area.width() / n.width() + 2) * (area.height() / n.height() + 2);
+        const std::int64_t tiles = std::int64_t(pixels.width() / n.width() + 2) * (pixels.height() / n.height() + 2);
         if (img.size() == n || tiles > 1024) {
             // Held whole, or tiles so small that one scaled tile costs less
             // than drawing each.
@@ -282,16 +323,18 @@ QImage PictureControl::render_face_area(const QRect& area) {
             // Held reduced: each tile the area meets, from the pixels held
             // for its part. Never the whole picture enlarged.
             const auto below = [](int v, int size) { return (v >= 0 ? v / size : -((-v + size - 1) / size)) * size; };
-            for (int y = below(area.top(), n.height()); y <= area.bottom(); y += n.height())
-                for (int x = below(area.left(), n.width()); x <= area.right(); x += n.width())
-                    draw_part(p, QRect(QPoint(x, y), n) & area, QPoint(x, y), img);
+            for (int y = below(pixels.top(), n.height()); y <= pixels.bottom(); y += n.height())
+                for (int x = below(pixels.left(), n.width()); x <= pixels.right(); x += n.width())
+                    draw_part(p, QRect(QPoint(x, y), n) & pixels, QRect(QPoint(x, y), n), img);
         }
-        paint_border(p, whole, border_);
+        paint_border(p, whole, border_, ratio);
     } else {
-        const QRect r(QPoint(0, 0), natural_size_);
-        draw_part(p, r & area, QPoint(0, 0), img);
-        paint_border(p, r, border_);
+        const QRect r(QPoint(0, 0), n);
+        draw_part(p, r & pixels, r, img);
+        paint_border(p, r, border_, ratio);
     }
+    p.end();
+    face.setDevicePixelRatio(ratio);
     return face;
 }
 

@@ -49,7 +49,10 @@ public:
     const QImage& picture() const { return image_; }
     void set_draw_mode(int mode);
     int draw_mode() const { return draw_mode_; }
-    int picture_width() const;    // natural size of the loaded picture
+    // Natural size of the loaded picture, in the window's units: a picture
+    // from a file has one of the screen's pixels to each of its own; an
+    // in-memory picture keeps its own devicePixelRatio.
+    int picture_width() const;
     int picture_height() const;
     void set_transparent(bool on, std::int32_t bgr_color);
     void set_border(const control_border& b);
@@ -77,7 +80,11 @@ private:
     bool detail_missing(const QRect& want) const;
     // Decodes what detail_wanted asks for the part that can show (see await).
     void fetch_detail();
-    void draw_part(QPainter& p, const QRect& part, QPoint origin, const QImage& held);
+    // Draws what falls in part (pixels of the face) of a copy of the whole
+    // picture placed at `placed`.
+    void draw_part(QPainter& p, const QRect& part, const QRect& placed, const QImage& held);
+    double picture_ratio() const;   // the picture's pixels to a unit of the window
+    QSize placed_size() const;      // the picture at its own size, in the screen's pixels
     // Waits for the decode (see set_abandon_check); false when the load was
     // given up, taken over by a later load, or the control went away.
     bool await(picture_job& job, unsigned load);
@@ -92,6 +99,7 @@ private:
     QImage shown_;
     bool shown_dirty_ = true;
     QSize natural_size_;
+    double own_ratio_ = 0;         // an in-memory picture's devicePixelRatio; 0 for a file's
     // Part of a picture held reduced, at full size: its pixels, through the
     // palette, as shown, and where it lies in the picture.
     QImage detail_, detail_paletted_, detail_shown_;

@@ -164,6 +164,14 @@ protected:
         return r;
     }
 
+    QString solid_picture(const QString& name, QSize size, QColor colour) {
+        const QString path = box.path(name);
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(colour);
+        EXPECT_TRUE(img.save(path));
+        return path;
+    }
+
     lvtest::program_sandbox box;
     QString picture;
 };
@@ -390,12 +398,9 @@ TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
     // one picture, which the player stops at its time limit; and a metafile
     // that the decoder gives up on at its own time limit.
     const QString calls = box.path(QStringLiteral("calls.txt"));
-    const QString decoder = QFileInfo(lvtest::lumivane_binary()).absolutePath() + QStringLiteral("/lumivane-decoder");
-    const QString held_by = box.path(QStringLiteral("holding-decoder.sh"));
-    ASSERT_TRUE(lv::test::write_file(held_by, "#!/bin/sh\necho \"$*\" >> '" + calls.toUtf8() +
-                                                  "'\ncase \"$*\" in *held.png*) kill -STOP $$ ;; esac\nexec '" +
-                                                  decoder.toUtf8() + "' \"$@\"\n"));
-    ASSERT_TRUE(QFile::setPermissions(held_by, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString held_by =
+        box.wrapped_decoder("echo \"$*\" >> '" + calls.toUtf8() + "'\ncase \"$*\" in *held.png*) kill -STOP $$ ;; esac");
+    ASSERT_FALSE(held_by.isEmpty());
     const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(held_by));
     const QString held = box.path(QStringLiteral("held.png")), slow = box.path(QStringLiteral("slow.wmf"));
     ASSERT_TRUE(QFile::copy(picture, held));
@@ -448,4 +453,131 @@ TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
     EXPECT_LT(r.end_ms, 1000) << "ended " << r.end_ms << " ms after the key";
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_LT(r.peak_kb, 400 * 1024) << "peak resident memory " << r.peak_kb / 1024 << " MB";
+}
+
+namespace {
+
+// Pixels of r that equal their right or lower neighbour: none in a
+// one-pixel checkerboard shown pixel for pixel.
+int uneven_pixels(const QImage& img, const QRect& r) {
+    int n = 0;
+    for (int y = r.top(); y < r.bottom(); ++y)
+        for (int x = r.left(); x < r.right(); ++x)
+            n += img.pixel(x, y) == img.pixel(x + 1, y) || img.pixel(x, y) == img.pixel(x, y + 1);
+    return n;
+}
+
+// Pixels of a and b (the same size) that differ by more than a little.
+int differing_pixels(const QImage& a, const QImage& b) {
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) n += !lvtest::near(a.pixelColor(x, y), b.pixelColor(x, y));
+    return n;
+}
+
+}  // namespace
+
+// The picture on the screen stays where it is, whole, while the next one
+// decodes (slowed down here), and a key meanwhile leaves the screen as it
+// was as the wallpaper: the old picture in its place under its caption. The
+// next picture is slowed in its decode, or, larger than the player keeps it,
+// in the decode of its part on the screen, which comes after its log line.
+TEST_F(HeavyInputShow, ThePictureStaysInPlaceWhileTheNextLoadsAndAKeyLeavesThatScreen) {
+    box.write_settings({{"save_as_wallpaper", "1"}});
+    const QColor red(220, 30, 30), blue(30, 30, 220);
+    const QString first = solid_picture(QStringLiteral("first.png"), QSize(400, 300), red);
+    struct next_picture {
+        QString file;
+        bool after_log;   // slowed after "Display Picture: "
+    };
+    const next_picture nexts[] = {{solid_picture(QStringLiteral("slow.png"), QSize(200, 150), blue), false},
+                                  {box.path(QStringLiteral("large.jpg")), true}};
+    {
+        QImage large(5000, 4000, QImage::Format_RGB32);   // more pixels than are kept
+        large.fill(blue);
+        ASSERT_TRUE(large.save(nexts[1].file, "JPG"));
+    }
+    // A part of a picture is asked for with a width; the whole with -1 -1.
+    const QString slowed =
+        box.wrapped_decoder("case \"$*\" in *slow.png*) sleep 8 ;; *-1\\ -1) ;; *large.jpg*) sleep 8 ;; esac");
+    ASSERT_FALSE(slowed.isEmpty());
+    const lvtest::scoped_env env("LUMIVANE_DECODER", QFile::encodeName(slowed));
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QPoint centre(screen.width() / 2, screen.height() / 2);
+    const QRect place(centre - QPoint(200, 150), QSize(400, 300));
+    for (const next_picture& next : nexts) {
+        SCOPED_TRACE(next.file.toStdString());
+        QFile::remove(box.log_file());
+        lv::sequence_record one = record(first.toStdString(), "One", 24);
+        one.display_time = 1;
+        int samples = 0, moved = 0, gone = 0;
+        QImage last;
+        QElapsedTimer loading;
+        const QByteArray shown = "Display Picture: " + next.file.toUtf8();
+        const QString file = write_show({one, record(next.file.toStdString(), "Two", 24)});
+        const show_result r = play(file, [&](const QByteArray& log) {
+            if (!log.contains("Showing Image Array 2") || log.contains(shown) != next.after_log) return false;
+            if (!loading.isValid()) loading.start();
+            last = lvtest::grab_screen();
+            ++samples;
+            const auto red_at = [&](QPoint p) { return lvtest::near(last.pixelColor(p), red); };
+            // Red only in its place: none in the corner or beside it.
+            moved += red_at({5, 5}) || red_at(place.topLeft() / 2) || red_at({place.left() - 5, centre.y()});
+            gone += !red_at(centre) || !red_at(place.topLeft() + QPoint(2, 2)) ||
+                    !red_at(place.bottomRight() - QPoint(2, 2));
+            // A second of the load watched; the key comes while it goes on.
+            return loading.elapsed() > 1000;
+        }, 60000, 0);
+        EXPECT_TRUE(r.reached) << "the show never got to its second picture";
+        ASSERT_TRUE(r.ended) << "the key press did not end the show";
+        EXPECT_GT(samples, 5);
+        EXPECT_EQ(moved, 0) << moved << " of " << samples << " looks showed the picture out of its place";
+        EXPECT_EQ(gone, 0) << gone << " of " << samples << " looks missed the picture in its place";
+        QImage wallpaper(box.wallpaper_file());
+        ASSERT_FALSE(wallpaper.isNull()) << "no wallpaper saved";
+        ASSERT_EQ(wallpaper.size(), last.size());
+        EXPECT_TRUE(lvtest::near(wallpaper.pixelColor(centre), red));
+        EXPECT_LT(differing_pixels(wallpaper.convertToFormat(QImage::Format_RGB32),
+                                   last.convertToFormat(QImage::Format_RGB32)),
+                  screen.width() * screen.height() / 200)
+            << "the wallpaper is not the screen as it was";
+        QFile::remove(box.wallpaper_file());
+    }
+}
+
+// At a scale of 1.25 a picture at its own size and a tiled background show
+// one of their pixels on one of the screen's: a one-pixel checkerboard
+// stays one, and the picture covers no more of the screen than its pixels.
+TEST_F(HeavyInputShow, AtAnyScaleOwnSizeAndTilesAreTheScreensPixels) {
+    const lvtest::scoped_env env("QT_SCALE_FACTOR", "1.25");
+    const QString board = box.path(QStringLiteral("board.png"));
+    ASSERT_TRUE(lv::test::write_file(board, checkerboard_png(200, 200)));
+    lv::sequence_record own = record(board.toStdString(), "", 24), tiled = record(picture.toStdString(), "", 24);
+    own.display_position = 4;
+    own.display_time = 2;
+    tiled.display_position = 12;
+    tiled.background_file = board.toStdString();
+    tiled.display_time = 30;
+    int own_uneven = -1, own_beyond = -1, tiled_uneven = -1;
+    const show_result r = play(write_show({own, tiled}), [&](const QByteArray& log) {
+        if (!log.contains("Display Picture: " + board.toUtf8())) return false;
+        const QImage shot = lvtest::grab_screen();
+        if (!log.contains("Showing Image Array 2")) {
+            // Its 200 pixels, and the black window right of and below them.
+            own_uneven = uneven_pixels(shot, QRect(0, 0, 200, 200));
+            own_beyond = 0;
+            for (int i = 0; i < 200; ++i)
+                own_beyond +=
+                    shot.pixel(200 + i % 40, i) != qRgb(0, 0, 0) || shot.pixel(i, 200 + i % 40) != qRgb(0, 0, 0);
+            return false;
+        }
+        if (!log.contains("Display Picture: " + picture.toUtf8())) return false;
+        tiled_uneven = uneven_pixels(shot, QRect(0, 0, 300, 300));
+        return tiled_uneven == 0;
+    }, 30000, 0);
+    EXPECT_TRUE(r.reached) << "the tiled background never came out one-pixel";
+    ASSERT_TRUE(r.ended) << "the key press did not end the show";
+    EXPECT_EQ(own_uneven, 0) << "at its own size the squares came out uneven";
+    EXPECT_EQ(own_beyond, 0) << "at its own size the picture covers more than its pixels";
+    EXPECT_EQ(tiled_uneven, 0) << "tiled, the squares came out uneven";
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -192,6 +193,22 @@ public:
     QString settings_file() const { return config_home() + QStringLiteral("/Tavrel Lumivane.ini"); }
     QString registry_file() const { return config_home() + QStringLiteral("/lumivane/registry.ini"); }
     QString log_file() const { return windows_dir() + QStringLiteral("Lumivane Log.txt"); }
+    QString wallpaper_file() const { return windows_dir() + QStringLiteral("Lumivane.bmp"); }
+
+    // A decoder program for LUMIVANE_DECODER that runs `shell` (it sees the
+    // decoder's arguments, the picture's path among them) and then the
+    // decoder of this build.
+    QString wrapped_decoder(const QByteArray& shell) const {
+        const QString decoder = QFileInfo(lumivane_binary()).absolutePath() + QStringLiteral("/lumivane-decoder");
+        const QString script = path(QStringLiteral("wrapped-decoder.sh"));
+        QFile f(script);
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write("#!/bin/sh\n" + shell + "\nexec '" + QFile::encodeName(decoder) + "' \"$@\"\n") < 0)
+            return {};
+        f.close();
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return script;
+    }
 
     void write_settings(const std::vector<std::pair<std::string, std::string>>& values) const {
         lv::ini_store store(settings_file().toStdString());
