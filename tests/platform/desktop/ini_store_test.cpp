@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -253,4 +255,27 @@ TEST_F(IniStore, AFifoLoadsAsDefaultsWithoutHanging) {
     lv::ini_store folder(path("folder.ini"));
     EXPECT_EQ(folder.read("logging", "0"), "0");
     EXPECT_FALSE(folder.sync());
+}
+
+// Another process's save holding the lock makes a save wait only briefly:
+// it ends false, keeping its values, and the next save after the holder
+// has let go writes them.
+TEST_F(IniStore, ASaveWaitsForAnotherSaveOnlyBriefly) {
+    const std::string p = path("Tavrel Lumivane.ini");
+    const std::string lock = path(".Tavrel Lumivane.ini.lumivane-lock");
+    const int holder = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ::alarm(240);   // a hang ends the test run instead of stalling it
+    lv::ini_store store(p);
+    store.write("cancel_mode", "4");
+    EXPECT_FALSE(store.sync());
+    EXPECT_EQ(contents(p), "");
+    // As a save lets go of its lock.
+    ::unlink(lock.c_str());
+    ::close(holder);
+    EXPECT_TRUE(store.sync());
+    ::alarm(0);
+    EXPECT_NE(contents(p).find("cancel_mode=4"), std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
 }
