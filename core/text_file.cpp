@@ -257,15 +257,6 @@ bool is_temp_file_name(std::string_view name) {
     return rest.empty() || (rest.size() > 1 && rest.front() == '.');
 }
 
-bool create_temp_beside(const std::string& target, std::string& temp) {
-    fs::path p;
-    std::FILE* f = open_temp_beside(fs::path(target), p);
-    if (!f) return false;
-    std::fclose(f);
-    temp = p.string();
-    return true;
-}
-
 std::string save_target(const std::string& path) {
     fs::path p(path);
     // As many links as the kernel itself follows before it gives up.
@@ -457,6 +448,7 @@ std::vector<std::string> folders_linked_from(const std::string& folder) {
         if (!it->is_symlink(e) || e) continue;
         const std::string target = save_target(it->path().string());
         if (target.empty()) continue;
+        if (fs::is_directory(target, e)) continue;   // only files are saved
         const fs::path there = fs::path(target).parent_path();
         if (there.empty() || fs::equivalent(there, folder, e)) continue;
         if (std::find(found.begin(), found.end(), there.string()) == found.end()) found.push_back(there.string());

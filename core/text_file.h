@@ -95,9 +95,6 @@ private:
 // working on such a file adds (its own temporary file or lock). Nothing else
 // is ever taken for one.
 bool is_temp_file_name(std::string_view name);
-// Makes a new, empty temporary file of that name beside target; false when
-// none can be made there.
-bool create_temp_beside(const std::string& target, std::string& temp);
 
 // Removes those temporary files of folder left behind by a process that died
 // mid-write, when they are a minute old or older (by their modification time,

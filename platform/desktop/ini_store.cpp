@@ -172,8 +172,8 @@ bool ini_store::sync() {
     if (!QDir().mkpath(target.absolutePath())) return false;
     // Renaming over a read-only file would work; writing it must not.
     if (target.exists() && ::access(dest.c_str(), W_OK) != 0) return false;
-    // So that two processes saving at once each keep what the other wrote;
-    // waited for only briefly, as the main screen waits for it as it closes.
+    // So that two processes saving at once each keep what the other wrote.
+    // Waited for a moment only: the screen that saves waits with it.
     const save_lock lock(dest, std::chrono::seconds(1));
     if (!lock.held()) return false;
 
