@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/state.h"
@@ -278,4 +279,41 @@ TEST_F(IniStore, ASaveWaitsForAnotherSaveOnlyBriefly) {
     ::alarm(0);
     EXPECT_NE(contents(p).find("cancel_mode=4"), std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
+}
+
+// Processes saving at the same moment take turns at the lock, so each keeps
+// what the others saved.
+TEST_F(IniStore, ProcessesSavingAtOnceEachKeepWhatTheOthersSaved) {
+    constexpr int savers = 6;
+    ::alarm(240);   // a hang ends the test run instead of stalling it
+    for (int round = 0; round < 15; ++round) {
+        const std::string p = path("round " + std::to_string(round) + ".ini");
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        std::vector<pid_t> children;
+        for (int k = 0; k < savers; ++k) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ::close(go[1]);
+                lv::ini_store store(p);
+                store.write("saver " + std::to_string(k), "saved");
+                char c = 0;
+                const bool started = ::read(go[0], &c, 1) == 0;   // all start as the pipe closes
+                ::_exit(started && store.sync() ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        const std::string text = contents(p);
+        for (int k = 0; k < savers; ++k)
+            EXPECT_NE(text.find("saver%20" + std::to_string(k) + "=saved"), std::string::npos) << "round " << round;
+    }
+    ::alarm(0);
 }
