@@ -88,6 +88,8 @@ void init_program() {
     // mid-write leaves one behind, hidden, as large as the show it saved.
     const auto file_clock_now = fs::file_time_type::clock::now();
     remove_stale_temp_files(p.data_folder, file_clock_now);
+    // A show linked into the data folder is saved beside its own file.
+    for (const std::string& folder : folders_linked_from(p.data_folder)) remove_stale_temp_files(folder, file_clock_now);
     remove_stale_temp_files(p.windows_dir, file_clock_now);
     if (startup().remove_stale_config_files) startup().remove_stale_config_files(file_clock_now);
 

@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #if __has_include(<unistd.h>)
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #define LV_HAVE_FSYNC 1
@@ -255,33 +257,68 @@ bool is_temp_file_name(std::string_view name) {
     return rest.empty() || (rest.size() > 1 && rest.front() == '.');
 }
 
-bool create_temp_beside(const std::string& target, std::string& temp) {
-    fs::path p;
-    std::FILE* f = open_temp_beside(fs::path(target), p);
-    if (!f) return false;
-    std::fclose(f);
-    temp = p.string();
-    return true;
+std::string save_target(const std::string& path) {
+    fs::path p(path);
+    // As many links as the kernel itself follows before it gives up.
+    for (int links = 0; links <= 40; ++links) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec) return p.string();
+        // Joined, not normalised: ".." after a linked folder is the kernel's to resolve.
+        p = to.is_absolute() || p.parent_path().empty() ? to : p.parent_path() / to;
+    }
+    return {};
 }
 
-bool replace_file(const std::string& path, std::string_view bytes) {
-    const fs::path target(path);
+namespace {
+
+// The whole of bytes into the file at path, which is ours and new.
+bool write_whole(const std::string& path, std::string_view bytes) {
+#if LV_HAVE_FSYNC
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = true;
+    while (ok && !bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return ::close(fd) == 0 && ok;
+#else
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+#endif
+}
+
+}  // namespace
+
+bool save_file(const std::string& path, const std::function<bool(const std::string&)>& fill, bool make_folders) {
+    const fs::path target(save_target(path));
     if (target.filename().empty()) return false;
     std::error_code ec;
     if (fs::is_directory(target, ec)) return false;
+    if (make_folders && target.has_parent_path()) {
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) return false;
+    }
 
     fs::path temp;
     std::FILE* f = open_temp_beside(target, temp);
     if (!f) return false;
-
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-#ifdef LV_HAVE_FSYNC
-    // The rename must not reach the disk before the data does.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
+    bool ok = std::fclose(f) == 0;
+    ok = ok && fill(temp.string());
+#if LV_HAVE_FSYNC
+    if (ok) {
+        // The rename must not reach the disk before the data does.
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        ok = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+    }
 #endif
-    ok = std::fclose(f) == 0 && ok;
-
     if (ok) {
         // Keep the permissions the user gave the old file.
         const fs::file_status old = fs::status(target, ec);
@@ -291,6 +328,89 @@ bool replace_file(const std::string& path, std::string_view bytes) {
     }
     if (!ok) fs::remove(temp, ec);
     return ok;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes, bool make_folders) {
+    return save_file(path, [bytes](const std::string& temp) { return write_whole(temp, bytes); }, make_folders);
+}
+
+std::string save_lock_name(std::string_view file_name) {
+    std::string name = ".";
+    name += file_name;
+    name += ".lumivane-lock";
+    return name;
+}
+
+save_lock::save_lock(const std::string& target, std::chrono::milliseconds wait) {
+#if LV_HAVE_FSYNC
+    const fs::path t(target);
+    const fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
+    const std::string lock_file = (folder / save_lock_name(t.filename().string())).string();
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    // A short pause before the next try; false once the wait is over.
+    auto pause = [deadline] {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return true;
+    };
+    // Whether flock failed only because another holds the lock. A file
+    // system without locks makes the lock a formality, as it always was there.
+    auto taken = [] { return errno == EWOULDBLOCK || errno == EINTR; };
+    for (;;) {
+        // Never blocking: a FIFO at the name would otherwise wait for a writer.
+        const int fd = ::open(lock_file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EINTR) continue;
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0) ::close(fd);
+            break;   // no lock file can be had: the folder instead
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || !taken()) {
+            // Fresh, so that the start-up's clean-up of old locks leaves it.
+            ::futimens(fd, nullptr);
+            // The save that held it before removes it as it lets go: only
+            // the file still at the name is the lock.
+            struct stat now {};
+            if (::stat(lock_file.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+                fd_ = fd;
+                lock_file_ = lock_file;
+                held_ = true;
+                return;
+            }
+            ::close(fd);
+            continue;
+        }
+        ::close(fd);
+        if (!pause()) return;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0 && taken()) {
+        if (!pause()) {
+            ::close(fd);
+            return;
+        }
+    }
+    fd_ = fd;
+    held_ = true;
+#else
+    (void)target;
+    (void)wait;
+    held_ = true;
+#endif
+}
+
+save_lock::~save_lock() {
+#if LV_HAVE_FSYNC
+    if (fd_ < 0) return;
+    // Removed while still held, so that a save waiting on this file finds it
+    // gone and makes a new one.
+    struct stat mine {}, now {};
+    if (!lock_file_.empty() && ::fstat(fd_, &mine) == 0 && ::stat(lock_file_.c_str(), &now) == 0 &&
+        now.st_dev == mine.st_dev && now.st_ino == mine.st_ino)
+        ::unlink(lock_file_.c_str());
+    ::close(fd_);
+#endif
 }
 
 int remove_stale_temp_files(const std::string& folder, fs::file_time_type now) {
@@ -315,6 +435,25 @@ int remove_stale_files(const std::string& folder, fs::file_time_type now,
         if (fs::remove(it->path(), e) && !e) ++removed;
     }
     return removed;
+}
+
+std::vector<std::string> folders_linked_from(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) return found;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code e;
+        if (!it->is_symlink(e) || e) continue;
+        const std::string target = save_target(it->path().string());
+        if (target.empty()) continue;
+        if (fs::is_directory(target, e)) continue;   // only files are saved
+        const fs::path there = fs::path(target).parent_path();
+        if (there.empty() || fs::equivalent(there, folder, e)) continue;
+        if (std::find(found.begin(), found.end(), there.string()) == found.end()) found.push_back(there.string());
+    }
+    return found;
 }
 
 }  // namespace lv

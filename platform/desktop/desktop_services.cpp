@@ -515,8 +515,7 @@ bool write_registry_dword(const std::string& key, const std::string& value_name,
     std::string out;
     for (const std::string& l : lines) out += l;
 
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    return replace_file(path.toStdString(), out);
+    return replace_file(path.toStdString(), out, true);
 }
 
 std::string read_registry_value(const std::string& key, const std::string& value_name) {

@@ -1,22 +1,22 @@
 #include "platform/desktop/ini_store.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "core/text_file.h"
 #include "platform/desktop/desktop_services.h"
@@ -66,9 +66,6 @@ bool same_file(const struct stat& a, const struct stat& b) {
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// The lock of a save of the file named name, beside it.
-std::string lock_name(const std::string& name) { return "." + name + ".lumivane-lock"; }
-
 // Whether the file is still the one this process saved last.
 bool saved_values_hold(const std::string& path, const file_values& v) {
     struct stat now {};
@@ -78,14 +75,25 @@ bool saved_values_hold(const std::string& path, const file_values& v) {
 }  // namespace
 
 int remove_stale_settings_files(std::filesystem::file_time_type now) {
-    const std::filesystem::path settings_file(ini_store::default_path());
-    const std::filesystem::path registry(registry_file_path());
-    // The save's lock is held for a moment only; one a minute old was left
-    // by a process that died saving.
-    const std::string lock = lock_name(settings_file.filename().string());
-    return remove_stale_files(settings_file.parent_path().string(), now,
-                              [&](std::string_view name) { return is_temp_file_name(name) || name == lock; }) +
-           remove_stale_temp_files(registry.parent_path().string(), now);
+    int removed = 0;
+    // Beside each file and, when it is a link, beside the file it leads to,
+    // where its saves write.
+    auto clean = [&](const std::string& file, bool with_lock) {
+        std::vector<std::string> files = {file};
+        if (const std::string target = save_target(file); !target.empty() && target != file) files.push_back(target);
+        for (const std::string& f : files) {
+            const std::filesystem::path p(f);
+            // The save's lock is held for a moment only; one a minute old was
+            // left by a process that died saving.
+            const std::string lock = save_lock_name(p.filename().string());
+            removed += remove_stale_files(p.parent_path().string(), now, [&](std::string_view name) {
+                return is_temp_file_name(name) || (with_lock && name == lock);
+            });
+        }
+    };
+    clean(ini_store::default_path(), true);
+    clean(registry_file_path(), false);
+    return removed;
 }
 
 std::string ini_store::default_path() {
@@ -157,22 +165,17 @@ bool ini_store::sync() {
     file_values& v = values_of(path_);
     if (v.pending.empty()) return true;
 
-    // A settings file that is a link is saved where the link points.
-    std::string dest = path_;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path_, ec))
-        if (auto real = std::filesystem::canonical(path_, ec); !ec) dest = real.string();
-
+    // A settings file that is a link is saved where the link leads.
+    const std::string dest = save_target(path_);
+    if (dest.empty()) return false;
     const QFileInfo target(QString::fromStdString(dest));
     if (!QDir().mkpath(target.absolutePath())) return false;
     // Renaming over a read-only file would work; writing it must not.
     if (target.exists() && ::access(dest.c_str(), W_OK) != 0) return false;
     // So that two processes saving at once each keep what the other wrote.
-    // Named like nothing a person would make: QLockFile takes over a lock
-    // file it finds stale, whoever made it.
-    QLockFile lock(target.absolutePath() + QLatin1Char('/') +
-                   QString::fromStdString(lock_name(target.fileName().toStdString())));
-    if (!lock.lock()) return false;
+    // Waited for a moment only: the screen that saves waits with it.
+    const save_lock lock(dest, std::chrono::seconds(1));
+    if (!lock.held()) return false;
 
     // What the file holds now (another process may have saved since), what
     // this process saved last, then what it has not saved yet.
@@ -183,30 +186,13 @@ bool ini_store::sync() {
         for (const auto& [key, value] : v.saved) values[key] = value;
     for (const auto& [key, value] : v.pending) values[key] = value;
 
-    // Written in full beside the file, then renamed over it: a process
-    // killed at any moment leaves all the old values or all the new ones.
-    std::string temp;
-    if (!create_temp_beside(dest, temp)) return false;
-    bool ok = false;
-    {
+    const bool ok = save_file(dest, [&values](const std::string& temp) {
         QSettings out(QString::fromStdString(temp), QSettings::IniFormat);
         for (const auto& [key, value] : values) out.setValue(key, value);
         out.sync();
-        ok = out.status() == QSettings::NoError;
-    }
-    if (ok) {
-        // The rename must not reach the disk before the data does.
-        const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-        ok = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-    }
-    struct stat old {};
-    if (ok && ::stat(dest.c_str(), &old) == 0) ::chmod(temp.c_str(), old.st_mode & 07777);
-    ok = ok && ::rename(temp.c_str(), dest.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
+        return out.status() == QSettings::NoError;
+    });
+    if (!ok) return false;
 
     std::map<QString, QString> saved;
     for (const auto& [key, value] : values)

@@ -29,9 +29,12 @@ public:
     // ini_store objects of this process on the same file see the value at once.
     void write(const std::string& key, const std::string& value) override;
     // Replaces the file atomically (a new file renamed over the old one), so
-    // that a process killed mid-save leaves all-old or all-new values. False
-    // when the file cannot be written: read-only, not a regular file, or its
-    // folder cannot be created.
+    // that a process killed mid-save leaves all-old or all-new values; a file
+    // that is a link is saved where it leads (save_file). False when the file
+    // cannot be written: read-only, not a regular file, its folder cannot be
+    // created, or another process's save held the lock (save_lock) all
+    // through the moment it is waited for; the values are then kept for the
+    // next sync.
     bool sync() override;
 
     const std::string& path() const { return path_; }

@@ -214,8 +214,8 @@ std::string quote_exec_argument(const std::string& arg) {
 }
 
 void write_whole_file(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    replace_file(path.toStdString(), std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+    replace_file(path.toStdString(), std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
+                 true);
 }
 
 void run_tool(const QString& program, const QStringList& args) {

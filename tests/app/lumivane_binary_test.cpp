@@ -11,10 +11,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "platform/desktop/startup_services.h"
 #include "scoped_env.h"
@@ -67,10 +71,11 @@ protected:
         return env;
     }
 
-    result run(const QStringList& args, bool with_display = true) {
+    result run(const QStringList& args, bool with_display = true, const std::function<void()>& in_child = {}) {
         const QProcessEnvironment env = environment(with_display);
         QProcess p;
         p.setProcessEnvironment(env);
+        if (in_child) p.setChildProcessModifier(in_child);
         p.start(QStringLiteral(LUMIVANE_BINARY), args);
         result r;
         if (!p.waitForStarted(10000)) return r;
@@ -260,35 +265,119 @@ TEST_F(ProgramTest, MainScreenOpensOnceAndChoosesTheColourModeAtFirstStart) {
 }
 
 // What a settings save killed midway leaves in the config folder goes at the
-// next start; a person's own copies of the settings, named as they please,
-// stay, as do a link and a file of ours still being written.
+// next start, also beside the files the settings and a slideshow link to;
+// a person's own copies of the settings, named as they please, stay, as do a
+// link and a file of ours still being written. Nothing is saved at this
+// start, so only the clean-up takes anything away.
 TEST_F(ProgramTest, StartRemovesOnlyTheStaleFilesOfTheSettingsWriters) {
     namespace fs = std::filesystem;
-    QDir(dir("config")).mkpath("lumivane");
+    for (const char* sub : {"config/lumivane", "dotfiles", "shows"}) QDir(tmp.path()).mkpath(sub);
     const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
     auto make = [&](const QString& rel, bool is_old = true) {
-        QFile f(dir("config/" + rel));
+        QFile f(dir(rel));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Config]\n");
+        f.write("[Config]\nset_extension=yes\n");
         f.close();
         if (is_old) fs::last_write_time(f.fileName().toStdString(), old);
     };
-    const QStringList ours = {".Tavrel Lumivane.ini.lumivane-tmp-48213",
-                              ".Tavrel Lumivane.ini.lumivane-tmp-7.qWeRtY",
-                              ".Tavrel Lumivane.ini.lumivane-lock", "lumivane/.registry.ini.lumivane-tmp-903311"};
+    make("dotfiles/lumivane.ini", false);
+    ASSERT_TRUE(QFile::link(dir("dotfiles/lumivane.ini"), ini()));
+    make("shows/Trip.lmv", false);
+    QDir().mkpath(data_folder());
+    ASSERT_TRUE(QFile::link("../../../shows/Trip.lmv", data_folder() + "/Trip.lmv"));
+    const QStringList ours = {"config/.Tavrel Lumivane.ini.lumivane-tmp-48213",
+                              "config/.Tavrel Lumivane.ini.lumivane-tmp-7.qWeRtY",
+                              "config/.Tavrel Lumivane.ini.lumivane-lock",
+                              "config/lumivane/.registry.ini.lumivane-tmp-903311",
+                              "dotfiles/.lumivane.ini.lumivane-lock",
+                              "dotfiles/.lumivane.ini.lumivane-tmp-512",
+                              "shows/.Trip.lmv.lumivane-tmp-6001"};
     QStringList alike = {"Tavrel Lumivane.ini.lock", "Other.ini.AbCdEf", "lumivane/registry.ini.lock",
                          "lumivane/registry.ini.Backup", "lumivane/registry.ini.OldCfg"};
     for (const char* copy : {"Backup", "OldCfg", "MyCopy", "Sunday", "DecBak", "AbCdEf"})
         alike << QStringLiteral("Tavrel Lumivane.ini.") + copy;
+    for (QString& f : alike) f.prepend("config/");
+    alike << "dotfiles/lumivane.ini.lock" << "shows/Trip.lmv.Backup";
     for (const QString& f : ours + alike) make(f);
-    make(".Tavrel Lumivane.ini.lumivane-tmp-5521", false);   // maybe still being written
+    make("config/.Tavrel Lumivane.ini.lumivane-tmp-5521", false);   // maybe still being written
     QFile::link(dir("config/Other.ini.AbCdEf"), dir("config/.Tavrel Lumivane.ini.lumivane-tmp-66"));
+    const file_stamp settings_before = stamp(dir("dotfiles/lumivane.ini"));
 
     EXPECT_EQ(run({"/X"}).status, 0);
-    for (const QString& f : ours) EXPECT_FALSE(QFile::exists(dir("config/" + f))) << f.toStdString();
-    for (const QString& f : alike + QStringList{".Tavrel Lumivane.ini.lumivane-tmp-5521"})
-        EXPECT_TRUE(QFile::exists(dir("config/" + f))) << f.toStdString();
+    EXPECT_TRUE(stamp(dir("dotfiles/lumivane.ini")) == settings_before);   // not saved
+    for (const QString& f : ours) EXPECT_FALSE(QFile::exists(dir(f))) << f.toStdString();
+    for (const QString& f : alike + QStringList{"config/.Tavrel Lumivane.ini.lumivane-tmp-5521"})
+        EXPECT_TRUE(QFile::exists(dir(f))) << f.toStdString();
     EXPECT_TRUE(QFileInfo(dir("config/.Tavrel Lumivane.ini.lumivane-tmp-66")).isSymLink());
+}
+
+// The first start saves the settings. Whatever stands at the name of the
+// save's lock (left there by a process killed while saving, or by anyone),
+// the save ends and the settings are saved; what stood there is not taken away.
+TEST_F(ProgramTest, TheSettingsAreSavedWhateverStandsAtTheLockName) {
+    const QString lock = dir("config/.Tavrel Lumivane.ini.lumivane-lock");
+    const std::string lock_name = QFile::encodeName(lock).toStdString();
+    for (const char* what : {"folder", "fifo", "empty", "unreadable"}) {
+        SCOPED_TRACE(what);
+        QFile::remove(ini());
+        const std::string kind = what;
+        if (kind == "folder") {
+            ASSERT_TRUE(QDir().mkpath(lock + "/inside"));
+        } else if (kind == "fifo") {
+            ASSERT_EQ(::mkfifo(lock_name.c_str(), 0600), 0);
+        } else {
+            QFile f(lock);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.close();
+            if (kind == "unreadable") {
+                ASSERT_EQ(::chmod(lock_name.c_str(), 0), 0);
+            }
+        }
+        // The superuser opens any file: the program runs without that power.
+        const result r = run({"/X"}, true, [] {
+            if (::geteuid() == 0)
+                for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) ::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
+        });
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(setting("set_extension"), "yes");
+        if (kind == "folder") {
+            EXPECT_TRUE(QFileInfo::exists(lock + "/inside"));
+        } else if (kind == "fifo") {
+            EXPECT_TRUE(QFileInfo(lock).exists() && !QFileInfo(lock).isFile());
+        } else {
+            // A lock that could be opened was taken, and went with the save.
+            EXPECT_EQ(QFileInfo::exists(lock), kind == "unreadable");
+        }
+        QFile::remove(lock);
+        QDir(lock).removeRecursively();
+    }
+}
+
+// A settings file, desktop entry and MIME file kept in a dotfiles folder not
+// checked out yet, linked into place: the first start writes them there and
+// the links stay links.
+TEST_F(ProgramTest, FirstStartWritesThroughLinksToFilesNotThereYet) {
+    QDir().mkpath(dir("data/applications"));
+    QDir().mkpath(dir("data/mime/packages"));
+    const QStringList links = {ini(), desktop_file(), mime_package()};
+    const QStringList targets = {dir("dotfiles/config/lumivane.ini"), "../../dotfiles/lumivane.desktop",
+                                 dir("dotfiles/mime.xml")};
+    for (int i = 0; i < links.size(); ++i) ASSERT_TRUE(QFile::link(targets[i], links[i]));
+
+    EXPECT_EQ(run({"/X"}).status, 0);
+    for (const QString& link : links) EXPECT_TRUE(QFileInfo(link).isSymLink()) << link.toStdString();
+    EXPECT_EQ(setting("set_extension"), "yes");
+    EXPECT_TRUE(QFileInfo(dir("dotfiles/config/lumivane.ini")).isFile());
+    QFile entry(dir("dotfiles/lumivane.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("\nExec="));
+    QFile mime(dir("dotfiles/mime.xml"));
+    ASSERT_TRUE(mime.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(mime.readAll().contains("*.lmv"));
+    // Nothing of the saves' own is left beside the links or their files.
+    for (const char* folder : {"config", "dotfiles/config", "dotfiles"})
+        for (const QString& name : QDir(dir(folder)).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot))
+            EXPECT_FALSE(name.startsWith('.')) << folder << "/" << name.toStdString();
 }
 
 TEST_F(ProgramTest, SecondMainScreenOrScreenSaverEndsSilently) {

@@ -2,6 +2,7 @@
 // loader must read back as it was), and what is left behind on failure.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -127,6 +128,51 @@ TEST_F(SaveCustom, AnExistingFileOfThatNameIsReplacedWithoutAQuestion) {
     lv::new_custom_defaults();
     EXPECT_EQ(lv::load_custom_file(path), 0);
     EXPECT_EQ(lv::doc().image_count, 5);
+}
+
+// A show kept elsewhere and linked into the data folder is saved into the
+// person's own file, which the link keeps naming: through a chain of links,
+// relative ones read from the link's own folder, and also when the file at
+// its end is not there yet.
+TEST_F(SaveCustom, AShowLinkedIntoTheDataFolderIsSavedWhereTheLinkLeads) {
+    const QString shows = dir.path() + "/shows";
+    ASSERT_TRUE(QDir().mkpath(shows));
+    const QString own = shows + "/x.lmv";
+    {
+        QFile f(own);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    const QString link = QString::fromStdString(target("Summer"));
+    ASSERT_TRUE(QFile::link(own, link));
+    const QString chained = QString::fromStdString(target("Winter"));
+    ASSERT_TRUE(QFile::link("../shows/winter link.lmv", chained));
+    ASSERT_TRUE(QFile::link("winter.lmv", shows + "/winter link.lmv"));
+
+    auto* w = open_editor(true);
+    w->Command21->click();
+    flush_deletes();
+    ASSERT_TRUE(editor.isNull());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_NE(read_all(own.toStdString()), "old contents");
+    lv::new_custom_defaults();
+    ASSERT_EQ(lv::load_custom_file(own.toStdString()), 0);
+    EXPECT_EQ(lv::doc().image_count, 5);
+
+    w = open_editor(true);
+    w->Text3->setText("Winter");
+    w->Command21->click();
+    flush_deletes();
+    ASSERT_TRUE(editor.isNull());
+    EXPECT_TRUE(QFileInfo(chained).isSymLink());
+    EXPECT_TRUE(QFileInfo(shows + "/winter link.lmv").isSymLink());
+    lv::new_custom_defaults();
+    ASSERT_EQ(lv::load_custom_file((shows + "/winter.lmv").toStdString()), 0);
+    EXPECT_EQ(lv::doc().custom_name, "Winter");
+    // Nothing of the save is left in either folder.
+    for (const QString& folder : {shows, QString::fromStdString(lv::program().data_folder)})
+        for (const QString& name : QDir(folder).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot))
+            EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
 }
 
 TEST_F(SaveCustom, WithoutMusicTheFileEndsAtTheMusicCount) {

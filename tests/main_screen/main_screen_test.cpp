@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -31,6 +34,7 @@
 #include "simple_editor/frmRandom.h"
 #include "platform/controls/label_control.h"
 #include "platform/controls/picture_control.h"
+#include "platform/desktop/ini_store.h"
 #include "platform/desktop/startup_services.h"
 #include "player/modal_watch.h"
 #include "scoped_env.h"
@@ -603,6 +607,40 @@ TEST_F(MainScreenTest, IntroRevealsTheButtonsAndHoldsOffClosing) {
     EXPECT_EQ(store.values["active_slideshow"], "Show.lmv");
     EXPECT_EQ(store.values["Hot Keys 0"], "/bin/true");
     EXPECT_TRUE(lv::no_window_titled("Lumivane - v.6.0.11"));
+}
+
+// Exit saves the settings into the settings file. A folder (or anything
+// else) standing at the name of the save's lock holds neither the save nor
+// the screen: it closes, the settings saved, without a message.
+TEST_F(MainScreenTest, ExitClosesTheScreenAndSavesWithAFolderAtTheLockName) {
+    QDir(tmp.path()).mkdir("config");
+    const std::string file = path("config/Tavrel Lumivane.ini");
+    const QString lock = QString::fromStdString(path("config/.Tavrel Lumivane.ini.lumivane-lock"));
+    ASSERT_TRUE(QDir().mkpath(lock + "/inside"));
+    lv::ini_store ini(file);
+    for (int n : {1, 3, 4, 11}) ini.write(lv::message_setting_key(n), "1");
+    lv::set_settings_store(&ini);
+    auto box = answer_next_box(QMessageBox::Ok);
+    ::alarm(300);   // a hang ends the test run instead of stalling it
+    {
+        lv::frmTitle f;
+        activate(f);
+        lv::settings().active_slideshow = "Chosen.lmv";
+        QWidget* exit_button = f.label_button[5];
+        ASSERT_TRUE(lv::test::wait_for([&f, exit_button] {
+            f.activateWindow();
+            exit_button->setFocus(Qt::OtherFocusReason);
+            return QApplication::focusWidget() == exit_button;
+        }));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+        QApplication::sendEvent(exit_button, &press);
+        EXPECT_TRUE(f.unloaded());
+    }
+    ::alarm(0);
+    lv::set_settings_store(&store);
+    EXPECT_EQ(box->title, "");   // no message
+    EXPECT_EQ(lv::ini_store(file).read("active_slideshow", ""), "Chosen.lmv");
+    EXPECT_TRUE(QFileInfo::exists(lock + "/inside"));
 }
 
 TEST_F(MainScreenTest, PackagerAppearsWhenConfiguredAndShowModalReturnsOnClose) {

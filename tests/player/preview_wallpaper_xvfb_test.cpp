@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -114,6 +115,14 @@ TEST_F(XTest, BitmapIsWrittenWholeOrNotAtAll) {
     EXPECT_EQ(QImage(QString::fromStdString(path)).pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"Lumivane.bmp"});
     EXPECT_FALSE(lv::write_bitmap_file(red, tmp.filePath("no such folder/Lumivane.bmp").toStdString()));
+
+    // A link is written through to the file it leads to, which it keeps naming.
+    ASSERT_TRUE(QDir(tmp.path()).mkdir("mine"));
+    const QString link = tmp.filePath("Linked.bmp");
+    ASSERT_TRUE(QFile::link("mine/wall.bmp", link));
+    ASSERT_TRUE(lv::write_bitmap_file(red, link.toStdString()));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QImage(tmp.filePath("mine/wall.bmp"), "BMP").size(), QSize(64, 48));
 }
 
 TEST_F(XTest, LastScreenBecomesTheRootWindowPicture) {

@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -20,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/state.h"
@@ -253,4 +256,64 @@ TEST_F(IniStore, AFifoLoadsAsDefaultsWithoutHanging) {
     lv::ini_store folder(path("folder.ini"));
     EXPECT_EQ(folder.read("logging", "0"), "0");
     EXPECT_FALSE(folder.sync());
+}
+
+// Another process's save holding the lock makes a save wait only briefly:
+// it ends false, keeping its values, and the next save after the holder
+// has let go writes them.
+TEST_F(IniStore, ASaveWaitsForAnotherSaveOnlyBriefly) {
+    const std::string p = path("Tavrel Lumivane.ini");
+    const std::string lock = path(".Tavrel Lumivane.ini.lumivane-lock");
+    const int holder = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ::alarm(240);   // a hang ends the test run instead of stalling it
+    lv::ini_store store(p);
+    store.write("cancel_mode", "4");
+    EXPECT_FALSE(store.sync());
+    EXPECT_EQ(contents(p), "");
+    // As a save lets go of its lock.
+    ::unlink(lock.c_str());
+    ::close(holder);
+    EXPECT_TRUE(store.sync());
+    ::alarm(0);
+    EXPECT_NE(contents(p).find("cancel_mode=4"), std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
+}
+
+// Processes saving at the same moment take turns at the lock, so each keeps
+// what the others saved.
+TEST_F(IniStore, ProcessesSavingAtOnceEachKeepWhatTheOthersSaved) {
+    constexpr int savers = 6;
+    ::alarm(240);   // a hang ends the test run instead of stalling it
+    for (int round = 0; round < 15; ++round) {
+        const std::string p = path("round " + std::to_string(round) + ".ini");
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        std::vector<pid_t> children;
+        for (int k = 0; k < savers; ++k) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ::close(go[1]);
+                lv::ini_store store(p);
+                store.write("saver " + std::to_string(k), "saved");
+                char c = 0;
+                const bool started = ::read(go[0], &c, 1) == 0;   // all start as the pipe closes
+                ::_exit(started && store.sync() ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        const std::string text = contents(p);
+        for (int k = 0; k < savers; ++k)
+            EXPECT_NE(text.find("saver%20" + std::to_string(k) + "=saved"), std::string::npos) << "round " << round;
+    }
+    ::alarm(0);
 }
