@@ -83,8 +83,13 @@ protected:
 
 private:
     // Adds the pieces of a row where was and now differ; false (nothing
-    // added) when they reach into more than most_lines lines of 16 pixels.
-    bool add_changes(const Spans& was, const Spans& now, int most_lines);
+    // added) when they reach into more than most_lines lines of 16 pixels,
+    // or, when there are more than most_pieces of them, into more than
+    // most_lines_many.
+    bool add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_many);
+    // Beyond this many pieces in a row (every other column changing at
+    // once), a copy each costs more than one pass over the row.
+    static constexpr std::uint32_t most_pieces = 20;
     void paint_changes(const Surface& s);
     void paint_many(const Surface& s, int y, std::uint32_t from, std::uint32_t to);
 
@@ -453,7 +458,7 @@ void ShapeTransition::setup() {
     rows_p_ = -1;
 }
 
-bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines) {
+bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_many) {
     const std::size_t first = pieces_.size();
     int touched = 0;
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
@@ -473,7 +478,7 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
                 touched += (next - 1) / 16 - x / 16 + 1;
                 pieces_.push_back({x, next, in_now});
             }
-            if (touched > most_lines) {
+            if (touched > (pieces_.size() - first > most_pieces ? most_lines_many : most_lines)) {
                 pieces_.resize(first);
                 return false;
             }
@@ -486,11 +491,9 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
 }
 
 // The pieces lie at other places on each row, which the processor cannot
-// guess: the lines of a row a few rows down are asked for ahead. Beyond
-// twenty pieces in a row (every other column changing at once), a copy each
-// costs more than one pass over the row.
+// guess: the lines of a row a few rows down are asked for ahead.
 void ShapeTransition::paint_changes(const Surface& s) {
-    constexpr std::uint32_t most = 20;
+    constexpr std::uint32_t most = most_pieces;
     constexpr int ahead = 4;
     const auto ask = [&](int y) {
         const auto [from, to] = rows_[std::size_t(y)];
@@ -547,8 +550,11 @@ void ShapeTransition::frame(const Surface& whole, double p) {
         now_mask_.assign(std::size_t(whole.w), 0);
         masked_ = {0, 0};
         // Pieces in more than a third of a row's lines of 16 pixels cost
-        // more, through the caches, than the row streamed whole.
-        const int most_lines = (whole.w + 15) / 16 / 3;
+        // more, through the caches, than the row streamed whole. A row of
+        // many pieces, written in one pass that reaches memory in no order
+        // the processor foresees, costs more from a fifth on (the
+        // checkerboard's narrow cells).
+        const int most_lines = (whole.w + 15) / 16 / 3, most_lines_many = (whole.w + 15) / 16 / 5;
         // Rows described by the same shared sets (columns of a double pass,
         // rows of checkerboard cells) change alike: their pieces are
         // worked out once.
@@ -565,7 +571,7 @@ void ShapeTransition::frame(const Surface& whole, double p) {
                 continue;
             }
             const auto from = std::uint32_t(pieces_.size());
-            last_whole = spans != was && !add_changes(was, spans, most_lines);
+            last_whole = spans != was && !add_changes(was, spans, most_lines, most_lines_many);
             if (last_whole) whole_.push_back(y);
             rows_[std::size_t(y)] = {from, std::uint32_t(pieces_.size())};
             const bool shared = &spans != &sp_ && &was != &was_sp_;
