@@ -84,9 +84,9 @@ protected:
 private:
     // Adds the pieces of a row where was and now differ; false (nothing
     // added) when they reach into more than most_lines lines of 16 pixels,
-    // or, when there are more than most_pieces of them, into more than
-    // most_lines_many.
-    bool add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_many);
+    // or, when more than most_pieces of them lie apart (a line or more
+    // between each and the one before), into more than most_lines_apart.
+    bool add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_apart);
     // Beyond this many pieces in a row (every other column changing at
     // once), a copy each costs more than one pass over the row.
     static constexpr std::uint32_t most_pieces = 20;
@@ -458,9 +458,10 @@ void ShapeTransition::setup() {
     rows_p_ = -1;
 }
 
-bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_many) {
+bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_apart) {
     const std::size_t first = pieces_.size();
     int touched = 0;
+    std::uint32_t apart = 0;
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
     const auto end_at = [](const Spans& sp, std::size_t k) {
         return k / 2 < sp.size() ? (k % 2 ? sp[k / 2].x1 : sp[k / 2].x0) : std::numeric_limits<int>::max();
@@ -476,9 +477,10 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
                 pieces_.back().x1 = next;
             } else {
                 touched += (next - 1) / 16 - x / 16 + 1;
+                apart += pieces_.size() == first || x / 16 > (pieces_.back().x1 - 1) / 16 + 1;
                 pieces_.push_back({x, next, in_now});
             }
-            if (touched > (pieces_.size() - first > most_pieces ? most_lines_many : most_lines)) {
+            if (touched > (apart > most_pieces ? most_lines_apart : most_lines)) {
                 pieces_.resize(first);
                 return false;
             }
@@ -550,11 +552,11 @@ void ShapeTransition::frame(const Surface& whole, double p) {
         now_mask_.assign(std::size_t(whole.w), 0);
         masked_ = {0, 0};
         // Pieces in more than a third of a row's lines of 16 pixels cost
-        // more, through the caches, than the row streamed whole. A row of
-        // many pieces, written in one pass that reaches memory in no order
-        // the processor foresees, costs more from a fifth on (the
-        // checkerboard's narrow cells).
-        const int most_lines = (whole.w + 15) / 16 / 3, most_lines_many = (whole.w + 15) / 16 / 5;
+        // more, through the caches, than the row streamed whole. Many
+        // pieces spread out over a row (the checkerboard's narrow cells),
+        // each a trip to memory the processor cannot foresee, cost more
+        // from a fifth on.
+        const int most_lines = (whole.w + 15) / 16 / 3, most_lines_apart = (whole.w + 15) / 16 / 5;
         // Rows described by the same shared sets (columns of a double pass,
         // rows of checkerboard cells) change alike: their pieces are
         // worked out once.
@@ -571,7 +573,7 @@ void ShapeTransition::frame(const Surface& whole, double p) {
                 continue;
             }
             const auto from = std::uint32_t(pieces_.size());
-            last_whole = spans != was && !add_changes(was, spans, most_lines, most_lines_many);
+            last_whole = spans != was && !add_changes(was, spans, most_lines, most_lines_apart);
             if (last_whole) whole_.push_back(y);
             rows_[std::size_t(y)] = {from, std::uint32_t(pieces_.size())};
             const bool shared = &spans != &sp_ && &was != &was_sp_;
