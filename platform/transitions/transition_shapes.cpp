@@ -476,8 +476,10 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
                 touched += (next - 1) / 16 - (x - 1) / 16;
                 pieces_.back().x1 = next;
             } else {
-                touched += (next - 1) / 16 - x / 16 + 1;
-                apart += pieces_.size() == first || x / 16 > (pieces_.back().x1 - 1) / 16 + 1;
+                // A line the piece before ends in is counted once.
+                const int before = pieces_.size() == first ? -2 : (pieces_.back().x1 - 1) / 16;
+                touched += (next - 1) / 16 - std::max(x / 16, before + 1) + 1;
+                apart += x / 16 > before + 1;
                 pieces_.push_back({x, next, in_now});
             }
             if (touched > (apart > most_pieces ? most_lines_apart : most_lines)) {
