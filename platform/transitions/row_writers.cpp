@@ -5,6 +5,7 @@
 #include "platform/transitions/transition_kit.h"
 
 #include <algorithm>
+#include <bit>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -214,14 +215,15 @@ __attribute__((target("avx2"))) void above_256(px* d, const px* a, const px* b, 
 }
 
 // Writes the changed pixels of eight: now ? a : b. Only the faces they now
-// show are read: mostly one.
+// show are read: mostly one. The others are written back as they were: a
+// masked store of eight costs several plain ones on some processors.
 __attribute__((target("avx2"))) inline void store_changed8(px* d, const px* a, const px* b, __m256i now,
                                                            __m256i changed) {
     if (_mm256_testz_si256(changed, changed)) return;
     const __m256i v = _mm256_testc_si256(now, changed)   ? load8(a)
                       : _mm256_testz_si256(now, changed) ? load8(b)
                                                          : pick8(now, load8(a), load8(b));
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(d), changed, v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), pick8(changed, v, load8(d)));
 }
 
 __attribute__((target("avx2"))) void crossed_256(px* d, const px* a, const px* b, const std::int32_t* key,
@@ -241,6 +243,40 @@ __attribute__((target("avx2"))) void changed_256(px* d, const px* a, const px* b
     for (; i + 8 <= n; i += 8) store_changed8(d + i, a + i, b + i, load8(now + i), load8(changed + i));
     changed_plain(d, a, b, now, changed, i, n);
 }
+
+// Sixteen pixels at a time, in blocks that keep to the cache lines of d (a
+// masked store across two costs far more than one): with the masks in mask
+// registers, masked loads and stores cost what plain ones do, and the ends
+// of a run need no loops of their own. The pixels of the block from i.
+// put_changed keeps the 256-bit loop: its runs are long with few pixels
+// changed, and there this one measured slower.
+__attribute__((target("avx512f"))) inline __mmask16 block_at(const px* d, int i, int n) {
+    const int lead = i == 0 ? int(16 - (reinterpret_cast<std::uintptr_t>(d) / sizeof(px)) % 16) : 16;
+    const int count = std::min(lead, n - i);
+    return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
+}
+__attribute__((target("avx512f"))) inline void store_changed16(px* d, const px* a, const px* b, __mmask16 now,
+                                                             __mmask16 changed) {
+    if (!changed) return;
+    const __mmask16 to_new = now & changed, to_old = changed & ~now;
+    __m512i v = _mm512_setzero_si512();
+    if (to_old) v = _mm512_maskz_loadu_epi32(to_old, b);
+    if (to_new) v = _mm512_mask_loadu_epi32(v, to_new, a);
+    _mm512_mask_storeu_epi32(d, changed, v);
+}
+
+__attribute__((target("avx512f"))) void crossed_512(px* d, const px* a, const px* b, const std::int32_t* key,
+                                                   const std::int32_t* was, std::int32_t level, int n) {
+    const __m512i lv = _mm512_set1_epi32(level);
+    for (int i = 0, step; i < n; i += step) {
+        const __mmask16 in = block_at(d, i, n);
+        step = std::popcount(unsigned(in));
+        const __mmask16 now = _mm512_mask_cmpgt_epi32_mask(in, _mm512_maskz_loadu_epi32(in, key + i), lv);
+        const __mmask16 then = _mm512_mask_cmpgt_epi32_mask(in, _mm512_maskz_loadu_epi32(in, was + i), lv);
+        store_changed16(d + i, a + i, b + i, now, __mmask16(now ^ then));
+    }
+}
+
 #endif
 
 }  // namespace
@@ -289,6 +325,7 @@ void put_crossed(px* d, const px* a, const px* b, const std::int32_t* key, const
                  int n) {
     if (n <= 0) return;
 #if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_avx512()) return crossed_512(d, a, b, key, was, level, n);
     if (cpu_has_avx2()) return crossed_256(d, a, b, key, was, level, n);
 #endif
 #if defined(__SSE2__)
@@ -445,19 +482,6 @@ void cell_mask(px* mask, const std::uint8_t* coarse, std::uint8_t cq, const std:
     }
 }
 
-void key_ranges(const std::int32_t* key, int n, std::vector<KeyRange>& lines) {
-    lines.resize(std::size_t((n + 15) / 16));
-    for (int x = 0, i = 0; x < n; x += 16, ++i) {
-        const int e = std::min(n, x + 16);
-        std::int32_t lo = key[x], hi = key[x];
-        for (int k = x + 1; k < e; ++k) {
-            lo = std::min(lo, key[k]);
-            hi = std::max(hi, key[k]);
-        }
-        lines[std::size_t(i)] = {lo, hi};
-    }
-}
-
 void RowComposer::full_rows(const Surface& s, int y0, int y1, bool use_new) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, s.h);
@@ -556,7 +580,7 @@ void RowComposer::plan_lines(const Op* kinds, int w, int min_run) {
     }
 }
 
-void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level) {
+void RowComposer::run(const Surface& s, int y0, int y1, const px* mask) {
     if (steps_.size() == 1 && steps_[0].op == Op::keep) return;
     if (steps_.size() == 1 && steps_[0].op != Op::mixed) return full_rows(s, y0, y1, steps_[0].op == Op::new_face);
     bool has_mixed = false;
@@ -581,12 +605,7 @@ void RowComposer::run(const Surface& s, int y0, int y1, const px* mask, const st
                 if (ahead) prefetch(pn + st.x0, len);
                 put_copy(d + st.x0, n + st.x0, len, s.stream);
                 break;
-            case Op::mixed:
-                if (mask)
-                    put_select(d + st.x0, n + st.x0, o + st.x0, mask + st.x0, len, s.stream);
-                else
-                    put_above(d + st.x0, n + st.x0, o + st.x0, key + st.x0, level, len, s.stream);
-                break;
+            case Op::mixed: put_select(d + st.x0, n + st.x0, o + st.x0, mask + st.x0, len, s.stream); break;
             case Op::keep: break;
             }
         }
@@ -607,7 +626,7 @@ void RowComposer::rows(const Surface& s, int y0, int y1, const Spans& spans, boo
         cached_w_ = s.w;
     }
     stable_ptr_ = stable ? &spans : nullptr;
-    run(s, y0, y1, mask_.data(), nullptr, 0);
+    run(s, y0, y1, mask_.data());
 }
 
 bool RowComposer::keep_unchanged(Op* kinds, std::size_t lines, const std::uint64_t* unchanged) {
@@ -621,17 +640,6 @@ bool RowComposer::keep_unchanged(Op* kinds, std::size_t lines, const std::uint64
         i = to;
     }
     return any;
-}
-
-void RowComposer::keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                            const std::vector<KeyRange>& lines) {
-    if (y < 0 || y >= s.h) return;
-    kinds_.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        kinds_[i] = lines[i].lo > level ? Op::new_face : lines[i].hi <= level ? Op::old_face : Op::mixed;
-    plan_lines(kinds_.data(), s.w, short_run);
-    cached_w_ = -1;   // the plan no longer follows cached_
-    run(s, y, y + 1, nullptr, key, level);
 }
 
 void paint_stretches(const Surface& s, int y0, int y1, std::initializer_list<Stretch> stretches) {

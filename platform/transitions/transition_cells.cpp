@@ -277,9 +277,11 @@ private:
     std::vector<std::uint64_t> unchanged_;   // one bit per line of a row
     std::vector<std::int32_t> edge_;    // drip: rows of the new face down each pixel column
     std::vector<std::int32_t> edge_before_;   // and as the frame shown left them
-    std::vector<std::int32_t> events_;        // drip: rows up to each where a line's plan changes
-    std::vector<KeyRange> lines_;
-    std::vector<KeyRange> moved_;   // drip: per line, the rows its edges crossed since the frame shown
+    // drip: per line of 16 pixels, the rows its edges crossed since the frame shown
+    struct Crossed {
+        std::int32_t lo, hi;
+    };
+    std::vector<Crossed> moved_;
     // drip: the rows where a line starts or stops being crossed, and the
     // lines crossed at the row being painted (a bit each)
     struct Toggle {
@@ -308,7 +310,10 @@ void CellTransition::setup() {
 
 // Column c starts at its delay and reaches the bottom half a run later,
 // falling faster as it goes. A row is then the new face where its column's
-// edge lies below it: one compare per pixel, no branches.
+// edge lies below it: one compare per pixel, no branches. The rows between
+// the shallowest and the deepest edge are selected whole, from both faces:
+// a row planned as copies and selects by lines of 16 costs more than that
+// straight pass, even with wide columns.
 void CellTransition::drip(const Surface& s, double p) {
     const CellGrid& g = t_.grid;
     edge_.resize(std::size_t(W_));
@@ -324,44 +329,32 @@ void CellTransition::drip(const Surface& s, double p) {
     const bool painted = shown_ > 0 && edge_before_.size() == edge_.size() && paint_crossed(s);
     edge_before_ = edge_;
     if (painted) return;
-    key_ranges(edge_.data(), W_, lines_);
-    // What a row's lines show changes only at the rows where some line's
-    // shallowest or deepest edge lies: in between, rows keep the plan of
-    // the row above.
-    events_.assign(std::size_t(H_) + 1, 0);
-    for (const KeyRange& line : lines_) {
-        events_[std::size_t(std::clamp(line.lo, 0, H_))] = 1;
-        events_[std::size_t(std::clamp(line.hi, 0, H_))] = 1;
-    }
-    std::partial_sum(events_.begin(), events_.end(), events_.begin());
-    int planned = -1;
     comp_.full_rows(s, 0, lowest, true);
-    for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y) {
-        if (planned >= 0 && events_[std::size_t(y)] == events_[std::size_t(planned)]) {
-            comp_.keyed_row_again(s, y, edge_.data(), y);
-        } else {
-            comp_.keyed_row(s, y, edge_.data(), y, lines_);
-            planned = y;
-        }
-    }
+    for (int y = std::max(lowest, 0); y < std::min<int>(deepest, H_); ++y)
+        put_above(s.out_row(y), s.new_row(y), s.old_row(y), edge_.data(), y, W_, s.stream);
     comp_.full_rows(s, deepest, H_, false);
 }
 
 // Over the frame shown, only the pixels whose column's edge crossed their
 // row since are written, each line of 16 columns between the rows its edges
 // crossed: a column moves a tenth of the picture or so a frame, so most of
-// each row stays as it is. False, with nothing written, when the lines'
-// crossed rows cover more than three fifths of the picture (a jump across
-// the run): the changed pixels then lie so thick that a whole frame costs
-// less.
+// each row stays as it is. The lines keep to the output's cache lines, so
+// that a line of a row costs one trip to memory for the output and one for
+// the face. Those trips come in an order the processor cannot foresee,
+// and cost several times what the same pixels cost in a whole frame, which
+// streams: false, with nothing written, when the lines' crossed rows cover
+// more than a tenth of the picture, as in the middle of most runs.
 bool CellTransition::paint_crossed(const Surface& s) {
-    const std::size_t lines = std::size_t((W_ + 15) / 16);
+    const int off = int((reinterpret_cast<std::uintptr_t>(s.out) / sizeof(px)) % 16);
+    const std::size_t lines = std::size_t((W_ + off + 15) / 16);
+    const auto line_x0 = [&](std::size_t i) { return std::max(0, int(i) * 16 - off); };
+    const auto line_x1 = [&](std::size_t i) { return std::min(W_, int(i) * 16 + 16 - off); };
     moved_.resize(lines);
     std::int64_t area = 0;
     int top = H_, bottom = 0;
     for (std::size_t i = 0; i < lines; ++i) {
         std::int32_t lo = H_, hi = 0;
-        for (int x = int(i) * 16; x < std::min(W_, int(i) * 16 + 16); ++x) {
+        for (int x = line_x0(i); x < line_x1(i); ++x) {
             const std::int32_t a = edge_before_[std::size_t(x)], b = edge_[std::size_t(x)];
             if (a == b) continue;
             lo = std::min(lo, std::min(a, b));
@@ -375,7 +368,7 @@ bool CellTransition::paint_crossed(const Surface& s) {
         top = std::min(top, lo);
         bottom = std::max(bottom, hi);
     }
-    if (area * 5 > std::int64_t(lines) * H_ * 3) return false;
+    if (area * 10 > std::int64_t(lines) * H_) return false;
     // The lines crossed at a row change only where some line's rows begin
     // or end: one bit per line, flipped there.
     toggles_.clear();
@@ -394,7 +387,7 @@ bool CellTransition::paint_crossed(const Surface& s) {
         // Each run of crossed lines is written in one go.
         for (std::size_t i = next_bit(in, 0, lines, true); i < lines;) {
             const std::size_t j = next_bit(in, i, lines, false);
-            const int x0 = int(i) * 16, x1 = std::min(W_, int(j) * 16);
+            const int x0 = line_x0(i), x1 = line_x1(j - 1);
             put_crossed(s.out_row(y) + x0, s.new_row(y) + x0, s.old_row(y) + x0, edge_.data() + x0,
                         edge_before_.data() + x0, y, x1 - x0);
             i = next_bit(in, j, lines, true);

@@ -141,12 +141,6 @@ inline std::size_t next_bit(const std::uint64_t* bits, std::size_t i, std::size_
     return n;
 }
 
-// Smallest and largest key of each line of 16 pixels of a row of keys.
-struct KeyRange {
-    std::int32_t lo, hi;
-};
-void key_ranges(const std::int32_t* key, int n, std::vector<KeyRange>& lines);
-
 // Writes rows of the output from the two faces, the new face where a row's
 // description says so. Runs of one face are plain copies; stretches of
 // short runs are done with one masked select, which beats many tiny copies.
@@ -183,15 +177,7 @@ public:
         plan_lines(kinds, s.w, min_run);
         for (const Step& st : steps_)
             if (st.op == Op::mixed) fill(st.x0, st.x1);
-        run(s, y0, y1, mask, nullptr, 0);
-    }
-    // New face where key[x] > level, on row y; lines from key_ranges.
-    void keyed_row(const Surface& s, int y, const std::int32_t* key, std::int32_t level,
-                   const std::vector<KeyRange>& lines);
-    // The same for another row, when no line's kind differs at level from
-    // the last keyed_row's: its plan is kept.
-    void keyed_row_again(const Surface& s, int y, const std::int32_t* key, std::int32_t level) {
-        if (y >= 0 && y < s.h) run(s, y, y + 1, nullptr, key, level);
+        run(s, y0, y1, mask);
     }
     // Marks as kept the stretches of lines, sixteen or more long, whose bit
     // in unchanged is set (bit i % 64 of word i / 64); shorter ones are
@@ -211,14 +197,13 @@ private:
     void plan(const Spans& spans, int w);
     // Plans from the kind of each line of 16 pixels.
     void plan_lines(const Op* kinds, int w, int min_run);
-    // Writes rows [y0, y1) after the plan; mixed steps select by mask or by key.
-    void run(const Surface& s, int y0, int y1, const px* mask, const std::int32_t* key, std::int32_t level);
+    // Writes rows [y0, y1) after the plan; mixed steps select by mask.
+    void run(const Surface& s, int y0, int y1, const px* mask);
 
     Spans cached_;
     int cached_w_ = -1;
     const Spans* stable_ptr_ = nullptr;
     std::vector<Step> steps_;
-    std::vector<Op> kinds_;
     std::vector<Op> lined_kinds_;   // what the last plan_lines planned, for w and min run
     int lined_w_ = -1, lined_min_run_ = 0;
     std::vector<px> mask_;

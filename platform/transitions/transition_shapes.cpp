@@ -83,8 +83,13 @@ protected:
 
 private:
     // Adds the pieces of a row where was and now differ; false (nothing
-    // added) when they reach into more than most_lines lines of 16 pixels.
-    bool add_changes(const Spans& was, const Spans& now, int most_lines);
+    // added) when they reach into more than most_lines lines of 16 pixels,
+    // or, when more than most_pieces of them lie apart (a line or more
+    // between each and the one before), into more than most_lines_apart.
+    bool add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_apart);
+    // Beyond this many pieces in a row (every other column changing at
+    // once), a copy each costs more than one pass over the row.
+    static constexpr std::uint32_t most_pieces = 20;
     void paint_changes(const Surface& s);
     void paint_many(const Surface& s, int y, std::uint32_t from, std::uint32_t to);
 
@@ -453,9 +458,10 @@ void ShapeTransition::setup() {
     rows_p_ = -1;
 }
 
-bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines) {
+bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_lines, int most_lines_apart) {
     const std::size_t first = pieces_.size();
     int touched = 0;
+    std::uint32_t apart = 0;
     // The runs' ends in order: k even is the start of run k / 2, odd its end.
     const auto end_at = [](const Spans& sp, std::size_t k) {
         return k / 2 < sp.size() ? (k % 2 ? sp[k / 2].x1 : sp[k / 2].x0) : std::numeric_limits<int>::max();
@@ -470,10 +476,13 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
                 touched += (next - 1) / 16 - (x - 1) / 16;
                 pieces_.back().x1 = next;
             } else {
-                touched += (next - 1) / 16 - x / 16 + 1;
+                // A line the piece before ends in is counted once.
+                const int before = pieces_.size() == first ? -2 : (pieces_.back().x1 - 1) / 16;
+                touched += (next - 1) / 16 - std::max(x / 16, before + 1) + 1;
+                apart += x / 16 > before + 1;
                 pieces_.push_back({x, next, in_now});
             }
-            if (touched > most_lines) {
+            if (touched > (apart > most_pieces ? most_lines_apart : most_lines)) {
                 pieces_.resize(first);
                 return false;
             }
@@ -486,11 +495,9 @@ bool ShapeTransition::add_changes(const Spans& was, const Spans& now, int most_l
 }
 
 // The pieces lie at other places on each row, which the processor cannot
-// guess: the lines of a row a few rows down are asked for ahead. Beyond
-// twenty pieces in a row (every other column changing at once), a copy each
-// costs more than one pass over the row.
+// guess: the lines of a row a few rows down are asked for ahead.
 void ShapeTransition::paint_changes(const Surface& s) {
-    constexpr std::uint32_t most = 20;
+    constexpr std::uint32_t most = most_pieces;
     constexpr int ahead = 4;
     const auto ask = [&](int y) {
         const auto [from, to] = rows_[std::size_t(y)];
@@ -547,8 +554,11 @@ void ShapeTransition::frame(const Surface& whole, double p) {
         now_mask_.assign(std::size_t(whole.w), 0);
         masked_ = {0, 0};
         // Pieces in more than a third of a row's lines of 16 pixels cost
-        // more, through the caches, than the row streamed whole.
-        const int most_lines = (whole.w + 15) / 16 / 3;
+        // more, through the caches, than the row streamed whole. Many
+        // pieces spread out over a row (the checkerboard's narrow cells),
+        // each a trip to memory the processor cannot foresee, cost more
+        // from a fifth on.
+        const int most_lines = (whole.w + 15) / 16 / 3, most_lines_apart = (whole.w + 15) / 16 / 5;
         // Rows described by the same shared sets (columns of a double pass,
         // rows of checkerboard cells) change alike: their pieces are
         // worked out once.
@@ -565,7 +575,7 @@ void ShapeTransition::frame(const Surface& whole, double p) {
                 continue;
             }
             const auto from = std::uint32_t(pieces_.size());
-            last_whole = spans != was && !add_changes(was, spans, most_lines);
+            last_whole = spans != was && !add_changes(was, spans, most_lines, most_lines_apart);
             if (last_whole) whole_.push_back(y);
             rows_[std::size_t(y)] = {from, std::uint32_t(pieces_.size())};
             const bool shared = &spans != &sp_ && &was != &was_sp_;

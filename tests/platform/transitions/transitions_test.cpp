@@ -311,6 +311,57 @@ TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
     }
 }
 
+// The checkerboard and the drip at their finest grains, painted as a display
+// paints them, each frame over the last in the same picture, a tick apart,
+// against a plain per-pixel statement of what they show: a checkerboard
+// cell wipes across its own width and the next one's, odd rows of cells a
+// cell behind; a drip column shows the new face down to its edge. These
+// frames write only what changed, or stream whole rows, depending on how
+// much changed: every frame of a run, on a full-window picture and on one
+// whose rows do not keep to the cache lines.
+TEST(Transitions, FineCheckerboardsAndDripsOnAKeptPictureMatchAPerPixelReference) {
+    for (const QSize size : {QSize(1920, 1080), QSize(1003, 301)}) {
+        const QImage a = pattern(size, 11).convertToFormat(QImage::Format_RGB32);
+        const QImage b = pattern(size, 12).convertToFormat(QImage::Format_RGB32);
+        const int W = size.width(), H = size.height();
+        for (int n : {40, 50}) {
+            for (int grain : {1, 2, 4}) {
+                const std::uint64_t seed = 777u + std::uint64_t(grain);
+                auto t = n == 40 ? lv::tx::make_shape(n, grain, size, seed) : lv::tx::make_cells(n, grain, size, seed);
+                ASSERT_NE(t, nullptr);
+                const lv::tx::CellGrid g = lv::tx::cell_grid(50, grain, size, seed);
+                const int cell = std::clamp(grain * 16, 4, std::max(4, std::min(W, H) / 2));
+                QImage shown(size, QImage::Format_RGB32);
+                shown.fill(Qt::magenta);
+                constexpr int steps = 24;
+                for (int k = 0; k < steps; ++k) {
+                    const double p = (k + 0.5) / steps;
+                    t->paint(shown, a, b, p);
+                    QImage want(size, QImage::Format_RGB32);
+                    for (int y = 0; y < H; ++y) {
+                        auto* line = reinterpret_cast<QRgb*>(want.scanLine(y));
+                        const auto* old_line = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+                        const auto* new_line = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+                        const int lag = (y / cell) % 2 ? cell : 0;
+                        for (int x = 0; x < W; ++x) {
+                            bool is_new;
+                            if (n == 40) {
+                                const int start = (x + lag) / (2 * cell) * (2 * cell) - lag;
+                                is_new = x < std::lround(std::min(start + p * 2 * cell, double(W)));
+                            } else {
+                                const double d = std::clamp((p - g.rank[std::size_t(x / g.cw)] / 65536.0) / 0.5, 0.0, 1.0);
+                                is_new = y < std::lround(H * d * d);
+                            }
+                            line[x] = is_new ? new_line[x] : old_line[x];
+                        }
+                    }
+                    ASSERT_EQ(shown, want) << label(n) << " grain " << grain << " at " << p << " size " << W << "x" << H;
+                }
+            }
+        }
+    }
+}
+
 // A slide moves only the new face in over the old one; a push moves both.
 // Halfway: which picture point shows at a point of each half.
 TEST(Transitions, SlidesMoveTheNewFacePushesMoveBoth) {
@@ -520,7 +571,7 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
         key[std::size_t(i)] = std::int32_t(gen() % 100) - 50;
         was[std::size_t(i)] = std::int32_t(gen() % 100) - 50;
     }
-    for (int bits : {256, 128, 0}) {
+    for (int bits : {512, 256, 128, 0}) {
         lv::tx::limit_vector_bits(bits);
         for (bool stream : {false, true})
             for (int offset = 0; offset < 9; ++offset)
@@ -546,6 +597,14 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
                     });
                     lv::tx::put_above(d, a.data(), b.data(), key.data(), 3, n, stream);
                     check([&](int i) { return key[std::size_t(i)] > 3 ? a[std::size_t(i)] : b[std::size_t(i)]; });
+                    // Where changed, now ? a : b (now: the select's mask; changed: where the key crossed).
+                    std::vector<px> changed(room);
+                    for (int i = 0; i < room; ++i) changed[std::size_t(i)] = (key[std::size_t(i)] > 3) != (was[std::size_t(i)] > 3) ? ~px(0) : 0u;
+                    lv::tx::put_changed(d, a.data(), b.data(), m.data(), changed.data(), n);
+                    check([&](int i) {
+                        const auto k = std::size_t(i);
+                        return changed[k] ? (m[k] ? a[k] : b[k]) : (key[k] > 3 ? a[k] : b[k]);
+                    });
                 }
     }
     lv::tx::limit_vector_bits(512);
