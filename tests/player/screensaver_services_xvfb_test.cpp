@@ -15,11 +15,16 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <set>
+#include <tuple>
+
 #include "core/document.h"
 #include "core/settings.h"
 #include "core/slideshow_file.h"
 #include "core/state.h"
 #include "modal_watch.h"
+#include "xvfb_program.h"
 #include "platform/desktop/ini_store.h"
 
 using lvtest::spin;
@@ -168,9 +173,26 @@ TEST_F(ProgramTest, CustomFileOnTheCommandLinePlaysAfterTheSplash) {
     QElapsedTimer t;
     t.start();
     start({show});   // a path with blanks, taken whole
-    EXPECT_NE(wait_window("Lumivane - SlideShow Player", 5000), 0u);
-    const qulonglong player = wait_window(player_title, 15000);
+    const qulonglong splash = wait_window("Lumivane - SlideShow Player", 5000);
+    ASSERT_NE(splash, 0u);
+    // Wherever the splash is seen until the player comes, it is whole and
+    // centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    std::set<std::tuple<int, int, int, int>> seen;
+    qulonglong player = 0;
+    while (player == 0 && proc.state() == QProcess::Running) {
+        const QRect r = lvtest::window_rect(splash);
+        if (!r.isEmpty()) seen.insert({r.x(), r.y(), r.width(), r.height()});
+        player = wait_window(player_title, 0);
+    }
     ASSERT_NE(player, 0u);
+    ASSERT_FALSE(seen.empty());
+    for (const auto& [x, y, w, h] : seen) {
+        const QRect r(x, y, w, h);
+        EXPECT_TRUE(screen.contains(r)) << w << "x" << h << "+" << x << "+" << y;
+        EXPECT_LE(std::abs(r.center().x() - screen.center().x()), 1) << w << "x" << h << "+" << x << "+" << y;
+        EXPECT_LE(std::abs(r.center().y() - screen.center().y()), 1) << w << "x" << h << "+" << x << "+" << y;
+    }
     EXPECT_GE(t.elapsed(), 2500);   // not before the three-second splash
     EXPECT_TRUE(wait_pixel(QColor(200, 30, 30)));
     focus(player);

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -147,6 +148,21 @@ inline unsigned long wait_window(const QString& title, int ms = 15000) {
         },
         ms);
     return id;
+}
+
+// Where a window is on the screen (what xwininfo reports: its outside corner
+// and size); empty when it is gone or not mapped.
+inline QRect window_rect(unsigned long window) {
+    QProcess p;
+    p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    p.waitForFinished(-1);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    if (!out.contains(QLatin1String("IsViewable"))) return {};
+    auto field = [&out](const char* name) {
+        const QRegularExpression re(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"));
+        return re.match(out).captured(1).toInt();
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
 }
 
 // Gives the keyboard to a window (there is no window manager to do it), then
