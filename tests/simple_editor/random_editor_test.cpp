@@ -42,6 +42,7 @@
 #include "player/frmSlideshow.h"
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"
+#include "tests/name_box_keys.h"
 #include "tests/qt_wait.h"
 
 using namespace lv;
@@ -393,6 +394,14 @@ TEST_F(RandomEditorTest, NameBoxRefusesCharactersTheFileCannotHold) {
     w->Text3->paste();
     EXPECT_EQ(doc().random_name, "MyShow 20x");
     EXPECT_EQ(w->Text3->text(), "MyShow 20x");
+    w->close();
+}
+
+TEST_F(RandomEditorTest, EveryEditingKeyWorksInTheNameBox) {
+    doc().random_name = "Holiday";
+    editors().editing_existing = 1;
+    auto w = open_editor();
+    lvtest::expect_name_box_edits_as_a_line_edit(w->Text3, [] { return doc().random_name; });
     w->close();
 }
 
