@@ -34,7 +34,7 @@ inline void ctrl_key(char letter) {
 // name the editor keeps for the show.
 inline void expect_name_box_edits_as_a_line_edit(QLineEdit* box, const std::function<std::string()>& stored) {
     box->window()->activateWindow();
-    ASSERT_TRUE(lv::test::wait_for([box] { return QApplication::activeWindow() == box->window(); }, 120000));
+    ASSERT_TRUE(lv::test::wait_for([box] { return QApplication::activeWindow() == box->window(); }));
     box->setFocus(Qt::OtherFocusReason);
     ASSERT_EQ(QApplication::focusWidget(), box);
     ASSERT_EQ(box->text(), QStringLiteral("Holiday"));

@@ -150,7 +150,7 @@ protected:
                 if (default_button && box->defaultButton()) *default_button = box->standardButton(box->defaultButton());
                 box->done(button);
             },
-            3000, false));
+            lvtest::hang_guard_ms, false));
         return seen;
     }
 
@@ -426,13 +426,13 @@ TEST_F(MainScreenTest, DesktopOpenStartsProgramsInTheirFolder) {
     }
     EXPECT_EQ(lv::launch_folder(script), path("") + "/");
     EXPECT_TRUE(lv::desktop_open_file(script, "hello", lv::launch_folder(script)));
-    QElapsedTimer t;
-    t.start();
-    while (!QFile::exists(QString::fromStdString(marker)) && t.elapsed() < 5000) lvtest::spin(20);
-    lvtest::spin(100);
-    QFile out(QString::fromStdString(marker));
-    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-    const QByteArray text = out.readAll();
+    // The script writes its folder and then its parameter.
+    QByteArray text;
+    lv::test::wait_for([&] {
+        QFile out(QString::fromStdString(marker));
+        text = out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+        return text.endsWith("hello\n");
+    });
     EXPECT_TRUE(text.startsWith(QDir(tmp.path()).canonicalPath().toUtf8() + "\n")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("hello\n")) << text.toStdString();
 

@@ -126,7 +126,7 @@ protected:
         QElapsedTimer started;
         started.start();
         box.start(proc, {file});
-        if (!proc.waitForStarted(5000)) return r;
+        if (!proc.waitForStarted(lv::test::hang_guard_ms)) return r;
         const qint64 pid = proc.processId();
         const QString log_path = box.log_file();
         auto log_has = [&] {
@@ -150,15 +150,15 @@ protected:
         r.ended = wait_for([&] {
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
             return proc.state() != QProcess::Running;
-        }, 20000);
+        });
         r.end_ms = t.elapsed();
         std::printf("key to exit %lld ms, peak resident memory %ld MB\n", static_cast<long long>(r.end_ms),
                     r.peak_kb / 1024);
         if (!r.ended) {
             proc.kill();
-            proc.waitForFinished(3000);
+            proc.waitForFinished(lv::test::hang_guard_ms);
         } else {
-            proc.waitForFinished(1000);
+            proc.waitForFinished(lv::test::hang_guard_ms);
             r.exit_code = proc.exitCode();
         }
         return r;
@@ -353,7 +353,7 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
             EXPECT_FALSE(r.decoders_at_key.empty()) << "the decode had ended before the key";
         }
         for (long long decoder : r.decoders_at_key)
-            EXPECT_TRUE(wait_for([decoder] { return lvtest::process_gone(decoder); }, 5000))
+            EXPECT_TRUE(wait_for([decoder] { return lvtest::process_gone(decoder); }))
                 << "decoder " << decoder << " left running";
     }
 }

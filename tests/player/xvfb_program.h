@@ -124,7 +124,7 @@ inline void set_x_screensaver(int timeout, int interval) {
 inline QByteArray xdotool(const QStringList& args, int* status = nullptr) {
     QProcess p;
     p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(10000);
+    p.waitForFinished(lv::test::hang_guard_ms);
     if (status) *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return p.readAllStandardOutput();
 }
@@ -138,7 +138,7 @@ inline std::vector<unsigned long> windows_named(const QString& pattern) {
 }
 
 // Waits for a window titled exactly `title`; 0 when none came.
-inline unsigned long wait_window(const QString& title, int ms = 15000) {
+inline unsigned long wait_window(const QString& title, int ms = lv::test::hang_guard_ms) {
     unsigned long id = 0;
     lv::test::wait_for(
         [&] {
@@ -179,11 +179,11 @@ inline void press_key(unsigned long window, const QString& key) {
 }
 
 // Waits up to ms for the process to end; kills it when it does not.
-inline bool ends_within(QProcess& proc, int ms) {
+inline bool ends_within(QProcess& proc, int ms = lv::test::hang_guard_ms) {
     const bool ended = proc.state() == QProcess::NotRunning || proc.waitForFinished(ms);
     if (!ended) {
         proc.kill();
-        proc.waitForFinished(3000);
+        proc.waitForFinished(lv::test::hang_guard_ms);
     }
     return ended;
 }
