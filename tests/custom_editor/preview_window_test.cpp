@@ -165,7 +165,7 @@ TEST_F(PreviewWindow, PicturesStillShowAfterTheFullScreenPreviewWasEndedByAKey) 
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&key_sent, &clock] {
         auto* player = qobject_cast<lv::frmSlideshow*>(QApplication::activeModalWidget());
-        if (clock.elapsed() > 15000) lv::run().time_to_end = 1;   // never hang here
+        if (clock.elapsed() > lv::test::hang_guard_ms) lv::run().time_to_end = 1;   // never hang here
         if (!player || key_sent || player->slideshow_state != 8) return;
         QWidget* focused = QApplication::focusWidget();
         ASSERT_TRUE(focused && (focused == player || player->isAncestorOf(focused)));

@@ -159,7 +159,7 @@ protected:
         f.show();
         QElapsedTimer t;
         t.start();
-        while (!(f.activated == 1 && f.intro_finished == 1) && t.elapsed() < 10000)
+        while (!(f.activated == 1 && f.intro_finished == 1) && t.elapsed() < lv::test::hang_guard_ms)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         lvtest::spin(50);   // the colour choice follows the intro
     }
@@ -611,7 +611,8 @@ TEST_F(MainScreenTest, PackagerAppearsWhenConfiguredAndShowModalReturnsOnClose) 
     QTimer::singleShot(1, [&f] {
         QElapsedTimer t;
         t.start();
-        while (f.intro_finished == 0 && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (f.intro_finished == 0 && t.elapsed() < lv::test::hang_guard_ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_TRUE(f.label_button[6]->isVisible());
         f.label_mouse_up(6);
         f.close();

@@ -178,7 +178,7 @@ constexpr qint64 end_bound_ms = 8000;
 TEST_F(HeavyInputShow, AHugeCaptionAtALargeSizeStillEndsOnAKey) {
     const QString file = write_show({record(picture.toStdString(), long_text(1 << 20), 72),
                                      record(picture.toStdString(), long_text(3000), 16)});
-    const show_result r = play(file, "Going To Case 4", 30000, 400);
+    const show_result r = play(file, "Going To Case 4", lv::test::hang_guard_ms, 400);
     EXPECT_TRUE(r.reached) << "the show never reached its caption";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -191,7 +191,7 @@ TEST_F(HeavyInputShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
     // The first caption has been drawn; the key lands while the second is.
     const QString file = write_show({record(picture.toStdString(), long_text(3000), 16),
                                      record(picture.toStdString(), long_text(20000), 40)});
-    const show_result r = play(file, "Showing Image Array 2", 30000, 600);
+    const show_result r = play(file, "Showing Image Array 2", lv::test::hang_guard_ms, 600);
     EXPECT_TRUE(r.reached) << "the show never went on to its second image";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -202,7 +202,7 @@ TEST_F(HeavyInputShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
     const std::string missing = box.path(QString()).toStdString() + long_text(1 << 20) + ".jpg";
     const QString file = write_show({record(missing, long_text(1000), 24),
                                      record(picture.toStdString(), "short", 24)});
-    const show_result r = play(file, "Going To Case 7", 30000, 0);
+    const show_result r = play(file, "Going To Case 7", lv::test::hang_guard_ms, 0);
     EXPECT_TRUE(r.reached) << "the show never got past its error banner";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -341,7 +341,7 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
         const show_result r = play(write_show({hostile, next}), [&after](const QByteArray& log) {
             const qsizetype shown = log.indexOf(QByteArray("Display Picture: ") + after.c_str());
             return shown >= 0 && log.indexOf("Showing Image Array 1", shown) >= 0;
-        }, 60000, 3000);
+        }, lv::test::hang_guard_ms, 3000);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         EXPECT_TRUE(r.ended) << "the key press did not end the show";
         // Decoding apart is what lets a key end the show at once.
@@ -378,7 +378,7 @@ TEST_F(HeavyInputShow, PicturesLargerThanTheyAreKeptShowTheirOwnPixelsAtTheirOwn
             return false;
         }
         return (corner = screen_spread(QRect(0, 0, 200, 200))) > 0.45;
-    }, 40000, 0);
+    }, lv::test::hang_guard_ms, 0);
     EXPECT_GT(centre, 0.45) << "at its own size the picture came out grey";
     EXPECT_GT(corner, 0.45) << "tiled, the picture came out grey";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
@@ -408,7 +408,8 @@ TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
         lv::sequence_record first = record(first_file.toStdString(), "", 24);
         lv::sequence_record next = record(picture.toStdString(), "", 24);
         first.display_time = next.display_time = 1;
-        const show_result r = play(write_show({first, next}), "Display Picture: " + picture.toUtf8(), 60000, 0);
+        const show_result r =
+            play(write_show({first, next}), "Display Picture: " + picture.toUtf8(), lv::test::hang_guard_ms, 0);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         ASSERT_TRUE(r.ended) << "the key press did not end the show";
         QFile f(calls);
@@ -442,7 +443,7 @@ TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
     const show_result r = play(write_show({slide, next}), [&](const QByteArray& log) {
         const qsizetype shown = log.indexOf(opened), banner = log.indexOf("Display Error Banner: ", shown);
         return shown >= 0 && banner >= 0 && log.indexOf(after, banner) >= 0;
-    }, 30000, 0);
+    }, lv::test::hang_guard_ms, 0);
     EXPECT_TRUE(r.reached) << "the show never went past the video with its error banner";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, 1000) << "ended " << r.end_ms << " ms after the key";
