@@ -858,8 +858,12 @@ bool frmCustom::eventFilter(QObject* watched, QEvent* event) {
             auto* k = static_cast<QKeyEvent*>(event);
             const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
             bool refused = enter;
+            // A key is refused for the character it would type. Backspace,
+            // Tab and the Ctrl letters carry control characters that type
+            // nothing, so they reach the box; line breaks are refused keys.
             for (QChar c : k->text())
-                if (refused_by(box, Text3, c)) refused = true;
+                if ((c.isPrint() || c == QLatin1Char('\r') || c == QLatin1Char('\n')) && refused_by(box, Text3, c))
+                    refused = true;
             if (refused) {
                 // Enter in the caption box only asks the preview for a redraw.
                 if (box == Text1 && enter) editors().image_preview_refresh = 2;

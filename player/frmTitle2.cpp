@@ -29,6 +29,11 @@ frmTitle2::frmTitle2(std::string path, QWidget* parent) : QDialog(parent), path_
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     setMinimumSize(360, 120);
+    // Sized and centred before it is shown: a window that takes its size
+    // only when it is shown can reach the X server at the default size and
+    // stay there, off the centre it was placed at.
+    adjustSize();
+    center_form(this);
 
     Timer1 = new QTimer(this);
     Timer1->setSingleShot(true);
@@ -38,10 +43,7 @@ frmTitle2::frmTitle2(std::string path, QWidget* parent) : QDialog(parent), path_
 
 void frmTitle2::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (!played_ && !Timer1->isActive()) {
-        center_form(this);
-        Timer1->start();
-    }
+    if (!played_ && !Timer1->isActive()) Timer1->start();
 }
 
 void frmTitle2::timer_tick() {

@@ -15,6 +15,7 @@
 #include "custom_editor/frmCustom.h"
 #include "platform/media/audio.h"
 #include "tests/custom_editor/frmCustom_fixture.h"
+#include "tests/name_box_keys.h"
 
 using namespace lvtest;
 
@@ -196,6 +197,11 @@ TEST_F(ExistingSlideshow, EnterInTheCaptionOnlyRedrawsAndPasteLosesRefusedCharac
     w->Text2->clear();
     w->Text2->insert("x\"y,z.w");
     EXPECT_EQ(seq(1).notes, "xyz.w");
+}
+
+TEST_F(ExistingSlideshow, EveryEditingKeyWorksInTheNameBox) {
+    auto* w = open_editor(true);
+    expect_name_box_edits_as_a_line_edit(w->Text3, [] { return lv::doc().custom_name; });
 }
 
 TEST_F(ExistingSlideshow, StepButtonsStayInsideTheirRanges) {

@@ -119,7 +119,7 @@ protected:
         editor->show();
         QElapsedTimer t;
         t.start();
-        while (editor && editor->activated == 0 && t.elapsed() < 5000) spin(5);
+        while (editor && editor->activated == 0 && t.elapsed() < lv::test::hang_guard_ms) spin(5);
         EXPECT_TRUE(editor && editor->activated == 1);
         return editor.data();
     }

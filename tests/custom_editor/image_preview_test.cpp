@@ -128,7 +128,7 @@ protected:
     }
 
     // Waits until the pending request has been carried out.
-    bool wait_redraw(int ms = 4000) {
+    bool wait_redraw(int ms = lv::test::hang_guard_ms) {
         QElapsedTimer t;
         t.start();
         while (editors().image_preview_refresh != 0 || (preview_ && preview_->timer_busy)) {
@@ -423,7 +423,7 @@ TEST_F(ImagePreviewVideoTest, AVideoPlaysMutedAsSetIsStoppedOnRedrawAndOnClose) 
     seq(1).image_file = clip_.toStdString();
     seq(2);
     open();
-    ASSERT_TRUE(wait_redraw(10000));
+    ASSERT_TRUE(wait_redraw());
     lv::VideoControl* vid = preview_->renderer().image_video();
     EXPECT_EQ(vid->status(), "PLAYING");
     EXPECT_TRUE(vid->muted());
@@ -431,13 +431,13 @@ TEST_F(ImagePreviewVideoTest, AVideoPlaysMutedAsSetIsStoppedOnRedrawAndOnClose) 
     // Another sequence: the video is stopped first.
     current = 2;
     editors().image_preview_refresh = 2;
-    ASSERT_TRUE(wait_redraw(10000));
+    ASSERT_TRUE(wait_redraw());
     EXPECT_NE(vid->status(), "PLAYING");
     EXPECT_TRUE(preview_->renderer().image_picture()->isVisible());
 
     current = 1;
     editors().image_preview_refresh = 2;
-    ASSERT_TRUE(wait_redraw(10000));
+    ASSERT_TRUE(wait_redraw());
     EXPECT_EQ(vid->status(), "PLAYING");
     QPointer<lv::VideoControl> watch = vid;
     preview_->close();

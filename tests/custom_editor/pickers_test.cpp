@@ -203,7 +203,8 @@ protected:
         }
     }
     // Lets the Select timer tick: the Select buttons follow the file list only then.
-    static void tick() { spin(2 * lv::picker_frame::select_timer_ms + 50); }
+    // The select timer's next tick.
+    static void tick(lv::picker_frame& dlg) { ASSERT_TRUE(lv::test::wait_ticks(dlg.Timer1)); }
 
     lv::memory_settings_store store;
     std::vector<std::string> played;
@@ -379,7 +380,7 @@ TEST_F(Pickers, GetimageHandsBackThePathOnlyOnSelect) {
         lv::frmGetimage dlg;
         EXPECT_EQ(lv::editors().picked_file, "");   // reset on load
         choose(dlg.File1, "B.PNG");
-        tick();
+        tick(dlg);
         auto finished = count_finished(dlg);
         dlg.Command1->click();
         EXPECT_EQ(*finished, 1);
@@ -395,7 +396,7 @@ TEST_F(Pickers, GetimageHandsBackThePathOnlyOnSelect) {
         // The entry lost within one tick: Select is still enabled, nothing is chosen.
         lv::frmGetimage dlg;
         choose(dlg.File1, "a.jpg");
-        tick();
+        tick(dlg);
         dlg.File1->clearSelection();
         ASSERT_TRUE(dlg.Command1->isEnabled());
         auto finished = count_finished(dlg);
@@ -413,10 +414,10 @@ TEST_F(Pickers, SelectTimerEnablesSelectOnlyWithACurrentEntry) {
     EXPECT_FALSE(dlg.Command1->isEnabled());
     choose(dlg.File1, "c.bmp");
     EXPECT_FALSE(dlg.Command1->isEnabled());   // only the timer changes it
-    spin(300);
+    tick(dlg);
     EXPECT_TRUE(dlg.Command1->isEnabled());
     ASSERT_TRUE(dlg.Dir1->set_path(media_->file("sub")));   // the list loses its entry
-    spin(300);
+    tick(dlg);
     EXPECT_FALSE(dlg.Command1->isEnabled());
     dlg.reject();
     EXPECT_FALSE(dlg.Timer1->isActive());
@@ -455,7 +456,7 @@ TEST_F(Pickers, AddwavHandsBackTheSoundOrTheClearChoice) {
         EXPECT_EQ(lv::editors().picked_sound, "");
         EXPECT_TRUE(dlg.Command1->isHidden());
         choose(dlg.File1, "tone.wav");
-        tick();
+        tick(dlg);
         dlg.Command2->click();
         EXPECT_EQ(lv::editors().picked_sound, media_->file("tone.wav"));
     }
@@ -463,7 +464,7 @@ TEST_F(Pickers, AddwavHandsBackTheSoundOrTheClearChoice) {
         lv::frmAddwav dlg;
         // Select with nothing current chooses nothing (not the bare folder).
         choose(dlg.File1, "tone.wav");
-        tick();
+        tick(dlg);
         dlg.File1->clearSelection();
         auto finished = count_finished(dlg);
         dlg.Command2->click();
@@ -714,7 +715,7 @@ TEST_F(Pickers, VideoThatCannotBeOpenedIsReported) {
     dlg.show();
     spin(50);
     auto seen = std::make_shared<lvtest::seen_box>();
-    lvtest::answer_message_box(seen, 15000);
+    lvtest::answer_message_box(seen);
     choose(dlg.File1, "broken.mpg");
     dlg.Command4->click();
     EXPECT_EQ(seen->text, "Error trying to open video device!");
@@ -735,7 +736,7 @@ TEST_F(Pickers, MpgPreviewPlaysInTheVideoControlMutedWhenSoundIsOff) {
             seen->text = box->text().toStdString();
             box->done(QMessageBox::Ok);
         },
-        15000, false);
+        lvtest::hang_guard_ms, false);
     lv::settings().audio_on = 0;
     lv::program().last_folder = media_->file("video");
     lv::frmGetimage dlg;
@@ -778,13 +779,18 @@ void expect_one_popup(int message) {
         seen.push_back(lv::help_popup().message_number);
         w->done(0);
     };
-    auto first = when_modal<lv::frmPopmessage>(record);
     Picker dlg;
-    QTimer::singleShot(600, &dlg, [&record] { when_modal<lv::frmPopmessage>(record, 600, false); });
-    QTimer::singleShot(1500, &dlg, [&dlg] { dlg.reject(); });
+    QPointer<QTimer> second;
+    // Once the first is answered, a second watcher looks a while longer.
+    auto first = when_modal<lv::frmPopmessage>([&](lv::frmPopmessage* w) {
+        record(w);
+        second = when_modal<lv::frmPopmessage>(record, lvtest::hang_guard_ms, false);
+        QTimer::singleShot(600, &dlg, [&dlg] { dlg.reject(); });
+    });
     dlg.exec();
     EXPECT_EQ(seen, std::vector<int>{message});
     if (first) delete first.data();
+    if (second) delete second.data();
 }
 
 TEST_F(Pickers, FirstActivationShowsTheHelpPopupOnce) {
@@ -797,7 +803,7 @@ TEST_F(Pickers, FirstActivationShowsTheHelpPopupOnce) {
     auto watch = when_modal<lv::frmPopmessage>([&popups](lv::frmPopmessage* w) {
         ++popups;
         w->done(0);
-    }, 800, false);
+    }, lvtest::hang_guard_ms, false);
     {
         lv::frmGetimage dlg;
         QTimer::singleShot(500, &dlg, [&dlg] { dlg.reject(); });

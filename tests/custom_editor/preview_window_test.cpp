@@ -63,7 +63,7 @@ protected:
 
     // Waits for the window's redraw and reads the pixel at its middle.
     static QColor middle_after_redraw(lv::frmImagePreview* p) {
-        EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }, 5000));
+        EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }));
         return p->grab().toImage().pixelColor(p->width() / 2, p->height() / 2);
     }
     static bool reddish(QColor c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }
@@ -123,7 +123,7 @@ TEST_F(PreviewWindow, TheWindowRedrawsOnItsOwnQuarterSecondTimer) {
     ASSERT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }));
     w->select_row(1);
     EXPECT_EQ(lv::editors().image_preview_refresh, 2);
-    EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }, 2000));
+    EXPECT_TRUE(lv::test::wait_for([] { return lv::editors().image_preview_refresh == 0; }));
 }
 
 TEST_F(PreviewWindow, TheWindowBelongsToTheEditorAndStaysOverItWhenTheEditorIsClicked) {
@@ -165,7 +165,7 @@ TEST_F(PreviewWindow, PicturesStillShowAfterTheFullScreenPreviewWasEndedByAKey) 
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&key_sent, &clock] {
         auto* player = qobject_cast<lv::frmSlideshow*>(QApplication::activeModalWidget());
-        if (clock.elapsed() > 15000) lv::run().time_to_end = 1;   // never hang here
+        if (clock.elapsed() > lv::test::hang_guard_ms) lv::run().time_to_end = 1;   // never hang here
         if (!player || key_sent || player->slideshow_state != 8) return;
         QWidget* focused = QApplication::focusWidget();
         ASSERT_TRUE(focused && (focused == player || player->isAncestorOf(focused)));

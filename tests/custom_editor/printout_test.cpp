@@ -224,7 +224,7 @@ TEST_F(PrintoutTest, OkWithNothingTickedCancelsAndCancelKeepsTheTicks) {
 std::string pdf_text(const QString& pdf) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(20000)) return {};
+    if (!p.waitForFinished(lv::test::hang_guard_ms)) return {};
     return QString::fromUtf8(p.readAllStandardOutput()).toStdString();
 }
 

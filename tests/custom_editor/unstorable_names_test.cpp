@@ -64,7 +64,7 @@ protected:
     static std::shared_ptr<seen_box> select(lv::picker_frame& dlg, QPushButton* button, const std::string& name) {
         choose(dlg.File1, name);
         // The Select timer enables the button only on its next tick.
-        spin(2 * lv::picker_frame::select_timer_ms + 50);
+        EXPECT_TRUE(lv::test::wait_ticks(dlg.Timer1));
         EXPECT_TRUE(button->isEnabled());
         auto box = std::make_shared<seen_box>();
         // Watch for a box only while the button runs: a storable name brings none.
@@ -74,7 +74,7 @@ protected:
                 box->text = b->text().toStdString();
                 b->done(QMessageBox::Ok);
             },
-            1500, false);
+            lvtest::hang_guard_ms, false);
         button->click();
         spin(20);
         if (watch) delete watch.data();
@@ -248,7 +248,7 @@ TEST_F(UnstorableNames, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInThe
                 box->text = b->text().toStdString();
                 b->done(QMessageBox::Ok);
             },
-            500, false);
+            lvtest::hang_guard_ms, false);
         w->Command21->click();
         spin(20);
         if (watch) delete watch.data();

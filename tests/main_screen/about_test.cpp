@@ -75,7 +75,7 @@ TEST_F(AboutTest, SystemInformationToolIsFoundOnThePathAndStarted) {
     auto watcher = lvtest::when_modal<QMessageBox>([box](QMessageBox* m) {
         box->text = m->text().toStdString();
         m->done(QMessageBox::Ok);
-    }, 500, false);
+    }, lvtest::hang_guard_ms, false);
     dlg.cmdSysInfo->click();
     delete watcher.data();
     ASSERT_EQ(started.size(), 1u);

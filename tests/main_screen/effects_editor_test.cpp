@@ -72,19 +72,19 @@ TEST_F(EffectsEditorTest, LoadCopiesTheTableAndSelectsNothing) {
 TEST_F(EffectsEditorTest, EditingControlsFollowTheSelectionWithin100ms) {
     lv::frmEffects dlg;
     dlg.show();
-    spin(150);
+    ASSERT_TRUE(lv::test::wait_ticks(dlg.Timer1));
     for (QWidget* w : std::initializer_list<QWidget*>{dlg.Check1, dlg.Command4, dlg.Command5, dlg.Command6,
                                                       dlg.Command7, dlg.Command8, dlg.Command9})
         EXPECT_FALSE(w->isEnabled());
     for (QWidget* w : {dlg.Command1, dlg.Command2, dlg.Command3}) EXPECT_TRUE(w->isEnabled());
 
     dlg.List1->setCurrentRow(5);
-    spin(150);
+    ASSERT_TRUE(lv::test::wait_ticks(dlg.Timer1));
     EXPECT_TRUE(dlg.Command4->isEnabled());
     EXPECT_TRUE(dlg.Check1->isEnabled());
 
     dlg.List1->setCurrentRow(1);
-    spin(150);
+    ASSERT_TRUE(lv::test::wait_ticks(dlg.Timer1));
     EXPECT_FALSE(dlg.Command9->isEnabled());
     EXPECT_FALSE(dlg.Check1->isEnabled());
 }

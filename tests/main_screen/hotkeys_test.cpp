@@ -144,7 +144,7 @@ QStringList shown_names(QFileDialog* d, const QStringList& expected) {
             names << view->model()->index(r, 0, root).data().toString();
         names.sort();
         return names == expected;
-    }, 2000);
+    });
     return names;
 }
 

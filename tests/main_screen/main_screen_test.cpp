@@ -154,7 +154,7 @@ protected:
                 if (default_button && box->defaultButton()) *default_button = box->standardButton(box->defaultButton());
                 box->done(button);
             },
-            3000, false));
+            lvtest::hang_guard_ms, false));
         return seen;
     }
 
@@ -163,7 +163,7 @@ protected:
         f.show();
         QElapsedTimer t;
         t.start();
-        while (!(f.activated == 1 && f.intro_finished == 1) && t.elapsed() < 10000)
+        while (!(f.activated == 1 && f.intro_finished == 1) && t.elapsed() < lv::test::hang_guard_ms)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         lvtest::spin(50);   // the colour choice follows the intro
     }
@@ -430,13 +430,13 @@ TEST_F(MainScreenTest, DesktopOpenStartsProgramsInTheirFolder) {
     }
     EXPECT_EQ(lv::launch_folder(script), path("") + "/");
     EXPECT_TRUE(lv::desktop_open_file(script, "hello", lv::launch_folder(script)));
-    QElapsedTimer t;
-    t.start();
-    while (!QFile::exists(QString::fromStdString(marker)) && t.elapsed() < 5000) lvtest::spin(20);
-    lvtest::spin(100);
-    QFile out(QString::fromStdString(marker));
-    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-    const QByteArray text = out.readAll();
+    // The script writes its folder and then its parameter.
+    QByteArray text;
+    lv::test::wait_for([&] {
+        QFile out(QString::fromStdString(marker));
+        text = out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+        return text.endsWith("hello\n");
+    });
     EXPECT_TRUE(text.startsWith(QDir(tmp.path()).canonicalPath().toUtf8() + "\n")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("hello\n")) << text.toStdString();
 
@@ -649,7 +649,8 @@ TEST_F(MainScreenTest, PackagerAppearsWhenConfiguredAndShowModalReturnsOnClose) 
     QTimer::singleShot(1, [&f] {
         QElapsedTimer t;
         t.start();
-        while (f.intro_finished == 0 && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (f.intro_finished == 0 && t.elapsed() < lv::test::hang_guard_ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_TRUE(f.label_button[6]->isVisible());
         f.label_mouse_up(6);
         f.close();

@@ -52,7 +52,7 @@ protected:
                 seen->icon = box->icon();
                 box->done(QMessageBox::Ok);
             },
-            1000, false);
+            lvtest::hang_guard_ms, false);
         action();
         delete watch.data();
         return seen;
@@ -97,7 +97,7 @@ TEST_F(OptionsSave, HotKeysAndTheMainScreenReportSettingsTheyCouldNotStore) {
     lv::program().data_folder = lv::program().windows_dir;
     lv::frmTitle title;
     title.show();
-    ASSERT_TRUE(lv::test::wait_for([&title] { return title.intro_finished == 1; }, 10000));
+    ASSERT_TRUE(lv::test::wait_for([&title] { return title.intro_finished == 1; }));
     expect_failure_box(*box_during([&title] { title.close(); }), "The settings");
     EXPECT_TRUE(title.unloaded());
     lv::frmTitle::color_count_source = nullptr;

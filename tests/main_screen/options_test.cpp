@@ -92,7 +92,7 @@ protected:
 
     // Answers the next message box with `button` and records it.
     static QPointer<QTimer> answer(std::shared_ptr<seen_box> seen, QMessageBox::StandardButton button,
-                                   int timeout_ms = 3000, bool required = true) {
+                                   int timeout_ms = lvtest::hang_guard_ms, bool required = true) {
         return when_modal<QMessageBox>(
             [seen, button](QMessageBox* box) {
                 seen->title = box->windowTitle().toStdString();
@@ -417,12 +417,14 @@ TEST_F(OptionsTest, PowerSaverHoursAreCheckedWhenTheBoxLosesFocus) {
         dlg.show();
         dlg.Text7->setText(c.typed);
         auto box = std::make_shared<seen_box>();
-        QPointer<QTimer> watch = answer(box, QMessageBox::Ok, 500, c.message);
+        QPointer<QTimer> watch = answer(box, QMessageBox::Ok, lvtest::hang_guard_ms, c.message);
         // The focus moving to another control.
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(dlg.Text7, &out);
-        spin(c.message ? 0 : 100);
-        for (int i = 0; i < 300 && c.message && box->text.empty(); ++i) spin(10);
+        if (c.message)
+            lv::test::wait_for([&box] { return !box->text.empty(); });
+        else
+            spin(100);
         delete watch.data();
         EXPECT_EQ(dlg.Text7->text(), c.shown);
         EXPECT_EQ(lv::settings().extended_time, c.setting);
@@ -444,7 +446,7 @@ TEST_F(OptionsTest, PowerSaverHoursAreClampedSilentlyAtTheClose) {
         dlg.show();
         dlg.Text7->setText(typed);
         auto box = std::make_shared<seen_box>();
-        QPointer<QTimer> watch = answer(box, QMessageBox::Ok, 200, false);
+        QPointer<QTimer> watch = answer(box, QMessageBox::Ok, lvtest::hang_guard_ms, false);
         dlg.done(QDialog::Accepted);
         spin(50);
         delete watch.data();
@@ -480,7 +482,7 @@ TEST_F(OptionsTest, LogSizeCheckThresholdAndAnswerNo) {
     write_log_of(99999);
     lv::frmOptions dlg;
     auto box = std::make_shared<seen_box>();
-    QPointer<QTimer> watch = answer(box, QMessageBox::No, 300, false);
+    QPointer<QTimer> watch = answer(box, QMessageBox::No, lvtest::hang_guard_ms, false);
     dlg.check_log_size();
     spin(50);
     delete watch.data();
@@ -509,7 +511,7 @@ TEST_F(OptionsTest, ViewLogOpensItOrSaysWhy) {
 
     write_log_of(200);
     *box = seen_box{};
-    QPointer<QTimer> watch = answer(box, QMessageBox::Ok, 300, false);
+    QPointer<QTimer> watch = answer(box, QMessageBox::Ok, lvtest::hang_guard_ms, false);
     dlg.Command5->click();
     spin(50);
     delete watch.data();

@@ -97,7 +97,7 @@ protected:
                 box->buttons = static_cast<int>(m->buttons().size());
                 m->done(QMessageBox::Ok);
             },
-            1000, false);
+            lvtest::hang_guard_ms, false);
         lv::frmTitle2 form(file);
         form.play_selected(file);
         EXPECT_FALSE(form.isVisible());

@@ -126,7 +126,7 @@ protected:
         QElapsedTimer started;
         started.start();
         box.start(proc, {file});
-        if (!proc.waitForStarted(5000)) return r;
+        if (!proc.waitForStarted(lv::test::hang_guard_ms)) return r;
         const qint64 pid = proc.processId();
         const QString log_path = box.log_file();
         auto log_has = [&] {
@@ -150,15 +150,15 @@ protected:
         r.ended = wait_for([&] {
             r.peak_kb = std::max(r.peak_kb, peak_rss_kb(pid));
             return proc.state() != QProcess::Running;
-        }, 20000);
+        });
         r.end_ms = t.elapsed();
         std::printf("key to exit %lld ms, peak resident memory %ld MB\n", static_cast<long long>(r.end_ms),
                     r.peak_kb / 1024);
         if (!r.ended) {
             proc.kill();
-            proc.waitForFinished(3000);
+            proc.waitForFinished(lv::test::hang_guard_ms);
         } else {
-            proc.waitForFinished(1000);
+            proc.waitForFinished(lv::test::hang_guard_ms);
             r.exit_code = proc.exitCode();
         }
         return r;
@@ -186,7 +186,7 @@ constexpr qint64 end_bound_ms = 8000;
 TEST_F(HeavyInputShow, AHugeCaptionAtALargeSizeStillEndsOnAKey) {
     const QString file = write_show({record(picture.toStdString(), long_text(1 << 20), 72),
                                      record(picture.toStdString(), long_text(3000), 16)});
-    const show_result r = play(file, "Going To Case 4", 30000, 400);
+    const show_result r = play(file, "Going To Case 4", lv::test::hang_guard_ms, 400);
     EXPECT_TRUE(r.reached) << "the show never reached its caption";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -199,7 +199,7 @@ TEST_F(HeavyInputShow, AKeyDuringTheSecondLongCaptionEndsTheShow) {
     // The first caption has been drawn; the key lands while the second is.
     const QString file = write_show({record(picture.toStdString(), long_text(3000), 16),
                                      record(picture.toStdString(), long_text(20000), 40)});
-    const show_result r = play(file, "Showing Image Array 2", 30000, 600);
+    const show_result r = play(file, "Showing Image Array 2", lv::test::hang_guard_ms, 600);
     EXPECT_TRUE(r.reached) << "the show never went on to its second image";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -210,7 +210,7 @@ TEST_F(HeavyInputShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
     const std::string missing = box.path(QString()).toStdString() + long_text(1 << 20) + ".jpg";
     const QString file = write_show({record(missing, long_text(1000), 24),
                                      record(picture.toStdString(), "short", 24)});
-    const show_result r = play(file, "Going To Case 7", 30000, 0);
+    const show_result r = play(file, "Going To Case 7", lv::test::hang_guard_ms, 0);
     EXPECT_TRUE(r.reached) << "the show never got past its error banner";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, end_bound_ms) << "ended " << r.end_ms << " ms after the key";
@@ -349,7 +349,7 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
         const show_result r = play(write_show({hostile, next}), [&after](const QByteArray& log) {
             const qsizetype shown = log.indexOf(QByteArray("Display Picture: ") + after.c_str());
             return shown >= 0 && log.indexOf("Showing Image Array 1", shown) >= 0;
-        }, 60000, 3000);
+        }, lv::test::hang_guard_ms, 3000);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         EXPECT_TRUE(r.ended) << "the key press did not end the show";
         // Decoding apart is what lets a key end the show at once.
@@ -361,7 +361,7 @@ TEST_F(HeavyInputShow, PicturesMadeToTakeTimeOrMemoryNeitherHoldAKeyNorStopTheSh
             EXPECT_FALSE(r.decoders_at_key.empty()) << "the decode had ended before the key";
         }
         for (long long decoder : r.decoders_at_key)
-            EXPECT_TRUE(wait_for([decoder] { return lvtest::process_gone(decoder); }, 5000))
+            EXPECT_TRUE(wait_for([decoder] { return lvtest::process_gone(decoder); }))
                 << "decoder " << decoder << " left running";
     }
 }
@@ -386,7 +386,7 @@ TEST_F(HeavyInputShow, PicturesLargerThanTheyAreKeptShowTheirOwnPixelsAtTheirOwn
             return false;
         }
         return (corner = screen_spread(QRect(0, 0, 200, 200))) > 0.45;
-    }, 40000, 0);
+    }, lv::test::hang_guard_ms, 0);
     EXPECT_GT(centre, 0.45) << "at its own size the picture came out grey";
     EXPECT_GT(corner, 0.45) << "tiled, the picture came out grey";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
@@ -413,7 +413,8 @@ TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
         lv::sequence_record first = record(first_file.toStdString(), "", 24);
         lv::sequence_record next = record(picture.toStdString(), "", 24);
         first.display_time = next.display_time = 1;
-        const show_result r = play(write_show({first, next}), "Display Picture: " + picture.toUtf8(), 60000, 0);
+        const show_result r =
+            play(write_show({first, next}), "Display Picture: " + picture.toUtf8(), lv::test::hang_guard_ms, 0);
         EXPECT_TRUE(r.reached) << "the picture after it never showed";
         ASSERT_TRUE(r.ended) << "the key press did not end the show";
         QFile f(calls);
@@ -447,7 +448,7 @@ TEST_F(HeavyInputShow, AVideoOfHugePicturesIsRefusedAndTheShowGoesOn) {
     const show_result r = play(write_show({slide, next}), [&](const QByteArray& log) {
         const qsizetype shown = log.indexOf(opened), banner = log.indexOf("Display Error Banner: ", shown);
         return shown >= 0 && banner >= 0 && log.indexOf(after, banner) >= 0;
-    }, 30000, 0);
+    }, lv::test::hang_guard_ms, 0);
     EXPECT_TRUE(r.reached) << "the show never went past the video with its error banner";
     ASSERT_TRUE(r.ended) << "the key press did not end the show";
     EXPECT_LT(r.end_ms, 1000) << "ended " << r.end_ms << " ms after the key";

@@ -13,14 +13,19 @@
 #include <memory>
 #include <string>
 
+#include "tests/qt_wait.h"
+
 namespace lvtest {
 
+using lv::test::hang_guard_ms;
+
 // Calls fn once with the topmost modal window of type T as soon as one is
-// open (polled every 10 ms). After timeout_ms without one it gives up, and
-// records a failure when required. Delete the returned watcher (when it is
-// still there) to stop watching early.
+// open; the event loop (the dialog's own, once it runs) looks every 10 ms.
+// The watch ends there, or after timeout_ms without one, a guard against a
+// hang that records a failure when the window was required. Delete the
+// returned watcher (when it is still there) to stop watching early.
 template <class T>
-QPointer<QTimer> when_modal(std::function<void(T*)> fn, int timeout_ms = 5000, bool required = true) {
+QPointer<QTimer> when_modal(std::function<void(T*)> fn, int timeout_ms = hang_guard_ms, bool required = true) {
     auto* timer = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
@@ -47,7 +52,7 @@ struct seen_box {
 };
 
 // Answers the next message box with OK and records it.
-inline void answer_message_box(std::shared_ptr<seen_box> seen, int timeout_ms = 5000) {
+inline void answer_message_box(std::shared_ptr<seen_box> seen, int timeout_ms = hang_guard_ms) {
     when_modal<QMessageBox>(
         [seen](QMessageBox* box) {
             seen->title = box->windowTitle().toStdString();
@@ -59,7 +64,9 @@ inline void answer_message_box(std::shared_ptr<seen_box> seen, int timeout_ms = 
         timeout_ms);
 }
 
-// Processes events for ms milliseconds.
+// Processes events for ms milliseconds: for letting a queue settle, or for
+// looking that something does not happen. Wait for what the program will do
+// with lv::test::wait_for instead.
 inline void spin(int ms) {
     QElapsedTimer t;
     t.start();

@@ -67,7 +67,7 @@ protected:
                 box->buttons = static_cast<int>(m->buttons().size());
                 m->done(QMessageBox::Ok);
             },
-            1000, false);
+            lvtest::hang_guard_ms, false);
         dlg.show();
         dlg.OK->click();
         delete watcher.data();

@@ -46,7 +46,7 @@ protected:
                 *appeared = true;
                 act(w);
             },
-            2000, false);
+            lvtest::hang_guard_ms, false);
         lv::show_message(n);   // modal: returns when the window has closed
         delete watcher.data();
         return *appeared;
@@ -167,7 +167,7 @@ namespace {
 std::vector<std::string> pdf_lines(const QString& pdf) {
     QProcess p;
     p.start("pdftotext", {"-layout", pdf, "-"});
-    EXPECT_TRUE(p.waitForFinished(20000));
+    EXPECT_TRUE(p.waitForFinished(lv::test::hang_guard_ms));
     std::vector<std::string> lines;
     for (const QString& l : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
         QString t = l.trimmed();

@@ -25,7 +25,7 @@ namespace {
 QString run_tool(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
-    p.waitForFinished(10000);
+    p.waitForFinished(lv::test::hang_guard_ms);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
@@ -76,15 +76,14 @@ TEST_F(XTest, PreviewFillsTheHostWindowAndEndsWhenItGoes) {
     ASSERT_FALSE(form.unloaded());
     EXPECT_EQ(form.preview_embedded, -1);
     EXPECT_FALSE(form.isVisible());   // the form itself is never shown
-    lvtest::spin(150);
-    EXPECT_EQ(child_sizes(id), QStringList{"320x200"});
+    EXPECT_TRUE(lv::test::wait_for([id] { return child_sizes(id) == QStringList{"320x200"}; }));
 
     bool unloaded_signal = false;
     QObject::connect(&form, &lv::frmPreview::unloaded_signal, [&] { unloaded_signal = true; });
     delete host;   // destroys the X window and our picture inside it
     QElapsedTimer t;
     t.start();
-    while (!form.unloaded() && t.elapsed() < 3000) lvtest::spin(10);
+    while (!form.unloaded() && t.elapsed() < lv::test::hang_guard_ms) lvtest::spin(10);
     EXPECT_TRUE(form.unloaded());
     EXPECT_TRUE(unloaded_signal);
     EXPECT_EQ(form.preview_embedded, 0);
@@ -136,20 +135,17 @@ TEST_F(XTest, LastScreenBecomesTheRootWindowPicture) {
     show.setPalette(pal);
     show.setGeometry(QGuiApplication::primaryScreen()->geometry());
     show.show();
-    lvtest::spin(300);
-    ASSERT_TRUE(near(screen_pixel(500, 400), QColor(0, 160, 80)));
+    ASSERT_TRUE(lv::test::wait_for([] { return near(screen_pixel(500, 400), QColor(0, 160, 80)); }));
 
     // Nowhere to save: nothing is set (the root keeps what it had).
     lv::program().windows_dir = tmp.filePath("missing/").toStdString();
     EXPECT_FALSE(lv::save_wallpaper());
 
     show.hide();
-    lvtest::spin(200);
-    const QRgb root_before = screen_pixel(500, 400);
-    EXPECT_FALSE(near(root_before, QColor(0, 160, 80)));
+    EXPECT_TRUE(lv::test::wait_for([] { return !near(screen_pixel(500, 400), QColor(0, 160, 80)); }));
 
     show.show();
-    lvtest::spin(300);
+    ASSERT_TRUE(lv::test::wait_for([] { return near(screen_pixel(500, 400), QColor(0, 160, 80)); }));
     lv::program().windows_dir = tmp.path().toStdString() + "/";
     EXPECT_TRUE(lv::save_wallpaper());
     EXPECT_EQ(lv::wallpaper_path(), tmp.path().toStdString() + "/Lumivane.bmp");
@@ -160,6 +156,6 @@ TEST_F(XTest, LastScreenBecomesTheRootWindowPicture) {
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"Lumivane.bmp"});
 
     show.hide();
-    lvtest::spin(300);
+    lvtest::spin(300);   // the window is gone, the wallpaper stays
     EXPECT_TRUE(near(screen_pixel(500, 400), QColor(0, 160, 80)));
 }

@@ -7,6 +7,7 @@
 #include "platform/controls/picture_control.h"
 #include "platform/media/video_control.h"
 #include "player/renderer.h"
+#include "tests/qt_wait.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -93,7 +94,7 @@ TEST(ColorRender, SixteenBitScreen) {
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start("xvfb-run", {"-a", "-s", "-screen 0 800x600x16", QCoreApplication::applicationFilePath(),
                          "--gtest_filter=ColorRender16.*", "--gtest_brief=0"});
-    ASSERT_TRUE(p.waitForStarted(10000));
+    ASSERT_TRUE(p.waitForStarted(lv::test::hang_guard_ms));
     ASSERT_TRUE(p.waitForFinished(120000));
     const QString out = QString::fromLocal8Bit(p.readAll());
     EXPECT_EQ(p.exitCode(), 0) << out.toStdString();

@@ -29,27 +29,27 @@ TEST(ScreenSaverRun, PlaysTheActiveSlideshowFullScreenAndEndsOnAKey) {
 
     QProcess proc;
     box.start(proc, {QStringLiteral("/S")});
-    ASSERT_TRUE(proc.waitForStarted(5000));
+    ASSERT_TRUE(proc.waitForStarted(lv::test::hang_guard_ms));
 
-    const bool first = wait_for([] { return screen_filled_with(QColor(230, 20, 20)); }, 15000);
+    const bool first = wait_for([] { return screen_filled_with(QColor(230, 20, 20)); });
     EXPECT_TRUE(first) << "the first picture never filled the screen";
     if (first) {
         if (auto v = cursor_visible()) {
             EXPECT_FALSE(*v) << "cursor shown during the show";
         }
     }
-    const bool second = wait_for([] { return screen_filled_with(QColor(20, 20, 230)); }, 15000);
+    const bool second = wait_for([] { return screen_filled_with(QColor(20, 20, 230)); });
     EXPECT_TRUE(second) << "the show did not go on to the next picture";
     ASSERT_EQ(proc.state(), QProcess::Running);
 
     QElapsedTimer t;
     t.start();
     ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("a")}), 0);
-    const bool ended = proc.waitForFinished(5000);
+    const bool ended = proc.waitForFinished(lv::test::hang_guard_ms);
     const qint64 took = t.elapsed();
     if (!ended) {
         proc.kill();
-        proc.waitForFinished(2000);
+        proc.waitForFinished(lv::test::hang_guard_ms);
     }
     ASSERT_TRUE(ended) << "the key press did not end the screen saver";
     EXPECT_LT(took, 1000) << "ended after " << took << " ms";
@@ -80,13 +80,13 @@ TEST(ScreenSaverRun, TwoStartedTogetherLeaveOnePlayer) {
         box.start(a, {QStringLiteral("/S")});
         box.start(b, {QStringLiteral("/S")});
         const bool one_ended = wait_for(
-            [&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; }, 15000);
+            [&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; });
         QProcess& player = a.state() == QProcess::NotRunning ? b : a;
         // A key before the show runs is not one (starting the show clears it).
-        const bool shows = wait_for([&] { return screen_filled_with(green); }, 15000);
+        const bool shows = wait_for([&] { return screen_filled_with(green); });
         const unsigned long window = lvtest::wait_window(QStringLiteral("Lumivane Multimedia Tool"));
         if (window) lvtest::press_key(window, QStringLiteral("a"));
-        const bool key_ended = lvtest::ends_within(player, 10000);
+        const bool key_ended = lvtest::ends_within(player);
         lvtest::ends_within(a, 0);
         lvtest::ends_within(b, 0);
         ASSERT_TRUE(one_ended) << "pair " << pair << ": both screen savers ran";
@@ -132,28 +132,28 @@ TEST(ScreenSaverRun, UnmappedPlayerComesBackAndTheNextOneStarts) {
 
     QProcess saver, next;
     box.start(saver, {QStringLiteral("/S")});
-    ASSERT_TRUE(wait_for([&] { return shows() && sound_started(); }, 15000));
+    ASSERT_TRUE(wait_for([&] { return shows() && sound_started(); }));
     const unsigned long window = lvtest::wait_window(player_title);
     ASSERT_NE(window, 0u);
     unmap(window);
-    ASSERT_TRUE(wait_for([&] { return visible(player_title) && shows(); }, 10000))
+    ASSERT_TRUE(wait_for([&] { return visible(player_title) && shows(); }))
         << "the unmapped player stayed unseen";
 
     lvtest::press_key(window, QStringLiteral("a"));
     const unsigned long prompt = lvtest::wait_window(QStringLiteral("Lumivane"));
     ASSERT_NE(prompt, 0u) << "the key did not ask for the password";
     unmap(window);
-    ASSERT_TRUE(wait_for([&] { return visible(player_title) && visible(QStringLiteral("Lumivane")); }, 10000))
+    ASSERT_TRUE(wait_for([&] { return visible(player_title) && visible(QStringLiteral("Lumivane")); }))
         << "unmapped under the prompt, the player stayed unseen";
     lvtest::type_into(prompt, QStringLiteral("keep"));
     lvtest::press_key(prompt, QStringLiteral("Return"));
-    ASSERT_TRUE(wait_for([&] { return lvtest::windows_named(player_title).empty(); }, 10000))
+    ASSERT_TRUE(wait_for([&] { return lvtest::windows_named(player_title).empty(); }))
         << "the password did not end the show";
 
     box.start(next, {QStringLiteral("/S")});
     EXPECT_NE(lvtest::wait_window(player_title), 0u) << "the next screen saver was refused";
-    EXPECT_TRUE(lvtest::ends_within(saver, 10000));
+    EXPECT_TRUE(lvtest::ends_within(saver));
     EXPECT_EQ(saver.exitCode(), 0);
     next.terminate();
-    EXPECT_TRUE(lvtest::ends_within(next, 10000));
+    EXPECT_TRUE(lvtest::ends_within(next));
 }

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -124,7 +125,7 @@ inline void set_x_screensaver(int timeout, int interval) {
 inline QByteArray xdotool(const QStringList& args, int* status = nullptr) {
     QProcess p;
     p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(10000);
+    p.waitForFinished(lv::test::hang_guard_ms);
     if (status) *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return p.readAllStandardOutput();
 }
@@ -138,7 +139,7 @@ inline std::vector<unsigned long> windows_named(const QString& pattern) {
 }
 
 // Waits for a window titled exactly `title`; 0 when none came.
-inline unsigned long wait_window(const QString& title, int ms = 15000) {
+inline unsigned long wait_window(const QString& title, int ms = lv::test::hang_guard_ms) {
     unsigned long id = 0;
     lv::test::wait_for(
         [&] {
@@ -148,6 +149,21 @@ inline unsigned long wait_window(const QString& title, int ms = 15000) {
         },
         ms);
     return id;
+}
+
+// Where a window is on the screen (what xwininfo reports: its outside corner
+// and size); empty when it is gone or not mapped.
+inline QRect window_rect(unsigned long window) {
+    QProcess p;
+    p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    p.waitForFinished(-1);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    if (!out.contains(QLatin1String("IsViewable"))) return {};
+    auto field = [&out](const char* name) {
+        const QRegularExpression re(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"));
+        return re.match(out).captured(1).toInt();
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
 }
 
 // Gives the keyboard to a window (there is no window manager to do it), then
@@ -164,11 +180,11 @@ inline void press_key(unsigned long window, const QString& key) {
 }
 
 // Waits up to ms for the process to end; kills it when it does not.
-inline bool ends_within(QProcess& proc, int ms) {
+inline bool ends_within(QProcess& proc, int ms = lv::test::hang_guard_ms) {
     const bool ended = proc.state() == QProcess::NotRunning || proc.waitForFinished(ms);
     if (!ended) {
         proc.kill();
-        proc.waitForFinished(3000);
+        proc.waitForFinished(lv::test::hang_guard_ms);
     }
     return ended;
 }

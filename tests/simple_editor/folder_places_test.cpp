@@ -177,8 +177,7 @@ TEST_F(FolderPlaces, SimpleEditorTreesShowTheRememberedFolderSelectedAndInView) 
     QPointer<lv::frmRandom> w = new lv::frmRandom;
     w->show();
     const bool shown = lv::test::wait_for(
-        [&w] { return panel_state(w, 0).in_view && panel_state(w, 1).in_view && panel_state(w, 2).in_view; },
-        8000);
+        [&w] { return panel_state(w, 0).in_view && panel_state(w, 1).in_view && panel_state(w, 2).in_view; });
     EXPECT_TRUE(shown);
     EXPECT_EQ(panel_state(w, 0).current, wanted);
     EXPECT_TRUE(panel_state(w, 0).in_view);

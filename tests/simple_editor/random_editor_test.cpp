@@ -42,6 +42,7 @@
 #include "player/frmSlideshow.h"
 #include "player/modal_watch.h"
 #include "simple_editor/frmRandom.h"
+#include "tests/name_box_keys.h"
 #include "tests/qt_wait.h"
 
 using namespace lv;
@@ -269,7 +270,7 @@ TEST_F(RandomEditorTest, RemoveMoveAndTheButtonTimer) {
         w->set_folder(0, f);
         w->add_folder(0);
     }
-    lvtest::spin(300);   // the timer catches up by itself
+    ASSERT_TRUE(lv::test::wait_ticks(w->Timer1));   // the timer catches up by itself
     EXPECT_TRUE(w->Command21->isEnabled());
     EXPECT_TRUE(w->Command22->isEnabled());
     EXPECT_FALSE(w->Command2[0]->isEnabled());   // nothing selected
@@ -314,7 +315,7 @@ TEST_F(RandomEditorTest, RemoveMoveAndTheButtonTimer) {
     EXPECT_FALSE(w->Command5[0]->isEnabled());
     EXPECT_FALSE(w->Command6[0]->isEnabled());
     w->remove_folder(0);
-    lvtest::spin(300);
+    ASSERT_TRUE(lv::test::wait_ticks(w->Timer1));
     EXPECT_FALSE(w->Command21->isEnabled());
     EXPECT_FALSE(w->Command22->isEnabled());
     w->close();
@@ -340,7 +341,7 @@ TEST_F(RandomEditorTest, SpaceOnRemoveTakesOneFolderAndTheNextSpaceNothingElse) 
     };
     w->Command2[0]->setFocus(Qt::TabFocusReason);
     space();
-    lvtest::spin(300);   // the button timer greys Remove out: nothing is selected now
+    ASSERT_TRUE(lv::test::wait_ticks(w->Timer1));   // the button timer greys Remove out: nothing is selected now
     EXPECT_EQ(entries(w->List1[0]), (std::vector<std::string>{a, c}));
     EXPECT_FALSE(w->Command2[0]->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), w->List1[0]);
@@ -396,6 +397,14 @@ TEST_F(RandomEditorTest, NameBoxRefusesCharactersTheFileCannotHold) {
     w->close();
 }
 
+TEST_F(RandomEditorTest, EveryEditingKeyWorksInTheNameBox) {
+    doc().random_name = "Holiday";
+    editors().editing_existing = 1;
+    auto w = open_editor();
+    lvtest::expect_name_box_edits_as_a_line_edit(w->Text3, [] { return doc().random_name; });
+    w->close();
+}
+
 TEST_F(RandomEditorTest, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTheDataFolder) {
     const folders f = make_media();
     for (const auto& [keys, name] : {std::pair<QString, std::string>{"../../x", "x"}, {"a/b", "ab"}, {"c\\d", "cd"}}) {
@@ -405,14 +414,14 @@ TEST_F(RandomEditorTest, SeparatorsTypedIntoTheNameAreDroppedAndTheSaveLandsInTh
         w->Text3->setFocus();
         QTest::keyClicks(w->Text3, keys);
         EXPECT_EQ(w->Text3->text().toStdString(), name);
-        ASSERT_TRUE(lv::test::wait_for([&w] { return w->Command21->isEnabled(); }, 2000));
+        ASSERT_TRUE(lv::test::wait_for([&w] { return w->Command21->isEnabled(); }));
         auto seen = std::make_shared<seen_box>();
         QPointer<QTimer> watch = when_modal<QMessageBox>(
             [seen](QMessageBox* b) {
                 seen->text = b->text().toStdString();
                 b->done(QMessageBox::Ok);
             },
-            500, false);
+            lvtest::hang_guard_ms, false);
         w->Command21->click();
         flush();
         if (watch) delete watch.data();
@@ -884,19 +893,18 @@ TEST_F(RandomEditorTest, HelpPopUpSixOnTheFirstActivationOnly) {
                 EXPECT_EQ(help_popup().message_number, 6);
                 p->done(0);
             },
-            1500, false);
+            lvtest::hang_guard_ms, false);
     };
     watch();
     auto w = open_editor();
-    lvtest::spin(300);
-    EXPECT_EQ(shown, 1);
-    watch();
+    EXPECT_TRUE(lv::test::wait_for([&shown] { return shown == 1; }));
+    QPointer<QTimer> second = watch();
     w->hide();
     w->show();
     lvtest::spin(300);
     EXPECT_EQ(shown, 1);
     w->close();
-    lvtest::spin(1600);   // let the second watcher give up
+    if (second) delete second.data();
 }
 
 }  // namespace

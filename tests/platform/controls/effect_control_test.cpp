@@ -80,7 +80,7 @@ TEST_F(EffectControlTest, TransitionRunsToItsEndAndReportsOnce) {
     pc->show();
     EXPECT_TRUE(pc->transition_running());
     EXPECT_EQ(done, 0);
-    ASSERT_TRUE(wait_for([&] { return done == 1; }, 5000));
+    ASSERT_TRUE(wait_for([&] { return done == 1; }));
     EXPECT_FALSE(pc->transition_running());
     settle(150);
     EXPECT_EQ(done, 1);
@@ -94,7 +94,7 @@ TEST_F(EffectControlTest, NumberBackToZeroDoesNotStopARunningTransition) {
     pc->set_effect_number(0);
     EXPECT_EQ(pc->effect_number(), 0);
     EXPECT_TRUE(pc->transition_running());
-    ASSERT_TRUE(wait_for([&] { return done == 1; }, 6000));
+    ASSERT_TRUE(wait_for([&] { return done == 1; }));
     settle(100);
     EXPECT_EQ(done, 1);
 }
@@ -150,7 +150,7 @@ TEST_F(EffectControlTest, HidingOrRevealingAgainEndsTheRunningTransition) {
     pc->refresh();
     EXPECT_EQ(done, 2);        // the first reported its end
     EXPECT_TRUE(pc->transition_running());
-    ASSERT_TRUE(wait_for([&] { return done == 3; }, 5000));
+    ASSERT_TRUE(wait_for([&] { return done == 3; }));
     pc->finish_transition();   // nothing runs: no extra report
     settle(50);
     EXPECT_EQ(done, 3);

@@ -6,6 +6,7 @@
 
 #include "core/hooks.h"
 #include "scoped_env.h"
+#include "tests/qt_wait.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -297,9 +298,9 @@ TEST(ScreenSaver, HeldThroughTheSessionBusAndGivenBack) {
     if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "no dbus-daemon";
     QProcess daemon;
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
+    ASSERT_TRUE(daemon.waitForStarted(lv::test::hang_guard_ms));
     QByteArray address;
-    while (!address.contains('\n') && daemon.waitForReadyRead(5000)) address += daemon.readAllStandardOutput();
+    while (!address.contains('\n') && daemon.waitForReadyRead(lv::test::hang_guard_ms)) address += daemon.readAllStandardOutput();
     address = address.trimmed();
     ASSERT_FALSE(address.isEmpty());
     lvtest::scoped_env env("DBUS_SESSION_BUS_ADDRESS", address);
@@ -323,7 +324,7 @@ TEST(ScreenSaver, HeldThroughTheSessionBusAndGivenBack) {
     service.quit();
     service.wait();
     daemon.kill();
-    daemon.waitForFinished(3000);
+    daemon.waitForFinished(lv::test::hang_guard_ms);
 }
 
 // ---------------------------------------------------------------------------

@@ -75,7 +75,7 @@ TEST_F(Launch, AProgramInTheProgramsFolderRunsThere) {
     ASSERT_TRUE(QDir::setCurrent(tmp.path()));
 
     EXPECT_TRUE(lv::desktop_open_file(name.toStdString(), "", ""));
-    ASSERT_TRUE(lv::test::wait_for([&] { return QFile::exists(marker) && QFile(marker).size() > 0; }, 5000));
+    ASSERT_TRUE(lv::test::wait_for([&] { return QFile::exists(marker) && QFile(marker).size() > 0; }));
     QFile out(marker);
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(out.readAll().trimmed(), QDir(own).canonicalPath().toUtf8()) << "did not start in its own folder";

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/qt_wait.h"
+
 namespace lv::test {
 
 inline std::string vlq(std::uint32_t v) {
@@ -57,7 +59,7 @@ inline bool run_tool(const QString& program, const QStringList& args) {
     if (QStandardPaths::findExecutable(program).isEmpty()) return false;
     QProcess p;
     p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return p.waitForFinished(lv::test::hang_guard_ms) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // tone.wav, tone.mp3 (1.5 s), long.wav, long.mp3 (4 s), tune.mid, tune.rmi

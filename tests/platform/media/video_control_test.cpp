@@ -106,7 +106,7 @@ protected:
         ASSERT_TRUE(wait_for([&] {
             if (t.elapsed() > 700 && v.status() == QStringLiteral("PLAYING")) saw_playing_late = true;
             return v.status() != QStringLiteral("PLAYING");
-        }, 20000));
+        }));
         EXPECT_TRUE(saw_playing_late);
         EXPECT_GT(t.elapsed(), 1000);
         EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
@@ -166,7 +166,7 @@ TEST_F(VideoControlTest, ShortClipsShowTheirOwnPictures) {
         v.show();
         v.command(5);
         EXPECT_EQ(v.status(), QStringLiteral("PLAYING"));
-        ASSERT_TRUE(wait_for([&] { return v.status() != QStringLiteral("PLAYING"); }, 20000));
+        ASSERT_TRUE(wait_for([&] { return v.status() != QStringLiteral("PLAYING"); }));
         EXPECT_TRUE(red(v.render_face().pixel(80, 60)));
     }
 }
@@ -187,7 +187,7 @@ TEST_F(VideoControlTest, BrokenFilesFailTheirOpen) {
     for (int round = 0; round < 10; ++round) {
         for (const char* name : broken) {
             video_probe probe(QUrl::fromLocalFile(path(name)));
-            ASSERT_TRUE(wait_for([&] { return probe.poll() != video_probe::outcome::opening; }, 30000)) << name;
+            ASSERT_TRUE(wait_for([&] { return probe.poll() != video_probe::outcome::opening; })) << name;
             EXPECT_EQ(probe.poll(), video_probe::outcome::failed) << name;
         }
     }
@@ -308,9 +308,9 @@ TEST_F(VideoControlTest, TransitionRunsOnVideo) {
     v->show_with_effect();
     v->command(5);
     EXPECT_TRUE(v->transition_running());
-    ASSERT_TRUE(wait_for([&] { return done == 1; }, 5000));
+    ASSERT_TRUE(wait_for([&] { return done == 1; }));
     v->set_effect_number(0);
-    ASSERT_TRUE(wait_for([&] { return v->status() != QStringLiteral("PLAYING"); }, 20000));
+    ASSERT_TRUE(wait_for([&] { return v->status() != QStringLiteral("PLAYING"); }));
     EXPECT_EQ(done, 1);
 }
 
