@@ -682,6 +682,10 @@ x11::screen_cover::action frmSlideshow::keep_covering(bool may_ask) {
     return done;
 }
 
+void frmSlideshow::take_keyboard() {
+    if (cover_ && !unloaded_ && isVisible()) cover_->take_keyboard(internalWinId());
+}
+
 void frmSlideshow::cover_reported() {
     if (!cover_) return;
     // The put-back's own changes are reported too: the second round finds

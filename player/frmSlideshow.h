@@ -108,6 +108,10 @@ public:
     // true when it unloaded the window.
     bool end_check(bool from_qexit);
     bool unloaded() const { return unloaded_; }
+    // The screen saver's window takes the keyboard; the password prompt
+    // calls it before it goes, so that no window manager has a moment to
+    // give the keyboard to none of ours (a key then would be lost).
+    void take_keyboard();
     // Whether the window deletes itself (deleteLater) once unloaded.
     void set_delete_on_unload(bool on) { delete_on_unload_ = on; }
 

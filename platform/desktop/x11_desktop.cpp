@@ -243,6 +243,12 @@ bool screen_cover::take_events(bool map_again) {
 
 bool screen_cover::events_waiting() const { return display_ && XEventsQueued(display_, QueuedAlready) > 0; }
 
+void screen_cover::take_keyboard(std::uint64_t focus) {
+    if (!display_ || focus == 0) return;
+    error_trap trap(display_);
+    XSetInputFocus(display_, static_cast<Window>(focus), RevertToParent, CurrentTime);
+}
+
 screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
                                            bool may_ask) {
     Display* d = display_;

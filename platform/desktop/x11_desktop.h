@@ -50,6 +50,9 @@ public:
     // also comes back to `focus` when none of these windows has it; under a
     // window manager that counts as a request (asked, or held_back).
     enum class action { none, put_back, asked, held_back };
+    // Gives the keyboard to `focus` (the window or one of ours) now, as any
+    // client may for its own window; returns once the X server has done it.
+    void take_keyboard(std::uint64_t focus);
     action restore(const std::vector<std::uint64_t>& over, std::uint64_t focus, bool may_ask = true);
 
 private:
