@@ -691,11 +691,6 @@ void frmSlideshow::cover_reported() {
     // The put-back's own changes are reported too: the second round finds
     // all in place and the third nothing new.
     for (int round = 0; round < 3 && cover_->take_events(!unloaded_ && isVisible()); ++round) cover_check();
-    // The last look's round trips may have read new reports off the
-    // connection, and the notifier would not wake for them: with the
-    // password prompt open nothing else looks, and an unmapping would leave
-    // the desktop showing until the window manager happened to report more.
-    if (cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
 }
 
 void frmSlideshow::cover_check() {
@@ -713,6 +708,10 @@ void frmSlideshow::cover_check() {
         ++cover_asks_;
     else if (done == x11::screen_cover::action::none)
         cover_asks_ = 0;
+    // The look's round trips may have read new reports off the connection,
+    // and the notifier would not wake for them: an unmapping would leave the
+    // desktop showing until the window manager happened to report more.
+    if (cover_ && cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
 }
 
 void frmSlideshow::midi_timer_tick() {

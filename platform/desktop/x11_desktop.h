@@ -32,10 +32,11 @@ public:
     // Readable when the X server has reported something; -1 without one.
     int fd() const;
     // Takes in everything reported so far; true when any of it may have
-    // uncovered the screen or taken the keyboard away. Events a window manager sends on its own
-    // (answers to requests it refused) are not: acting on them would ask
-    // the same again in an endless loop. With `map_again` an unmapping of
-    // the window is answered with a map at once, before restore() looks.
+    // uncovered the screen or taken the keyboard away. Events a window
+    // manager sends on its own (answers to requests it refused) are not:
+    // acting on them would ask the same again in an endless loop. With
+    // `map_again` an unmapping of the window is answered with a map at once,
+    // before restore() looks.
     bool take_events(bool map_again = false);
     // Whether reports were read from the connection (by restore()'s round
     // trips) but not yet taken in: fd() then no longer tells of them.

@@ -461,23 +461,22 @@ void closings_by_keyboard(QProcess& saver) {
 }  // namespace
 
 // However the prompt closed (Cancel, its time-out with or without its
-// message box), the next key asks again and the password ends the show.
-TEST_F(DesktopRun, WithoutAWindowManagerTheKeyboardAloneAsksAgainAndEndsTheShow) {
-    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
-    ASSERT_TRUE(box.set_password("KEEP"));
-    ASSERT_TRUE(start_show());
-    closings_by_keyboard(saver);
-}
-
-// A window manager gives the keyboard to windows as they come and go; the
-// show takes it back whenever its prompt has closed.
-TEST_F(DesktopRun, UnderAWindowManagerTheKeyboardAloneAsksAgainAndEndsTheShow) {
+// message box), the next key asks again and the password ends the show:
+// without a window manager, then under one, which gives the keyboard to
+// windows as they come and go.
+TEST_F(DesktopRun, TheKeyboardAloneAsksAgainAndEndsTheShowWithOrWithoutAWindowManager) {
     if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) GTEST_SKIP() << "needs openbox";
     ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
     ASSERT_TRUE(box.set_password("KEEP"));
-    ASSERT_TRUE(start_window_manager()) << "openbox did not start";
-    ASSERT_TRUE(start_show());
-    closings_by_keyboard(saver);
+    for (const bool managed : {false, true}) {
+        SCOPED_TRACE(managed ? "under openbox" : "without a window manager");
+        if (managed) {
+            ASSERT_TRUE(start_window_manager()) << "openbox did not start";
+        }
+        ASSERT_TRUE(start_show());
+        closings_by_keyboard(saver);
+        if (HasFatalFailure()) return;
+    }
 }
 
 // A pager's click switches the virtual desktop: the show is on every one.
