@@ -101,6 +101,8 @@ void frmCheckPassword::done(int r) {
     if (closed_) return;
     closed_ = true;
     Timer1->stop();
+    // The show has the keyboard before the prompt and its message go.
+    if (player_) player_->take_keyboard();
     // A message box of ours goes together with the prompt.
     if (message_) {
         message_->done(QMessageBox::Ok);

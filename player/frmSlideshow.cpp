@@ -226,6 +226,10 @@ void frmSlideshow::start() {
         if (cover_->fd() >= 0) {
             cover_reports_ = std::make_unique<QSocketNotifier>(cover_->fd(), QSocketNotifier::Read);
             connect(cover_reports_.get(), &QSocketNotifier::activated, this, &frmSlideshow::cover_reported);
+            cover_watch_ = new QTimer(this);
+            cover_watch_->setInterval(1000);
+            connect(cover_watch_, &QTimer::timeout, this, &frmSlideshow::cover_check);
+            cover_watch_->start();
         }
     }
     make_topmost();
@@ -678,31 +682,36 @@ x11::screen_cover::action frmSlideshow::keep_covering(bool may_ask) {
     return done;
 }
 
+void frmSlideshow::take_keyboard() {
+    if (cover_ && !unloaded_ && isVisible()) cover_->take_keyboard(internalWinId());
+}
+
 void frmSlideshow::cover_reported() {
     if (!cover_) return;
     // The put-back's own changes are reported too: the second round finds
     // all in place and the third nothing new.
-    for (int round = 0; round < 3 && cover_->take_events(!unloaded_ && isVisible()); ++round) {
-        const std::int64_t second = monotonic_ms() / 1000;
-        if (second != cover_second_) {
-            cover_second_ = second;
-            cover_asks_ = 0;
-        }
-        // Asking the window manager again and again is bounded only while
-        // it does not answer (it refuses, or keeps something over the
-        // show): each time another client uncovers the screen the show
-        // asks at once, however often that happens.
-        const x11::screen_cover::action done = keep_covering(cover_asks_ < 20);
-        if (done == x11::screen_cover::action::asked)
-            ++cover_asks_;
-        else if (done == x11::screen_cover::action::none)
-            cover_asks_ = 0;
+    for (int round = 0; round < 3 && cover_->take_events(!unloaded_ && isVisible()); ++round) cover_check();
+}
+
+void frmSlideshow::cover_check() {
+    const std::int64_t second = monotonic_ms() / 1000;
+    if (second != cover_second_) {
+        cover_second_ = second;
+        cover_asks_ = 0;
     }
-    // The last look's round trips may have read new reports off the
-    // connection, and the notifier would not wake for them: with the
-    // password prompt open nothing else looks, and an unmapping would leave
-    // the desktop showing until the window manager happened to report more.
-    if (cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
+    // Asking the window manager again and again is bounded only while it
+    // does not answer (it refuses, or keeps something over the show or the
+    // keyboard elsewhere): each time another client uncovers the screen the
+    // show asks at once, however often that happens.
+    const x11::screen_cover::action done = keep_covering(cover_asks_ < 20);
+    if (done == x11::screen_cover::action::asked)
+        ++cover_asks_;
+    else if (done == x11::screen_cover::action::none)
+        cover_asks_ = 0;
+    // The look's round trips may have read new reports off the connection,
+    // and the notifier would not wake for them: an unmapping would leave the
+    // desktop showing until the window manager happened to report more.
+    if (cover_ && cover_->events_waiting()) QTimer::singleShot(0, this, &frmSlideshow::cover_reported);
 }
 
 void frmSlideshow::midi_timer_tick() {
@@ -713,7 +722,6 @@ void frmSlideshow::midi_timer_tick() {
         make_topmost();
         if (!yield_alive()) return;
     }
-    keep_covering();
     ++music_ticks;
     loop_audio();
     if (music_timer_busy == 1) return;
@@ -831,6 +839,9 @@ bool frmSlideshow::end_check(bool from_qexit) {
                 // Cancel or time-out: the show goes on, the next end request asks again.
                 rf.time_to_end = 0;
                 mouse.mouse_move_count = 0;
+                // With the keyboard back at once: a window manager may have
+                // given it to none of our windows as the prompt went.
+                cover_check();
             }
         } else {
             rf.exit_allowed = 1;
@@ -882,6 +893,7 @@ void frmSlideshow::unload_window() {
     rf.power_saver_active = 0;
     unloaded_ = true;
     for (int i = 0; i < 3; ++i) timer_set(static_cast<timer_id>(i), false);
+    if (cover_watch_) cover_watch_->stop();
     hide();
     title_claim_.release();
     emit unloaded_signal();

@@ -108,6 +108,10 @@ public:
     // true when it unloaded the window.
     bool end_check(bool from_qexit);
     bool unloaded() const { return unloaded_; }
+    // The screen saver's window takes the keyboard; the password prompt
+    // calls it before it goes, so that no window manager has a moment to
+    // give the keyboard to none of ours (a key then would be lost).
+    void take_keyboard();
     // Whether the window deletes itself (deleteLater) once unloaded.
     void set_delete_on_unload(bool on) { delete_on_unload_ = on; }
 
@@ -181,6 +185,9 @@ private:
     x11::screen_cover::action keep_covering(bool may_ask = true);
     // What the X server reported about the screen saver's window.
     void cover_reported();
+    // One look by keep_covering, with the requests to a window manager
+    // bounded (below).
+    void cover_check();
     // Yields to the message loop; false when the window went away meanwhile.
     bool yield_alive();
     void unload_window();
@@ -202,10 +209,12 @@ private:
     std::unique_ptr<x11::screen_cover> cover_;
     // Destroyed before cover_ closes the connection it watches.
     std::unique_ptr<QSocketNotifier> cover_reports_;
+    // A look once a second besides the reports, for what no report tells.
+    QTimer* cover_watch_ = nullptr;
     // Requests to the window manager in the current second since the show
     // last covered the screen: a manager that answers each with a change of
     // its own but never puts the show over everything is then left to the
-    // midi_timer checks rather than asked in an endless loop.
+    // once-a-second look rather than asked in an endless loop.
     std::int64_t cover_second_ = 0;
     int cover_asks_ = 0;
     bool delete_on_unload_ = true;

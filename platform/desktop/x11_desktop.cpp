@@ -139,6 +139,41 @@ bool chain_to_root(Display* d, Window w, Window root, std::vector<Window>* chain
     return false;
 }
 
+// The window on every virtual desktop, so that switching desktops (a
+// pager's click) never shows one without it. The property is what a window
+// manager reads when it takes a window on (and drops when the window is
+// withdrawn); the message is how a client asks about a window it manages.
+void ask_every_desktop(Display* d, Window win) {
+    const Atom desktop = XInternAtom(d, "_NET_WM_DESKTOP", False);
+    const long all = 0xFFFFFFFFL;
+    XChangeProperty(d, win, desktop, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&all),
+                    1);
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = win;
+    ev.xclient.message_type = desktop;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = all;
+    ev.xclient.data.l[1] = 1;   // from an application
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+}
+
+// Whether a window manager keeps the window on every desktop; true when the
+// manager keeps no desktops for it at all.
+bool on_every_desktop(Display* d, Window win) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool all = true;
+    if (XGetWindowProperty(d, win, XInternAtom(d, "_NET_WM_DESKTOP", False), 0, 1, False, XA_CARDINAL, &type,
+                           &format, &count, &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && count == 1 && data)
+        all = (*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFUL) == 0xFFFFFFFFUL;
+    if (data) XFree(data);
+    return all;
+}
+
 }  // namespace
 
 screen_cover::screen_cover(std::uint64_t window) : window_(window) {
@@ -147,8 +182,11 @@ screen_cover::screen_cover(std::uint64_t window) : window_(window) {
     error_trap trap(display_);
     // Its own changes of place, size, parent, mapping and stacking, and
     // every window put on, moved or raised over the screen by anyone.
-    XSelectInput(display_, static_cast<Window>(window), StructureNotifyMask | VisibilityChangeMask);
+    // The keyboard leaving it is reported as well.
+    XSelectInput(display_, static_cast<Window>(window),
+                 StructureNotifyMask | VisibilityChangeMask | FocusChangeMask);
     XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    ask_every_desktop(display_, static_cast<Window>(window));
     // Whatever the server shows again before the toolkit repaints (after a
     // map, a move back or a resize) is black, never what lay underneath.
     XSetWindowBackground(display_, static_cast<Window>(window), BlackPixel(display_, DefaultScreen(display_)));
@@ -169,6 +207,12 @@ bool screen_cover::take_events(bool map_again) {
             XEvent ev;
             XNextEvent(display_, &ev);
             if (ev.xany.send_event) continue;
+            // Only the keyboard going elsewhere matters, not a grab's
+            // passing hold on it nor its move into one of our own windows.
+            if (ev.type == FocusIn) continue;
+            if (ev.type == FocusOut && (ev.xfocus.mode == NotifyGrab || ev.xfocus.mode == NotifyUngrab ||
+                                        ev.xfocus.detail == NotifyInferior))
+                continue;
             any = true;
             if (ev.type == UnmapNotify && ev.xunmap.window == win) unmapped = true;
             // Mapped again, or taken into another window: a map would show
@@ -190,6 +234,7 @@ bool screen_cover::take_events(bool map_again) {
         // Before anything else is looked at: a window manager that sees the
         // unmap lets the window go (a slow round of its own), and the
         // request to manage it again is then already waiting for it.
+        ask_every_desktop(display_, win);
         XMapWindow(display_, win);
         XFlush(display_);
     }
@@ -197,6 +242,12 @@ bool screen_cover::take_events(bool map_again) {
 }
 
 bool screen_cover::events_waiting() const { return display_ && XEventsQueued(display_, QueuedAlready) > 0; }
+
+void screen_cover::take_keyboard(std::uint64_t focus) {
+    if (!display_ || focus == 0) return;
+    error_trap trap(display_);
+    XSetInputFocus(display_, static_cast<Window>(focus), RevertToParent, CurrentTime);
+}
 
 screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& over, std::uint64_t focus,
                                            bool may_ask) {
@@ -235,12 +286,15 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
     for (std::uint64_t o : over) {
         std::vector<Window> c;
         XWindowAttributes a{};
+        // The keyboard leaving them is reported too.
+        if (o != 0) XSelectInput(d, static_cast<Window>(o), FocusChangeMask);
         if (o != 0 && XGetWindowAttributes(d, static_cast<Window>(o), &a) && a.map_state == IsViewable &&
             chain_to_root(d, static_cast<Window>(o), root, &c) && c.back() != top)
             over_tops.push_back(c.back());
     }
 
-    bool covered = wa.map_state == IsViewable && seen.contains(screen);
+    // A window manager may also have put it on one desktop of several.
+    bool covered = wa.map_state == IsViewable && seen.contains(screen) && (!managed || on_every_desktop(d, win));
     if (covered) {
         Window r = 0, parent = 0, *kids = nullptr;
         unsigned n = 0;
@@ -288,6 +342,7 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
             ev.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False));
             ev.xclient.data.l[3] = 1;   // from an application
             XSendEvent(d, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+            ask_every_desktop(d, win);
             XMoveResizeWindow(d, win, 0, 0, static_cast<unsigned>(screen.w), static_cast<unsigned>(screen.h));
             XMapRaised(d, win);
             // Asked of the windows themselves: the manager's frames are its own.
@@ -301,6 +356,7 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
         // Out of any window it was put into (with a window manager the map
         // this implies becomes a request to manage it again).
         if (chain.size() > 1) XReparentWindow(d, win, root, 0, 0);
+        ask_every_desktop(d, win);
         XWindowChanges wc{};
         wc.x = 0;
         wc.y = 0;
@@ -312,9 +368,11 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
         for (Window o : over_tops) XRaiseWindow(d, o);
         acted = action::put_back;
     }
-    if (!managed && focus != 0) {
-        // With no window manager a window that was unmapped or reparented
-        // lost the keyboard, and no key could then ask for the password.
+    if (focus != 0) {
+        // A window that was unmapped or reparented lost the keyboard, and a
+        // window manager gives it to windows as they come and go (and at
+        // times to none, when the prompt closes): with none of ours holding
+        // it, no key could ask for the password or type it.
         Window has = 0;
         int revert = 0;
         XGetInputFocus(d, &has, &revert);
@@ -324,9 +382,14 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
             for (Window h : holders)
                 ours = ours || h == win || h == static_cast<Window>(focus) ||
                        std::find(over.begin(), over.end(), static_cast<std::uint64_t>(h)) != over.end();
-        if (!ours) {
+        if (!ours && managed && !may_ask) {
+            if (acted == action::none) acted = action::held_back;
+        } else if (!ours) {
+            // Under a window manager taken as any client may take it for its
+            // own window, and bounded as a request is: a manager that keeps
+            // giving it elsewhere is not fought in an endless loop.
             XSetInputFocus(d, static_cast<Window>(focus), RevertToParent, CurrentTime);
-            if (acted == action::none) acted = action::put_back;
+            if (acted == action::none) acted = managed ? action::asked : action::put_back;
         }
     }
     XSync(d, False);

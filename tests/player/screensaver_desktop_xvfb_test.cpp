@@ -45,6 +45,30 @@ protected:
                 p->kill();
                 p->waitForFinished(3000);
             }
+        // The other tests of this program run without a window manager.
+        if (wm.state() != QProcess::NotRunning) {
+            wm.terminate();
+            if (!wm.waitForFinished(5000)) wm.kill();
+            wm.waitForFinished(3000);
+        }
+    }
+
+    // Starts openbox and waits until it manages the screen; false when it
+    // is not installed or did not start.
+    bool start_window_manager() {
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (openbox.isEmpty()) return false;
+        wm.start(openbox, {QStringLiteral("--sm-disable")});
+        if (!wm.waitForStarted(hang_ms)) return false;
+        Display* d = XOpenDisplay(nullptr);
+        if (!d) return false;
+        const bool managing = wait_for([&] {
+            XWindowAttributes a{};
+            return XGetWindowAttributes(d, DefaultRootWindow(d), &a) &&
+                   (a.all_event_masks & SubstructureRedirectMask);
+        }, hang_ms);
+        XCloseDisplay(d);
+        return managing;
     }
 
     // Starts "/S" and waits until its show fills the screen.
@@ -60,7 +84,7 @@ protected:
 
     lvtest::program_sandbox box;
     QSize screen_size;
-    QProcess saver, other;
+    QProcess saver, other, wm;
 };
 
 }  // namespace
@@ -355,30 +379,10 @@ TEST_F(DesktopRun, PlayerWindowCoversTheScreenAgainWhateverAnotherClientDoes) {
 // unmapping it, it covers the screen again, under the prompt, which still
 // takes the password.
 TEST_F(DesktopRun, UnderAWindowManagerTheShowComesBackAfterUnmappingsUnderThePrompt) {
-    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-    if (openbox.isEmpty()) GTEST_SKIP() << "needs openbox";
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) GTEST_SKIP() << "needs openbox";
     ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
     ASSERT_TRUE(box.set_password("KEEP"));
-    QProcess wm;
-    wm.start(openbox, {QStringLiteral("--sm-disable")});
-    ASSERT_TRUE(wm.waitForStarted(hang_ms));
-    Display* d = XOpenDisplay(nullptr);
-    ASSERT_NE(d, nullptr);
-    const bool managing = wait_for([&] {
-        XWindowAttributes a{};
-        return XGetWindowAttributes(d, DefaultRootWindow(d), &a) && (a.all_event_masks & SubstructureRedirectMask);
-    }, hang_ms);
-    XCloseDisplay(d);
-    ASSERT_TRUE(managing) << "openbox did not start";
-    // The other tests of this program run without a window manager.
-    struct stop_wm {
-        QProcess& p;
-        ~stop_wm() {
-            p.terminate();
-            if (!p.waitForFinished(5000)) p.kill();
-            p.waitForFinished(3000);
-        }
-    } stop{wm};
+    ASSERT_TRUE(start_window_manager()) << "openbox did not start";
 
     ASSERT_TRUE(start_show());
     const unsigned long window = lvtest::wait_window(player_title);
@@ -408,4 +412,91 @@ TEST_F(DesktopRun, UnderAWindowManagerTheShowComesBackAfterUnmappingsUnderThePro
     lvtest::type_into(prompt, QStringLiteral("keep"));
     lvtest::press_key(prompt, QStringLiteral("Return"));
     EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the password did not end the show";
+}
+
+namespace {
+
+// Each way the password prompt can close and leave the show running, then
+// the right password, from the keyboard alone: the keys go to whichever
+// window has the keyboard, as a person's do.
+void closings_by_keyboard(QProcess& saver) {
+    auto ask = [] {
+        lvtest::keyboard_key(QStringLiteral("a"));
+        unsigned long prompt = 0;
+        wait_for([&] { return (prompt = visible_prompt()) != 0; }, hang_ms);
+        return prompt != 0;
+    };
+    auto wrong_password = [] {
+        lvtest::keyboard_type(QStringLiteral("wrong"));
+        lvtest::keyboard_key(QStringLiteral("Return"));
+        return lvtest::wait_window(QStringLiteral("Passwords"), hang_ms) != 0;
+    };
+    const std::vector<std::pair<const char*, std::function<bool()>>> closings = {
+        {"its timer, with the message of a wrong password open", wrong_password},
+        {"its timer, after the message was dismissed",
+         [&] {
+             if (!wrong_password()) return false;
+             lvtest::keyboard_key(QStringLiteral("Return"));
+             return wait_for([] { return lvtest::windows_named(QStringLiteral("^Passwords$")).empty(); }, hang_ms);
+         }},
+        {"Cancel", [] {
+             lvtest::keyboard_key(QStringLiteral("Escape"));
+             return true;
+         }},
+    };
+    for (const auto& [how, close] : closings) {
+        SCOPED_TRACE(how);
+        ASSERT_TRUE(ask()) << "a key brought no prompt";
+        ASSERT_TRUE(close()) << "the prompt did not take the keys";
+        // The prompt's own time-out is ten seconds.
+        ASSERT_TRUE(wait_for([] { return visible_prompt() == 0; }, 2 * hang_ms)) << "the prompt stayed";
+        ASSERT_EQ(saver.state(), QProcess::Running);
+    }
+    ASSERT_TRUE(ask()) << "a key brought no prompt";
+    lvtest::keyboard_type(QStringLiteral("keep"));
+    lvtest::keyboard_key(QStringLiteral("Return"));
+    EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the right password typed did not end the show";
+}
+
+}  // namespace
+
+// However the prompt closed (Cancel, its time-out with or without its
+// message box), the next key asks again and the password ends the show:
+// without a window manager, then under one, which gives the keyboard to
+// windows as they come and go.
+TEST_F(DesktopRun, TheKeyboardAloneAsksAgainAndEndsTheShowWithOrWithoutAWindowManager) {
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) GTEST_SKIP() << "needs openbox";
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    ASSERT_TRUE(box.set_password("KEEP"));
+    for (const bool managed : {false, true}) {
+        SCOPED_TRACE(managed ? "under openbox" : "without a window manager");
+        if (managed) {
+            ASSERT_TRUE(start_window_manager()) << "openbox did not start";
+        }
+        ASSERT_TRUE(start_show());
+        closings_by_keyboard(saver);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// A pager's click switches the virtual desktop: the show is on every one.
+TEST_F(DesktopRun, UnderAWindowManagerTheShowCoversEveryDesktop) {
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) GTEST_SKIP() << "needs openbox";
+    ASSERT_TRUE(box.write_colour_show({red}, screen_size, 30));
+    ASSERT_TRUE(start_window_manager()) << "openbox did not start";
+    ASSERT_TRUE(start_show());
+    const unsigned long window = lvtest::wait_window(player_title);
+    ASSERT_NE(window, 0u);
+    for (const char* desktop : {"1", "3", "0"}) {
+        SCOPED_TRACE(desktop);
+        lvtest::xdotool({QStringLiteral("set_desktop"), QString::fromLatin1(desktop)});
+        ASSERT_TRUE(wait_for([&] { return lvtest::xdotool({QStringLiteral("get_desktop")}).trimmed() == desktop; },
+                             hang_ms));
+        // The desktop may show for a moment at most.
+        EXPECT_TRUE(wait_for([] { return edges_show(red); }, 500)) << "the desktop shows";
+        EXPECT_EQ(lvtest::xdotool({QStringLiteral("get_desktop")}).trimmed(), desktop)
+            << "the switch was undone";
+    }
+    lvtest::keyboard_key(QStringLiteral("a"));
+    EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "a key did not end the show";
 }

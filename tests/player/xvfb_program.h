@@ -179,6 +179,14 @@ inline void press_key(unsigned long window, const QString& key) {
     xdotool({QStringLiteral("key"), key});
 }
 
+// Keys as a person gives them: to whichever window has the keyboard now,
+// without choosing one first.
+inline void keyboard_key(const QString& key) { xdotool({QStringLiteral("key"), key}); }
+
+inline void keyboard_type(const QString& text) {
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
+}
+
 // Waits up to ms for the process to end; kills it when it does not.
 inline bool ends_within(QProcess& proc, int ms = lv::test::hang_guard_ms) {
     const bool ended = proc.state() == QProcess::NotRunning || proc.waitForFinished(ms);
