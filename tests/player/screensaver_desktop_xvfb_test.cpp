@@ -420,11 +420,14 @@ namespace {
 // the right password, from the keyboard alone: the keys go to whichever
 // window has the keyboard, as a person's do.
 void closings_by_keyboard(QProcess& saver) {
+    // A person types once the prompt is up with its box taking the keys.
     auto ask = [] {
         lvtest::keyboard_key(QStringLiteral("a"));
         unsigned long prompt = 0;
         wait_for([&] { return (prompt = visible_prompt()) != 0; }, hang_ms);
-        return prompt != 0;
+        return prompt != 0 && wait_for([&] {
+                   return lvtest::xdotool({QStringLiteral("getwindowfocus")}).trimmed().toULong() == prompt;
+               }, hang_ms);
     };
     auto wrong_password = [] {
         lvtest::keyboard_type(QStringLiteral("wrong"));
@@ -446,13 +449,13 @@ void closings_by_keyboard(QProcess& saver) {
     };
     for (const auto& [how, close] : closings) {
         SCOPED_TRACE(how);
-        ASSERT_TRUE(ask()) << "a key brought no prompt";
+        ASSERT_TRUE(ask()) << "a key brought no prompt with the keyboard";
         ASSERT_TRUE(close()) << "the prompt did not take the keys";
         // The prompt's own time-out is ten seconds.
         ASSERT_TRUE(wait_for([] { return visible_prompt() == 0; }, 2 * hang_ms)) << "the prompt stayed";
         ASSERT_EQ(saver.state(), QProcess::Running);
     }
-    ASSERT_TRUE(ask()) << "a key brought no prompt";
+    ASSERT_TRUE(ask()) << "a key brought no prompt with the keyboard";
     lvtest::keyboard_type(QStringLiteral("keep"));
     lvtest::keyboard_key(QStringLiteral("Return"));
     EXPECT_TRUE(lvtest::ends_within(saver, hang_ms)) << "the right password typed did not end the show";
