@@ -311,25 +311,26 @@ TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
     }
 }
 
-// The checkerboard and the drip at their finest grains, painted as a display
-// paints them, each frame over the last in the same picture, a tick apart,
-// against a plain per-pixel statement of what they show: a checkerboard
-// cell wipes across its own width and the next one's, odd rows of cells a
-// cell behind; a drip column shows the new face down to its edge. These
+// The checkerboard, the drip and the sparkles at their finest grains, painted
+// as a display paints them, each frame over the last in the same picture, a
+// tick apart, against a plain per-pixel statement of what they show: a
+// checkerboard cell wipes across its own width and the next one's, odd rows
+// of cells a cell behind; a drip column shows the new face down to its edge;
+// a sparkle shows it once its rank is below the share of cells due. These
 // frames write only what changed, or stream whole rows, depending on how
 // much changed: every frame of a run, on a full-window picture and on one
 // whose rows do not keep to the cache lines.
-TEST(Transitions, FineCheckerboardsAndDripsOnAKeptPictureMatchAPerPixelReference) {
+TEST(Transitions, FineCheckerboardsDripsAndSparklesOnAKeptPictureMatchAPerPixelReference) {
     for (const QSize size : {QSize(1920, 1080), QSize(1003, 301)}) {
         const QImage a = pattern(size, 11).convertToFormat(QImage::Format_RGB32);
         const QImage b = pattern(size, 12).convertToFormat(QImage::Format_RGB32);
         const int W = size.width(), H = size.height();
-        for (int n : {40, 50}) {
+        for (int n : {40, 50, 64, 65, 66, 67}) {
             for (int grain : {1, 2, 4}) {
                 const std::uint64_t seed = 777u + std::uint64_t(grain);
                 auto t = n == 40 ? lv::tx::make_shape(n, grain, size, seed) : lv::tx::make_cells(n, grain, size, seed);
                 ASSERT_NE(t, nullptr);
-                const lv::tx::CellGrid g = lv::tx::cell_grid(50, grain, size, seed);
+                const lv::tx::CellGrid g = lv::tx::cell_grid(n == 40 ? 50 : n, grain, size, seed);
                 const int cell = std::clamp(grain * 16, 4, std::max(4, std::min(W, H) / 2));
                 QImage shown(size, QImage::Format_RGB32);
                 shown.fill(Qt::magenta);
@@ -348,9 +349,12 @@ TEST(Transitions, FineCheckerboardsAndDripsOnAKeptPictureMatchAPerPixelReference
                             if (n == 40) {
                                 const int start = (x + lag) / (2 * cell) * (2 * cell) - lag;
                                 is_new = x < std::lround(std::min(start + p * 2 * cell, double(W)));
-                            } else {
+                            } else if (n == 50) {
                                 const double d = std::clamp((p - g.rank[std::size_t(x / g.cw)] / 65536.0) / 0.5, 0.0, 1.0);
                                 is_new = y < std::lround(H * d * d);
+                            } else {
+                                is_new = g.rank[std::size_t(y / g.ch) * std::size_t(g.cols) + std::size_t(x / g.cw)] <
+                                         std::uint32_t(p * double(g.rank.size()));
                             }
                             line[x] = is_new ? new_line[x] : old_line[x];
                         }
