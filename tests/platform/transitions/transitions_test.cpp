@@ -618,6 +618,22 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
     }
     lv::tx::limit_vector_bits(512);
 
+    // The changed cells of a row, listed from sixteen-bit masks: sparse,
+    // dense, empty and full groups, on every path.
+    std::vector<std::uint16_t> masks{0x0000, 0xFFFF, 0x8001, 0x0100, 0x00FF, 0xFF00};
+    for (int i = 0; i < 60; ++i) masks.push_back(std::uint16_t(gen() & gen() & 0xFFFF));
+    std::vector<std::uint16_t> want;
+    for (std::size_t g = 0; g < masks.size(); ++g)
+        for (int j = 0; j < 16; ++j)
+            if (masks[g] >> j & 1) want.push_back(std::uint16_t(16 * g + std::size_t(j)));
+    for (int bits : {512, 0}) {
+        lv::tx::limit_vector_bits(bits);
+        std::vector<std::uint16_t> got(16 * masks.size() + 16);
+        got.resize(std::size_t(lv::tx::set_bits(got.data(), masks.data(), int(masks.size()))));
+        EXPECT_EQ(got, want) << "vector bits " << bits;
+    }
+    lv::tx::limit_vector_bits(512);
+
     // Whole rows from runs of the new face, short runs beside long ones (the
     // composer copies some and selects others), against the runs read plainly.
     constexpr int w = 1000;
