@@ -378,6 +378,7 @@ void shade_row(px* d, int n) {
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
 namespace {
 
 // For each byte value, how many bits it has set, and the byte shuffle that
@@ -401,7 +402,6 @@ struct PackTable {
 };
 const PackTable pack_table;
 
-#if defined(__x86_64__) || defined(__i386__)
 // Eight lanes at a time, without a branch on how many bits are set.
 __attribute__((target("ssse3"))) int set_bits_ssse3(std::uint16_t* out, const std::uint16_t* masks, int groups) {
     const __m128i eight = _mm_set1_epi16(8);
@@ -417,9 +417,9 @@ __attribute__((target("ssse3"))) int set_bits_ssse3(std::uint16_t* out, const st
     }
     return n;
 }
-#endif
 
 }  // namespace
+#endif
 
 int set_bits(std::uint16_t* out, const std::uint16_t* masks, int groups) {
 #if defined(__x86_64__) || defined(__i386__)
