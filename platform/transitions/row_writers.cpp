@@ -378,6 +378,59 @@ void shade_row(px* d, int n) {
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+
+// For each byte value, how many bits it has set, and the byte shuffle that
+// packs the 16-bit lanes of its set bits to the front.
+struct PackTable {
+    alignas(16) std::uint8_t shuffle[256][16];
+    std::uint8_t count[256];
+    PackTable() {
+        for (int m = 0; m < 256; ++m) {
+            int n = 0;
+            for (int j = 0; j < 8; ++j)
+                if (m >> j & 1) {
+                    shuffle[m][2 * n] = std::uint8_t(2 * j);
+                    shuffle[m][2 * n + 1] = std::uint8_t(2 * j + 1);
+                    ++n;
+                }
+            for (int k = 2 * n; k < 16; ++k) shuffle[m][k] = 0x80;
+            count[m] = std::uint8_t(n);
+        }
+    }
+};
+const PackTable pack_table;
+
+// Eight lanes at a time, without a branch on how many bits are set.
+__attribute__((target("ssse3"))) int set_bits_ssse3(std::uint16_t* out, const std::uint16_t* masks, int groups) {
+    const __m128i eight = _mm_set1_epi16(8);
+    __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    int n = 0;
+    for (int g = 0; g < groups; ++g) {
+        for (const unsigned half : {masks[g] & 0xFFu, unsigned(masks[g]) >> 8}) {
+            const __m128i shuffle = _mm_load_si128(reinterpret_cast<const __m128i*>(pack_table.shuffle[half]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), _mm_shuffle_epi8(lanes, shuffle));
+            n += pack_table.count[half];
+            lanes = _mm_add_epi16(lanes, eight);
+        }
+    }
+    return n;
+}
+
+}  // namespace
+#endif
+
+int set_bits(std::uint16_t* out, const std::uint16_t* masks, int groups) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu_has_ssse3()) return set_bits_ssse3(out, masks, groups);
+#endif
+    int n = 0;
+    for (int g = 0; g < groups; ++g)
+        for (unsigned m = masks[g]; m; m &= m - 1) out[n++] = std::uint16_t(16 * g + __builtin_ctz(m));
+    return n;
+}
+
 void store_row(const Surface& s, int y, const px* row) { put_copy(s.out_row(y), row, s.w, s.stream); }
 
 #if defined(__x86_64__) || defined(__i386__)

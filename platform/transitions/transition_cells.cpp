@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numeric>
 
@@ -222,6 +223,7 @@ struct CellTables {
     // due or all waiting needs no mask.
     int shift = 0;
     std::vector<std::uint8_t> coarse, line_lo, line_hi;
+    std::vector<std::uint8_t> row_lo, row_hi;   // and in each row of cells
     // One bit per cell marking, during a frame, the due cells among those
     // whose coarse rank ties with the count's: few enough to mark one by one
     // (in the grid's order), and read back without touching full ranks.
@@ -240,11 +242,17 @@ CellTables make_tables(int effect, int grain, QSize size, std::uint64_t seed) {
     while ((std::uint64_t(rank.size()) - 1) >> t.shift > 255) ++t.shift;
     t.coarse.resize(rank.size());
     for (std::size_t i = 0; i < rank.size(); ++i) t.coarse[i] = std::uint8_t(rank[i] >> t.shift);
-    t.tie_due.assign((rank.size() + 63) / 64, 0);
+    // A word more than the cells need: marks are read eight bytes at a time.
+    t.tie_due.assign((rank.size() + 63) / 64 + 1, 0);
     t.line_lo.resize(std::size_t(lines) * g.rows);
     t.line_hi.resize(std::size_t(lines) * g.rows);
+    t.row_lo.resize(std::size_t(g.rows));
+    t.row_hi.resize(std::size_t(g.rows));
     for (int r = 0; r < g.rows; ++r) {
         const std::uint8_t* ranks = t.coarse.data() + std::size_t(r) * g.cols;
+        const auto [row_lo, row_hi] = std::minmax_element(ranks, ranks + g.cols);
+        t.row_lo[std::size_t(r)] = *row_lo;
+        t.row_hi[std::size_t(r)] = *row_hi;
         for (int i = 0; i < lines; ++i) {
             const int c0 = 16 * i / g.cw, c1 = (std::min(W, 16 * i + 16) - 1) / g.cw;
             const auto [lo, hi] = std::minmax_element(ranks + c0, ranks + c1 + 1);
@@ -267,7 +275,15 @@ protected:
 private:
     void drip(const Surface& s, double p);
     bool paint_crossed(const Surface& s);
-    bool paint_changed_cells(const Surface& s, int r, std::uint32_t low, std::uint32_t high, std::uint32_t count);
+    // The cells of a row of cells that changed since the frame shown, in
+    // order.
+    struct Changed {
+        int row = 0, count = 0;
+        std::vector<std::uint16_t> cells;
+    };
+    // cq, bq: the coarse ranks of this frame's count and of the frame shown's.
+    bool changed_cells(int r, std::uint8_t cq, std::uint8_t bq, Changed& list);
+    void write_cells(const Surface& s, const Changed& list, bool use_new);
 
     Ahead<CellTables> ahead_;
 
@@ -289,7 +305,11 @@ private:
     };
     std::vector<Toggle> toggles_;
     std::vector<std::uint64_t> crossing_;
-    std::vector<Stretch> changed_;   // runs of cells a row of cells changed since the frame shown
+    Changed changed_;   // a row of cells's changes
+    std::vector<std::uint16_t> groups_;   // which of each sixteen cells of a row changed
+    // The due cells among those whose coarse rank ties with the frame
+    // shown's count, marked as tie_due marks this frame's.
+    std::vector<std::uint64_t> shown_due_;
 };
 
 CellTransition::CellTransition(int effect_number, int grain, QSize size, std::uint64_t seed)
@@ -396,55 +416,92 @@ bool CellTransition::paint_crossed(const Surface& s) {
     return true;
 }
 
-// Over the frame shown, a row of cells of which few changed has just those
-// cells written, each from the face it now shows: a few cells read from one
-// face cost far less than the whole row read from both. The cells with
-// ranks in [low, high) changed; false, with nothing written, when they would
-// cover more than a quarter of the row.
-bool CellTransition::paint_changed_cells(const Surface& s, int r, std::uint32_t low, std::uint32_t high,
-                                        std::uint32_t count) {
+// Lists the cells of row r of cells that changed since the frame shown: a
+// cell changed when it is due at one of the two counts and not at the
+// other, which the coarse ranks and the marks of the two counts' buckets
+// tell without reading full ranks (with the finest cells, those reads cost
+// as much as the writes). Sixteen cells are looked at a time without a
+// branch on what they hold: at the finest grains most groups of a row hold a
+// changed cell or two, and a branch mispredicted per group cost a good part
+// of a frame. false when they would cover more than a quarter of the row: a
+// few cells read from one face cost far less than the whole row read from
+// both, many do not.
+bool CellTransition::changed_cells(int r, std::uint8_t cq, std::uint8_t bq, Changed& list) {
     const CellGrid& g = t_.grid;
-    const int cw = g.cw;
-    const std::uint32_t* ranks = g.rank.data() + std::size_t(r) * g.cols;
-    const int budget = W_ / 4;
-    if (low == high) return true;
-    int pixels = 0;
-    changed_.clear();
-    const auto take = [&](int c) {
-        if (ranks[c] - low >= high - low) return true;
-        const int x0 = c * cw, x1 = std::min(W_, x0 + cw);
-        const bool use_new = ranks[c] < count;
-        if (!changed_.empty() && changed_.back().x1 == x0 && changed_.back().use_new == use_new)
-            changed_.back().x1 = x1;
-        else
-            changed_.push_back({x0, x1, use_new});
-        return (pixels += x1 - x0) <= budget;
+    const int cw = g.cw, cols = g.cols;
+    if (cols > 0xFFFF) return false;
+    const std::size_t first = std::size_t(r) * std::size_t(cols);
+    const std::uint8_t* coarse = t_.coarse.data() + first;
+    const auto* now = reinterpret_cast<const unsigned char*>(t_.tie_due.data());
+    const auto* then = reinterpret_cast<const unsigned char*>(shown_due_.data());
+    list.row = r;
+    list.count = 0;
+    const std::uint8_t lo = std::min(cq, bq), hi = std::max(cq, bq);
+    // Rows of cells none of whose ranks lie between the two counts'.
+    if (t_.row_hi[std::size_t(r)] < lo || t_.row_lo[std::size_t(r)] > hi) return true;
+    list.cells.resize(std::size_t(cols) + 16);
+    groups_.resize(std::size_t(cols) / 16);
+    std::uint16_t* out = list.cells.data();
+    int n = 0;
+    // Bits i to i + 15 of a set of marks (padded by a word).
+    const auto marks16 = [](const unsigned char* marks, std::size_t i) {
+        std::uint64_t w;
+        std::memcpy(&w, marks + i / 8, sizeof w);
+        return unsigned(w >> (i % 8)) & 0xFFFFu;
     };
-    // Coarse ranks pick the cells to look at: those in the buckets low and
-    // high fall in or between.
-    const std::uint8_t* coarse = t_.coarse.data() + std::size_t(r) * g.cols;
-    const auto from = std::uint8_t(low >> t_.shift), to = std::uint8_t((high - 1) >> t_.shift);
     int c = 0;
 #if defined(__SSE2__)
     const __m128i bias = _mm_set1_epi8(char(0x80));
-    const __m128i f = _mm_set1_epi8(char(from ^ 0x80)), t = _mm_set1_epi8(char(to ^ 0x80));
-    for (; c + 16 <= g.cols; c += 16) {
+    const __m128i cn = _mm_set1_epi8(char(cq ^ 0x80)), cb = _mm_set1_epi8(char(bq ^ 0x80));
+    for (; c + 16 <= cols; c += 16) {
         const __m128i k = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coarse + c)), bias);
-        for (auto in = unsigned(~_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(k, f), _mm_cmpgt_epi8(k, t)))) & 0xFFFF;
-             in; in &= in - 1)
-            if (!take(c + __builtin_ctz(in))) return false;
+        const std::size_t i = first + std::size_t(c);
+        const auto due_now = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(k, cn))) |
+                             (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(k, cn))) & marks16(now, i));
+        const auto due_then = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(k, cb))) |
+                              (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(k, cb))) & marks16(then, i));
+        groups_[std::size_t(c) / 16] = std::uint16_t(due_now ^ due_then);
     }
+    n = set_bits(out, groups_.data(), c / 16);
 #endif
-    for (; c < g.cols; ++c)
-        if (coarse[c] >= from && coarse[c] <= to && !take(c)) return false;
-    const int y1 = std::min(H_, (r + 1) * g.ch);
-    for (int y = r * g.ch; y < y1; ++y) {
-        px* d = s.out_row(y);
-        const px* o = s.old_row(y);
-        const px* n = s.new_row(y);
-        for (const Stretch& st : changed_) copy_row(d + st.x0, (st.use_new ? n : o) + st.x0, st.x1 - st.x0);
+    for (; c < cols; ++c) {
+        const std::size_t i = first + std::size_t(c);
+        const std::uint8_t k = coarse[c];
+        const bool due_now = k < cq || (k == cq && ((now[i / 8] >> (i % 8)) & 1));
+        const bool due_then = k < bq || (k == bq && ((then[i / 8] >> (i % 8)) & 1));
+        if (due_now != due_then) out[n++] = std::uint16_t(c);
     }
-    return true;
+    list.count = n;
+    return n * cw <= W_ / 4;
+}
+
+// Writes the listed cells from the face they now show (all one face: the
+// count moved one way), row by row; neighbouring cells wider than two
+// pixels in one copy.
+void CellTransition::write_cells(const Surface& s, const Changed& list, bool use_new) {
+    const CellGrid& g = t_.grid;
+    const int cw = g.cw;
+    const int y0 = list.row * g.ch, y1 = std::min(H_, y0 + g.ch);
+    const std::uint16_t* cells = list.cells.data();
+    const int count = list.count;
+    for (int y = y0; y < y1; ++y) {
+        px* d = s.out_row(y);
+        const px* f = s.row(use_new, y);
+        for (int k = 0; k < count; ++k) {
+            const int x = cells[k] * cw;
+            if (cw == 2 && x + 2 <= W_) {
+                std::uint64_t two;
+                std::memcpy(&two, f + x, sizeof two);
+                std::memcpy(d + x, &two, sizeof two);
+                continue;
+            }
+            int last = k;
+            while (last + 1 < count && cells[last + 1] == cells[last] + 1) ++last;
+            const int x1 = std::min(W_, (cells[last] + 1) * cw);
+            copy_row(d + x, f + x, x1 - x);
+            k = last;
+        }
+    }
 }
 
 void CellTransition::frame(const Surface& s, double p) {
@@ -465,8 +522,14 @@ void CellTransition::frame(const Surface& s, double p) {
         if (cols == 1) return;
         for (std::uint32_t k = cq << t_.shift; k < count; ++k)
             t_.tie_due[g.order[k] / 64] ^= std::uint64_t(1) << (g.order[k] % 64);
+        if (!since) return;
+        for (std::uint32_t k = (before >> t_.shift) << t_.shift; k < before; ++k)
+            shown_due_[g.order[k] / 64] ^= std::uint64_t(1) << (g.order[k] % 64);
     };
+    if (since && count == before) return;
+    if (since) shown_due_.resize(t_.tie_due.size());
     mark_ties();
+    const auto bq = std::uint8_t(before >> t_.shift);
     for (int r = 0; r < g.rows; ++r) {
         const std::uint32_t* ranks = g.rank.data() + std::size_t(r) * cols;
         const int y0 = r * g.ch, y1 = std::min(H_, y0 + g.ch);
@@ -474,7 +537,10 @@ void CellTransition::frame(const Surface& s, double p) {
             if (!since || (ranks[0] < count) != (ranks[0] < before)) comp_.full_rows(s, y0, y1, ranks[0] < count);
             continue;
         }
-        if (since && paint_changed_cells(s, r, std::min(count, before), std::max(count, before), count)) continue;
+        if (since && changed_cells(r, std::uint8_t(cq), bq, changed_)) {
+            write_cells(s, changed_, count > before);
+            continue;
+        }
         // Lines whose coarse ranks straddle count's are taken as mixed: the
         // mask then decides them exactly.
         const std::size_t lines = kinds_.size();

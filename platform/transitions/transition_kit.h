@@ -130,6 +130,10 @@ void shade_row(px* d, int n);
 void cell_mask(px* mask, const std::uint8_t* coarse, std::uint8_t cq, const std::uint64_t* tie_due,
                std::size_t first, int cells, int cw);
 
+// Writes 16 * g + j for each set bit j of masks[g], g below groups, in
+// order, and returns how many; out must have room for sixteen more.
+int set_bits(std::uint16_t* out, const std::uint16_t* masks, int groups);
+
 // The first bit from i on (bit i % 64 of word i / 64) that is set, or clear
 // (set false); n when none is before n.
 inline std::size_t next_bit(const std::uint64_t* bits, std::size_t i, std::size_t n, bool set) {

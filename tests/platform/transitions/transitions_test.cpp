@@ -311,25 +311,29 @@ TEST(Transitions, CellFamiliesMatchAPerPixelReference) {
     }
 }
 
-// The checkerboard and the drip at their finest grains, painted as a display
-// paints them, each frame over the last in the same picture, a tick apart,
-// against a plain per-pixel statement of what they show: a checkerboard
-// cell wipes across its own width and the next one's, odd rows of cells a
-// cell behind; a drip column shows the new face down to its edge. These
+// The checkerboard, the drip and the sparkles at their finest grains, painted
+// as a display paints them, each frame over the last in the same picture, a
+// tick apart, against a plain per-pixel statement of what they show: a
+// checkerboard cell wipes across its own width and the next one's, odd rows
+// of cells a cell behind; a drip column shows the new face down to its edge;
+// a sparkle shows it once its rank is below the share of cells due. These
 // frames write only what changed, or stream whole rows, depending on how
 // much changed: every frame of a run, on a full-window picture and on one
-// whose rows do not keep to the cache lines.
-TEST(Transitions, FineCheckerboardsAndDripsOnAKeptPictureMatchAPerPixelReference) {
+// whose rows do not keep to the cache lines, there on every vector path.
+TEST(Transitions, FineCheckerboardsDripsAndSparklesOnAKeptPictureMatchAPerPixelReference) {
     for (const QSize size : {QSize(1920, 1080), QSize(1003, 301)}) {
         const QImage a = pattern(size, 11).convertToFormat(QImage::Format_RGB32);
         const QImage b = pattern(size, 12).convertToFormat(QImage::Format_RGB32);
         const int W = size.width(), H = size.height();
-        for (int n : {40, 50}) {
-            for (int grain : {1, 2, 4}) {
+        for (int n : {40, 50, 64, 65, 66, 67}) {
+            for (const auto& [grain, bits] : {std::pair{1, 512}, std::pair{2, 512}, std::pair{4, 512}, std::pair{1, 128},
+                                              std::pair{2, 0}}) {
+                if (bits != 512 && W == 1920) continue;
+                lv::tx::limit_vector_bits(bits);
                 const std::uint64_t seed = 777u + std::uint64_t(grain);
                 auto t = n == 40 ? lv::tx::make_shape(n, grain, size, seed) : lv::tx::make_cells(n, grain, size, seed);
                 ASSERT_NE(t, nullptr);
-                const lv::tx::CellGrid g = lv::tx::cell_grid(50, grain, size, seed);
+                const lv::tx::CellGrid g = lv::tx::cell_grid(n == 40 ? 50 : n, grain, size, seed);
                 const int cell = std::clamp(grain * 16, 4, std::max(4, std::min(W, H) / 2));
                 QImage shown(size, QImage::Format_RGB32);
                 shown.fill(Qt::magenta);
@@ -348,15 +352,20 @@ TEST(Transitions, FineCheckerboardsAndDripsOnAKeptPictureMatchAPerPixelReference
                             if (n == 40) {
                                 const int start = (x + lag) / (2 * cell) * (2 * cell) - lag;
                                 is_new = x < std::lround(std::min(start + p * 2 * cell, double(W)));
-                            } else {
+                            } else if (n == 50) {
                                 const double d = std::clamp((p - g.rank[std::size_t(x / g.cw)] / 65536.0) / 0.5, 0.0, 1.0);
                                 is_new = y < std::lround(H * d * d);
+                            } else {
+                                is_new = g.rank[std::size_t(y / g.ch) * std::size_t(g.cols) + std::size_t(x / g.cw)] <
+                                         std::uint32_t(p * double(g.rank.size()));
                             }
                             line[x] = is_new ? new_line[x] : old_line[x];
                         }
                     }
-                    ASSERT_EQ(shown, want) << label(n) << " grain " << grain << " at " << p << " size " << W << "x" << H;
+                    ASSERT_EQ(shown, want) << label(n) << " grain " << grain << " at " << p << " size " << W << "x" << H
+                                           << " vector bits " << bits;
                 }
+                lv::tx::limit_vector_bits(512);
             }
         }
     }
@@ -606,6 +615,22 @@ TEST(Transitions, RowWritersMatchPlainLoops) {
                         return changed[k] ? (m[k] ? a[k] : b[k]) : (key[k] > 3 ? a[k] : b[k]);
                     });
                 }
+    }
+    lv::tx::limit_vector_bits(512);
+
+    // The changed cells of a row, listed from sixteen-bit masks: sparse,
+    // dense, empty and full groups, on every path.
+    std::vector<std::uint16_t> masks{0x0000, 0xFFFF, 0x8001, 0x0100, 0x00FF, 0xFF00};
+    for (int i = 0; i < 60; ++i) masks.push_back(std::uint16_t(gen() & gen() & 0xFFFF));
+    std::vector<std::uint16_t> want;
+    for (std::size_t g = 0; g < masks.size(); ++g)
+        for (int j = 0; j < 16; ++j)
+            if (masks[g] >> j & 1) want.push_back(std::uint16_t(16 * g + std::size_t(j)));
+    for (int bits : {512, 0}) {
+        lv::tx::limit_vector_bits(bits);
+        std::vector<std::uint16_t> got(16 * masks.size() + 16);
+        got.resize(std::size_t(lv::tx::set_bits(got.data(), masks.data(), int(masks.size()))));
+        EXPECT_EQ(got, want) << "vector bits " << bits;
     }
     lv::tx::limit_vector_bits(512);
 
