@@ -19,6 +19,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -474,9 +475,10 @@ int read_with_qt(QImageReader& reader, const picture_limits& l, QImage& image) {
     return image.isNull() ? code_memory : 0;
 }
 
-// extra_bytes: what the decoder holds besides the pixels.
+// extra_bytes: what the decoder holds besides the pixels. held_box: the fit
+// box of a picture with more pixels than are kept, when fit_box is empty.
 decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box,
-                               std::int64_t extra_bytes = 0) {
+                               std::int64_t extra_bytes = 0, QSize held_box = QSize()) {
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
     QSize raw;
@@ -487,6 +489,7 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
 
     QSize decode = raw;
     if (kind == picture_kind::jpeg) {
+        if (!fit_box.isValid() && std::int64_t(raw.width()) * raw.height() > l.max_kept_pixels) fit_box = held_box;
         int d = 1;
         if (fit_box.isValid() && !fit_box.isEmpty()) {
             const QSize shown = fitted(natural, fit_box);
@@ -711,6 +714,12 @@ QImage reduced_in_place(QImage image, QSize target) {
                      ((sum[3] + half) / n));
         }
     }
+    // The memory past the reduced picture goes back to the system now,
+    // though the whole stays allocated until the result is gone.
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (std::uintptr_t(bits) + std::uintptr_t(tw) * std::uintptr_t(th) * 4 + page - 1) / page * page;
+    const std::uintptr_t to = (std::uintptr_t(bits) + std::uintptr_t(h) * std::uintptr_t(stride)) / page * page;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
     const QImage::Format format = image.format();
     auto* holder = new QImage(std::move(image));
     return QImage(bits, tw, th, qsizetype(tw) * 4, format, [](void* p) { delete static_cast<QImage*>(p); }, holder);
@@ -825,6 +834,12 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region,
     if (file.size() > l.max_file_bytes) return decode_failure(code_too_large);
     const QByteArray head = file.read(1024);
     const picture_kind kind = sniff_picture(head, path);
+    // A picture shown at its own size with more pixels than are kept comes
+    // with its part on the screen at full size (below); what is kept of the
+    // whole then only stands in for parts off the screen, and the screen's
+    // size does for it.
+    const bool own_size = place.valid() && !region.isValid() && !(fit_box.isValid() && !fit_box.isEmpty());
+    const QSize held_box = own_size ? place.screen : QSize();
 
     decoded_picture r;
     switch (kind) {
@@ -850,7 +865,7 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region,
             if (scan_buffer > l.max_bytes) return decode_failure(code_too_large);
             file.seek(0);
             r = region.isValid() ? decode_region_with_qt(&file, format, region, scan_buffer)
-                                 : decode_with_qt(&file, format, kind, fit_box, scan_buffer);
+                                 : decode_with_qt(&file, format, kind, fit_box, scan_buffer, held_box);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
                 const std::int64_t size = magick_read_size(picture_kind::tga_other, head, file.size(), l);
@@ -888,8 +903,8 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region,
     // Shown at its own size and held reduced: its part on the screen at
     // full size, cut out while the whole is there, or decoded from a JPEG
     // (which clips while it decodes) beside the reduced copy.
-    const bool own_size_detail = place.valid() && !region.isValid() &&
-                                 std::int64_t(r.natural_size.width()) * r.natural_size.height() > l.max_kept_pixels;
+    const bool own_size_detail =
+        own_size && std::int64_t(r.natural_size.width()) * r.natural_size.height() > l.max_kept_pixels;
     if (own_size_detail) {
         const QRect part = shown_part(r.natural_size, place);
         if (r.image.size() == r.natural_size) {
@@ -905,7 +920,8 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region,
         if (!r.detail.isNull()) r.detail_rect = part;
     }
     // Formats that cannot decode scaled: keep no more pixels than are shown.
-    const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box, l.max_kept_pixels);
+    const QSize target =
+        shrink_target(r.natural_size, r.image.size(), own_size_detail ? held_box : fit_box, l.max_kept_pixels);
     if (target != r.image.size()) {
         QImage smaller = reduced_in_place(std::move(r.image), target);
         if (smaller.isNull()) return decode_failure(code_memory);
