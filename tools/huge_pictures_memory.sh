@@ -11,7 +11,8 @@
 # Runs "lumivane /S" on its own X server (xvfb-run) for the given time
 # (default 600 s), reads the resident memory of the player and of every
 # decoding process it runs each 20 ms, and prints the highest of the player,
-# of a decoder, and of both together at one moment. Needs xvfb-run and
+# of a decoder, and of both together at one moment, and how many error
+# banners the diagnostic log shows (none should). Needs xvfb-run and
 # GraphicsMagick (gm). Not part of the tests: run it by hand.
 # SIZE=WxH sets the screen (default 1920x1080).
 set -euo pipefail
@@ -54,7 +55,7 @@ home="$work/home"
 data="$home/data/lumivane/Lumivane Data"
 mkdir -p "$data" "$home/config" "$home/run"
 chmod 700 "$home/run"
-printf '[Config]\nactive_slideshow=Huge.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\nauto_stop=0\n' \
+printf '[Config]\nactive_slideshow=Huge.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=1\nauto_stop=0\n' \
   > "$home/config/Tavrel Lumivane.ini"
 sequence() {   # picture position background [placement]
   printf '"%s",%d,1,0,1\r\n' "$1" "$2"
@@ -104,5 +105,10 @@ while ((SECONDS < end)) && kill -0 "$pid" 2>/dev/null; do
   sleep 0.02
 done
 kill -0 "$pid" 2>/dev/null || { echo "the player ended early" >&2; exit 1; }
+# The log starts over when it grows large: this counts its last part.
+log="$home/data/lumivane/Lumivane Log.txt"
+shown=$(grep -c "Display Picture: " "$log" 2>/dev/null || true)
+banners=$(grep -c "Display Error Banner" "$log" 2>/dev/null || true)
 echo "screen $size, $seconds s, $samples samples: peak resident memory player $((player_peak / 1024)) MB," \
-     "decoder $((decoder_peak / 1024)) MB, both together $((both_peak / 1024)) MB"
+     "decoder $((decoder_peak / 1024)) MB, both together $((both_peak / 1024)) MB;" \
+     "in the log's last part ${shown:-0} pictures shown, ${banners:-0} error banners"

@@ -514,7 +514,8 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
             reader.setScaledSize(decode);
         }
     }
-    if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes)) return decode_failure(code_too_large);
+    if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes))
+        return decode_failure(code_too_large);
     decoded_picture r;
     r.code = read_with_qt(reader, l, r.image);
     if (r.code < 0) return decode_failure(r.code);
@@ -577,8 +578,8 @@ std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
                 };
                 coefficient_bytes = 0;
                 for (std::int64_t c = 0; c < components; ++c)
-                    coefficient_bytes += blocks(width, sampling(c, 4), most_h) * blocks(height, sampling(c, 0), most_v) *
-                                         64 * 2;
+                    coefficient_bytes +=
+                        blocks(width, sampling(c, 4), most_h) * blocks(height, sampling(c, 0), most_v) * 64 * 2;
             } else {
                 if (body.isEmpty() || components == 0) return 0;
                 multi_scan = multi_scan || std::uint8_t(body[0]) < components;
@@ -716,9 +717,9 @@ QImage reduced_in_place(QImage image, QSize target) {
     }
     // The memory past the reduced picture goes back to the system now,
     // though the whole stays allocated until the result is gone.
-    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t from = (std::uintptr_t(bits) + std::uintptr_t(tw) * std::uintptr_t(th) * 4 + page - 1) / page * page;
-    const std::uintptr_t to = (std::uintptr_t(bits) + std::uintptr_t(h) * std::uintptr_t(stride)) / page * page;
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE)), start = std::uintptr_t(bits);
+    const std::uintptr_t from = (start + std::uintptr_t(tw) * std::uintptr_t(th) * 4 + page - 1) / page * page;
+    const std::uintptr_t to = (start + std::uintptr_t(h) * std::uintptr_t(stride)) / page * page;
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
     const QImage::Format format = image.format();
     auto* holder = new QImage(std::move(image));

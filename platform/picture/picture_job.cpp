@@ -187,7 +187,8 @@ bool spawn_decoder(job_impl& j) {
     if (QCoreApplication::instance() && QThread::currentThread()->eventDispatcher()) {
         job_impl* self = &j;
         j.readable.reset(new QSocketNotifier(qintptr(j.fd), QSocketNotifier::Read));
-        QObject::connect(j.readable.get(), &QSocketNotifier::activated, j.readable.get(), [self] { on_readable(self); });
+        QObject::connect(j.readable.get(), &QSocketNotifier::activated, j.readable.get(),
+                         [self] { on_readable(self); });
         j.deadline.reset(new QTimer);
         j.deadline->setSingleShot(true);
         QObject::connect(j.deadline.get(), &QTimer::timeout, j.deadline.get(), [self] { on_deadline(self); });
@@ -268,7 +269,8 @@ decoded_picture result_of(job_impl& j, int status, reaped why) {
         if (j.header.code < 0) return decode_failure(j.header.code);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
             const result_header& h = j.header;
-            const QRect detail = j.detail.isNull() ? QRect() : QRect(h.detail_x, h.detail_y, h.detail_width, h.detail_height);
+            const QRect detail =
+                j.detail.isNull() ? QRect() : QRect(h.detail_x, h.detail_y, h.detail_width, h.detail_height);
             return {0, std::move(j.image), QSize(h.natural_width, h.natural_height), std::move(j.detail), detail};
         }
     }
