@@ -42,7 +42,7 @@ struct picture_limits {
     // data size, and the time after which it is killed. A picture decoded
     // whole is reduced to what is kept within its own pixels, so the decoder
     // never holds it twice. Through a show of the largest pictures the
-    // player peaks at about 100 MB and the decoder at about 230 MB, both
+    // player peaks at about 110 MB and the decoder at about 230 MB, both
     // together within 400 MB (tools/huge_pictures_memory.sh).
     std::int64_t process_bytes = 288LL << 20;
     int max_decode_ms = 10000;
