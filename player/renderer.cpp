@@ -115,6 +115,18 @@ QSize picture_decode_hint(const sequence_record& r, double W, double H) {
     return r.display_position >= 0 && r.display_position <= 2 ? QSize(px(W), px(H)) : QSize();
 }
 
+// Where a picture shown at its own size (positions 3 to 12) or tiled lies
+// on the window, in the screen's pixels: a picture larger than is kept then
+// comes with that part at full size from the same decode.
+own_size_place own_size_for(int position, const QWidget* host) {
+    own_size_place place;
+    if (position < 3 || position > 12) return place;
+    place.anchor = position == 3 ? own_size_place::tiled : position - 4;
+    const double ratio = host->devicePixelRatioF();
+    place.screen = QSize(px(host->width() * ratio), px(host->height() * ratio));
+    return place;
+}
+
 QImage stand_in_placeholder() {
     QImage img(320, 240, QImage::Format_RGB32);
     img.fill(QColor(40, 40, 40));
@@ -254,12 +266,14 @@ void Renderer::display_background() {
     bg->set_draw_mode(rec->background_placement == 1 ? PictureControl::stretched : PictureControl::tiled);
     bg->setGeometry(0, 0, px(d_->W()), px(d_->H()));
     // A stretched background is decoded straight to about the window's size.
-    const QSize hint = rec->background_placement == 1 ? QSize(px(d_->W()), px(d_->H())) : QSize();
+    const bool stretched = rec->background_placement == 1;
+    const QSize hint = stretched ? QSize(px(d_->W()), px(d_->H())) : QSize();
     int result = 0;
     if (rec->background_file.empty()) {
         bg->set_picture(opts.no_background_picture);   // only with a stand-in does an empty name get here
     } else {
-        result = bg->set_file_name(QString::fromStdString(rec->background_file), hint);
+        result = bg->set_file_name(QString::fromStdString(rec->background_file), hint,
+                                   own_size_for(stretched ? -1 : 3, d_->host));
     }
     // The show is ending: no banner for a picture nobody waits for, and the
     // screen stays as it was (it may become the wallpaper).
@@ -318,7 +332,8 @@ void Renderer::display_picture() {
         pic->set_picture(no_images_picture.isNull() ? stand_in_placeholder() : no_images_picture);
         result = 0;
     } else {
-        result = pic->set_file_name(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, W, H));
+        result = pic->set_file_name(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, W, H),
+                                    own_size_for(rec->display_position, d_->host));
     }
     if (result == PictureControl::load_abandoned) return;   // as in display_background
     if (result < 0) {
@@ -371,7 +386,8 @@ void Renderer::display_picture() {
 void Renderer::predecode_picture(int index) {
     const auto rec = current_record(index);
     if (!rec || no_images_mode == 1 || rec->image_file.empty() || is_video_file(rec->image_file)) return;
-    d_->image_picture->predecode(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, d_->W(), d_->H()));
+    d_->image_picture->predecode(QString::fromStdString(rec->image_file), picture_decode_hint(*rec, d_->W(), d_->H()),
+                                 own_size_for(rec->display_position, d_->host));
 }
 
 void Renderer::display_video() {

@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
 # How soon "lumivane /S" shows its first picture, against feh showing the same
-# 24-megapixel JPEG full screen on the same virtual screen.
+# picture on the same virtual screen, in three cases:
+#   fit      a 24-megapixel JPEG fitted to the screen ("Center Full Screen
+#            100%") against `feh -F`;
+#   own      the same JPEG at its own size, centred ("Middle Justify
+#            Middle"), against `feh -F --zoom 100`;
+#   own_png  a 50-megapixel PNG at its own size, centred, against
+#            `feh -F --zoom 100`.
 #
-#   bash tools/first_picture.sh [build-folder] [runs]
+#   bash tools/first_picture.sh [build-folder] [runs] [cases...]
 #
 # Runs on its own X server (xvfb-run). Each run starts the program and polls
-# the screen every 10 ms until it shows the picture fitted to the screen
-# (compared block by block, so that the two programs' scaling filters may
-# differ); the time counts from the program's start. Prints the median of
-# each and their ratio. Needs feh, xvfb-run, GraphicsMagick (gm) and a C
-# compiler with the X11 headers. Not part of the tests: run it by hand.
-# SIZE=WxH sets the screen (default 1920x1080).
+# the screen every 10 ms until it shows the picture as expected (compared
+# block by block, so that the two programs' scaling filters may differ); the
+# time counts from the program's start. The runs of the two programs
+# alternate, pair by pair, so that both see the same load. Prints the median
+# and spread of each and the ratio of the medians. Needs feh, xvfb-run,
+# GraphicsMagick (gm) and a C compiler with the X11 headers. Not part of the
+# tests: run it by hand. SIZE=WxH sets the screen (default 1920x1080).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 runs=${2:-5}
+shift $(( $# < 2 ? $# : 2 ))
+cases=("$@")
+[[ ${#cases[@]} -gt 0 ]] || cases=(fit own own_png)
 size=${SIZE:-1920x1080}
 
 if [[ -z "${FIRST_PICTURE_ON_XVFB:-}" ]]; then
   export FIRST_PICTURE_ON_XVFB=1
-  exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash "$0" "$build" "$runs"
+  exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash "$0" "$build" "$runs" "${cases[@]}"
 fi
 
 bin="$build/app/lumivane"
@@ -142,56 +152,80 @@ int main(int argc, char** argv) {
 EOF
 cc -O2 -o "$work/probe" "$work/probe.c" -lX11
 
-# A 24-megapixel photo-like JPEG and the screen it should give: fitted, centred, on black.
+# A 24-megapixel photo-like JPEG, and for own_png a 50-megapixel PNG made
+# from it, with the screens they should give: fitted, or their middle at
+# their own size, on black.
 echo "making a 6000x4000 JPEG ..." >&2
 gm convert -size 6000x4000 plasma:fractal -quality 90 "$work/photo.jpg"
-gm convert "$work/photo.jpg" -resize "$size" -background black -gravity center -extent "$size" "$work/expected.ppm"
+gm convert "$work/photo.jpg" -resize "$size" -background black -gravity center -extent "$size" "$work/fit.ppm"
+gm convert "$work/photo.jpg" -gravity center -crop "$size+0+0" +repage "$work/own.ppm"
+if [[ " ${cases[*]} " == *" own_png "* ]]; then
+  echo "making an 8660x5774 PNG ..." >&2
+  gm convert "$work/photo.jpg" -resize '8660x5774!' "$work/big.png"
+  gm convert "$work/big.png" -gravity center -crop "$size+0+0" +repage "$work/own_png.ppm"
+fi
 
-# The screen saver's home: its settings and a one-picture custom slideshow
-# ("Center Full Screen 100%", no effect, no caption, no sound, no background).
-data="$work/data/lumivane/Lumivane Data"
-mkdir -p "$data" "$work/config" "$work/run"
-chmod 700 "$work/run"
-printf '[Config]\nactive_slideshow=First.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\n' \
-  > "$work/config/Tavrel Lumivane.ini"
-{
-  printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-  printf '"First"\r\n'
-  printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
-  printf '1\r\n'
-  printf '"%s",0,1,0,1\r\n' "$work/photo.jpg"
-  printf '60,"","",7,1\r\n'
-  printf '0,1,"Arial",16\r\n'
-  printf '0,0,0,1\r\n'
-  printf '16777215,0,"",0\r\n'
-  printf '"",0,1\r\n'
-  printf '0,1\r\n'
-  printf '0\r\n'
-  printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-  printf '0\r\n'
-  printf '0\r\n'
-} > "$data/First.lmv"
-
-run_lumivane() {
-  XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-    "$work/probe" "$work/expected.ppm" 20000 "$bin" /S
+# The screen saver's home for each case: its settings and a one-picture
+# custom slideshow at the given display position (no effect, no caption, no
+# sound, no background).
+make_home() {   # case picture position
+  local home="$work/home-$1" data
+  data="$home/data/lumivane/Lumivane Data"
+  mkdir -p "$data" "$home/config" "$home/run"
+  chmod 700 "$home/run"
+  printf '[Config]\nactive_slideshow=First.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\n' \
+    > "$home/config/Tavrel Lumivane.ini"
+  {
+    printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
+    printf '"First"\r\n'
+    printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
+    printf '1\r\n'
+    printf '"%s",%d,1,0,1\r\n' "$2" "$3"
+    printf '60,"","",7,1\r\n'
+    printf '0,1,"Arial",16\r\n'
+    printf '0,0,0,1\r\n'
+    printf '16777215,0,"",0\r\n'
+    printf '"",0,1\r\n'
+    printf '0,1\r\n'
+    printf '0\r\n'
+    printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
+    printf '0\r\n'
+    printf '0\r\n'
+  } > "$data/First.lmv"
 }
-run_feh() {
-  "$work/probe" "$work/expected.ppm" 20000 feh --fullscreen --auto-zoom --image-bg black --hide-pointer "$work/photo.jpg"
+make_home fit "$work/photo.jpg" 0
+make_home own "$work/photo.jpg" 8
+make_home own_png "$work/big.png" 8
+
+run_lumivane() {   # case
+  local home="$work/home-$1"
+  XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/run" \
+    "$work/probe" "$work/$1.ppm" 30000 "$bin" /S
+}
+run_feh() {   # case
+  local picture="$work/photo.jpg" zoom=(--auto-zoom)
+  [[ $1 == own_png ]] && picture="$work/big.png"
+  [[ $1 != fit ]] && zoom=(--zoom 100)
+  "$work/probe" "$work/$1.ppm" 30000 feh --fullscreen "${zoom[@]}" --image-bg black --hide-pointer "$picture"
 }
 
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+spread() { sort -n | awk 'NR == 1 {lo = $1} {hi = $1} END {print lo "-" hi}'; }
 
-# One unmeasured run of each, so that both start from a warm file cache.
-run_feh >/dev/null || true
-run_lumivane >/dev/null || true
-feh_times=() lv_times=()
-for ((i = 1; i <= runs; ++i)); do
-  f=$(run_feh) || true
-  l=$(run_lumivane) || true
-  feh_times+=("$f") lv_times+=("$l")
-  echo "run $i: feh $f ms, lumivane /S $l ms" >&2
+for c in "${cases[@]}"; do
+  # One unmeasured run of each, so that both start from a warm file cache.
+  run_feh "$c" >/dev/null || true
+  run_lumivane "$c" >/dev/null || true
+  feh_times=() lv_times=()
+  for ((i = 1; i <= runs; ++i)); do
+    f=$(run_feh "$c") || true
+    l=$(run_lumivane "$c") || true
+    feh_times+=("$f") lv_times+=("$l")
+    echo "$c run $i: feh $f ms, lumivane /S $l ms" >&2
+  done
+  feh_med=$(printf '%s\n' "${feh_times[@]}" | median)
+  lv_med=$(printf '%s\n' "${lv_times[@]}" | median)
+  echo "$c: screen $size, median of $runs (spread): feh $feh_med ms ($(printf '%s\n' "${feh_times[@]}" | spread))," \
+       "lumivane /S $lv_med ms ($(printf '%s\n' "${lv_times[@]}" | spread))," \
+       "ratio $(awk -v a="$lv_med" -v b="$feh_med" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')x"
 done
-feh_med=$(printf '%s\n' "${feh_times[@]}" | median)
-lv_med=$(printf '%s\n' "${lv_times[@]}" | median)
-echo "screen $size, median of $runs: feh $feh_med ms, lumivane /S $lv_med ms, ratio $(awk -v a="$lv_med" -v b="$feh_med" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')x"

@@ -41,13 +41,15 @@ XVFB_PACKAGES=(xvfb xauth)
 # its sanitizer/libFuzzer runtime (tools/fuzz.sh); tools the tests drive
 # (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, openbox as a window
 # manager, pdftotext from poppler-utils) or make media with (ffmpeg, sox);
-# djpeg, the decoding benchmark's yardstick.
+# djpeg, the decoding benchmark's yardstick; feh, the first-picture
+# script's (tools/first_picture.sh) and libx11-dev for its screen probe.
 TEST_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   "${XVFB_PACKAGES[@]}"
   xdotool x11-utils dbus poppler-utils openbox
   ffmpeg libjpeg-turbo-progs zlib1g-dev
+  feh libx11-dev
 )
 
 packages=("${RUN_PACKAGES[@]}")

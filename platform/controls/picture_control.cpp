@@ -4,6 +4,7 @@
 #include "platform/picture/picture_job.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPainter>
 #include <QTimer>
 
@@ -29,24 +30,40 @@ int PictureControl::repalette() {
     return code;
 }
 
-void PictureControl::predecode(const QString& path, QSize decode_hint) {
+void PictureControl::predecode(const QString& path, QSize decode_hint, const own_size_place& own_size) {
     early_.reset();
-    if (!path.isEmpty()) early_ = picture_job::start(path, decode_hint);
+    if (!path.isEmpty()) early_ = picture_job::start(path, decode_hint, QRect(), own_size);
 }
 
 bool PictureControl::await(picture_job& job, unsigned load) {
     if (!abandoned_) return job.wait(-1);
+    if (abandoned_()) return false;
+    if (job.wait(0)) return true;
+    // The event loop runs on and brings the decoder's result; any event may
+    // end the show, start another load or delete the control.
     QPointer<PictureControl> self(this);
-    for (;;) {
-        // Every yield may end the show, start another load or delete the control.
-        if (abandoned_()) return false;
-        if (job.wait(20)) return true;
-        QCoreApplication::processEvents();
-        if (!self || load != loads_) return false;
-    }
+    QEventLoop loop;
+    bool done = false;
+    const auto check = [&] {
+        if (!self || load != loads_ || abandoned_()) {
+            loop.quit();
+        } else if (job.wait(0)) {
+            done = true;
+            loop.quit();
+        }
+    };
+    job.on_finished(check);
+    // What ends the wait without an event of its own: a key that ends the
+    // show, or a decode on a worker thread.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, check);
+    watch.start(20);
+    loop.exec();
+    job.on_finished(nullptr);
+    return done && self && load == loads_;
 }
 
-int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
+int PictureControl::set_file_name(const QString& path, QSize decode_hint, const own_size_place& own_size) {
     // An early decode serves only the next file name, and only when it is this one.
     std::shared_ptr<picture_job> job = std::move(early_);
     early_.reset();
@@ -63,10 +80,10 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
     load_result_ = 0;
     if (!path.isEmpty()) {
         QPointer<PictureControl> self(this);
-        if (job && (job->path() != path || job->fit_box() != decode_hint)) job.reset();
+        if (job && (job->path() != path || job->fit_box() != decode_hint || !(job->place() == own_size))) job.reset();
         decoded_picture d;
         for (bool early = bool(job);; early = false) {
-            if (!job) job = picture_job::start(path, decode_hint);
+            if (!job) job = picture_job::start(path, decode_hint, QRect(), own_size);
             awaited_ = job;
             if (!await(*job, load)) {
                 if (!self) return load_abandoned;
@@ -88,11 +105,16 @@ int PictureControl::set_file_name(const QString& path, QSize decode_hint) {
         if (d.code >= 0) {
             image_ = std::move(d.image);
             natural_size_ = d.natural_size;
+            if (!d.detail.isNull()) {
+                detail_ = std::move(d.detail);
+                detail_rect_ = d.detail_rect;
+            }
             const int palette_code = repalette();
             if (palette_code < 0) {
                 load_result_ = palette_code;
                 image_ = QImage();
                 natural_size_ = QSize();
+                drop_detail();
             }
         }
     }

@@ -3,6 +3,7 @@
 // natural size, stretched or tiled, with a border, a transparent colour and
 // a palette.
 #include "platform/controls/effect_control.h"
+#include "platform/picture/picture_decode.h"
 
 #include <QImage>
 #include <QPointer>
@@ -29,14 +30,17 @@ public:
     // own size or tiled shows its own pixels all the same: the part of it on
     // the screen is decoded again at full size when the control is shown, or
     // else when first drawn (the whole picture when it may be kept whole).
-    int set_file_name(const QString& path, QSize decode_hint = QSize());
+    // own_size: where a picture shown at its own size or tiled will lie on
+    // the screen; a picture held reduced then comes with that part in the
+    // same decode.
+    int set_file_name(const QString& path, QSize decode_hint = QSize(), const own_size_place& own_size = {});
     // Starts decoding a picture (platform/picture/picture_job.h), for the
     // set_file_name with the same path and hint that is expected next, which
     // then takes the decoded picture instead of decoding it again. Any other
     // next set_file_name decodes as usual, and so does one after an early
     // decode that failed for any reason but its time or memory limits; the
     // early decode is then stopped and dropped.
-    void predecode(const QString& path, QSize decode_hint = QSize());
+    void predecode(const QString& path, QSize decode_hint = QSize(), const own_size_place& own_size = {});
     // For a control whose loads the window's thread waits for: set_file_name
     // then serves events while the picture decodes, and gives the load up as
     // soon as `abandoned` says so (the decode is stopped, the control left

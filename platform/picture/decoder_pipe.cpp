@@ -11,7 +11,7 @@ namespace lv::decoder_pipe {
 
 namespace {
 constexpr const char* request_word = "--decode";
-constexpr int request_argc = 18;
+constexpr int request_argc = 21;
 }  // namespace
 
 std::vector<std::string> request_arguments(const request& r) {
@@ -29,6 +29,9 @@ std::vector<std::string> request_arguments(const request& r) {
             std::to_string(l.process_bytes),
             std::to_string(l.max_decode_ms),
             std::to_string(l.max_kept_pixels),
+            std::to_string(r.place.anchor),
+            std::to_string(r.place.screen.width()),
+            std::to_string(r.place.screen.height()),
             QFile::encodeName(r.path).toStdString(),
             std::to_string(region ? r.region.x() : 0),
             std::to_string(region ? r.region.y() : 0),
@@ -50,8 +53,10 @@ bool read_request(int argc, char** argv, request& r) {
     l.process_bytes = number(10);
     l.max_decode_ms = int(number(11));
     l.max_kept_pixels = number(12);
-    r.path = QFile::decodeName(argv[13]);
-    r.region = QRect(int(number(14)), int(number(15)), int(number(16)), int(number(17)));
+    r.place.anchor = int(number(13));
+    r.place.screen = QSize(int(number(14)), int(number(15)));
+    r.path = QFile::decodeName(argv[16]);
+    r.region = QRect(int(number(17)), int(number(18)), int(number(19)), int(number(20)));
     return true;
 }
 

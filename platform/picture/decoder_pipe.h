@@ -3,7 +3,8 @@
 // to build and read in one way. The player starts the decoder with one
 // request on its command line; the decoder answers on its standard output
 // with a result_header and, for a decoded picture, the picture's rows of
-// 4-byte pixels (RGB32, or premultiplied ARGB32 when alpha is set).
+// 4-byte pixels (RGB32, or premultiplied ARGB32 when alpha is set), then
+// those of its detail when it has one, in the same format.
 #include "platform/picture/picture_decode.h"
 
 #include <QRect>
@@ -18,7 +19,7 @@
 
 namespace lv::decoder_pipe {
 
-constexpr std::int32_t result_magic = 0x3144564C;   // "LVD1"
+constexpr std::int32_t result_magic = 0x3244564C;   // "LVD2"
 struct result_header {
     std::int32_t magic = result_magic;
     std::int32_t code = 0;
@@ -26,6 +27,7 @@ struct result_header {
     std::int32_t width = 0, height = 0;
     std::int32_t alpha = 0;
     std::int32_t reserved = 0;
+    std::int32_t detail_x = 0, detail_y = 0, detail_width = 0, detail_height = 0;
 };
 
 struct request {
@@ -34,6 +36,7 @@ struct request {
     picture_limits limits;
     QString path;
     QRect region;       // decode_picture's region; invalid for none
+    own_size_place place;   // decode_picture's place
 };
 
 // The arguments that follow the program's name.

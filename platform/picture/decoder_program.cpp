@@ -55,10 +55,10 @@ int run_decoder(int argc, char** argv) {
 
     decoded_picture d;
     try {
-        d = decode_picture(request.path, request.box, request.region);
+        d = decode_picture(request.path, request.box, request.region, request.place);
     } catch (const std::bad_alloc&) {
         // Out of the data limit where no reader could report it.
-        d = {code_memory, {}, {}};
+        d = decode_failure(code_memory);
     }
     decoder_pipe::result_header h;
     h.code = d.code;
@@ -70,10 +70,25 @@ int run_decoder(int argc, char** argv) {
         h.width = d.image.width();
         h.height = d.image.height();
         h.alpha = d.image.format() == QImage::Format_ARGB32_Premultiplied;
+        if (!d.detail.isNull() && d.detail.format() == d.image.format()) {
+            h.detail_x = d.detail_rect.x();
+            h.detail_y = d.detail_rect.y();
+            h.detail_width = d.detail.width();
+            h.detail_height = d.detail.height();
+        }
     }
     if (!decoder_pipe::write_all(1, &h, sizeof h)) return 1;
-    if (shown && !decoder_pipe::write_all(1, d.image.constBits(), std::size_t(d.image.sizeInBytes())))
-        return 1;
+    // Rows of exactly 4 * width bytes each.
+    for (const QImage* image : {&d.image, &d.detail}) {
+        if (!shown || (image == &d.detail && h.detail_width == 0)) continue;
+        const std::size_t row = std::size_t(image->width()) * 4;
+        if (std::size_t(image->bytesPerLine()) == row) {
+            if (!decoder_pipe::write_all(1, image->constBits(), row * std::size_t(image->height()))) return 1;
+            continue;
+        }
+        for (int y = 0; y < image->height(); ++y)
+            if (!decoder_pipe::write_all(1, image->constScanLine(y), row)) return 1;
+    }
     return 0;
 }
 

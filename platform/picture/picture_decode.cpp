@@ -19,6 +19,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -361,7 +362,7 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
         Magick::Image probe;
         set_up(probe);
         probe.ping(blob);
-        if (probe.magick() != format) return {code_unknown, {}, {}};
+        if (probe.magick() != format) return decode_failure(code_unknown);
         r.natural_size = QSize(int(std::min<std::size_t>(probe.columns(), INT_MAX)),
                                int(std::min<std::size_t>(probe.rows(), INT_MAX)));
         if (kind == picture_kind::wmf && r.natural_size.isValid()) {
@@ -372,17 +373,17 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
         const double scale = density / wmf_density;
         if (!fits_limits(std::int64_t(std::ceil(probe.columns() * scale)), std::int64_t(std::ceil(probe.rows() * scale)),
                          l, bytes_per_pixel, held))
-            return {code_too_large, {}, {}};
+            return decode_failure(code_too_large);
     } catch (const Magick::ErrorResourceLimit&) {
-        return {code_too_large, {}, {}};
+        return decode_failure(code_too_large);
     } catch (const Magick::ErrorMissingDelegate&) {
-        return {code_unknown, {}, {}};
+        return decode_failure(code_unknown);
     } catch (const Magick::ErrorModule&) {
-        return {code_unknown, {}, {}};
+        return decode_failure(code_unknown);
     } catch (const Magick::Exception&) {
-        return {code_unreadable, {}, {}};
+        return decode_failure(code_unreadable);
     } catch (const std::bad_alloc&) {
-        return {code_memory, {}, {}};
+        return decode_failure(code_memory);
     }
     try {
         QImage out;
@@ -391,11 +392,11 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
             Magick::Image image;
             set_up(image);   // at the density the ping settled on
             image.read(blob);
-            if (image.magick() != format) return {code_unknown, {}, {}};
+            if (image.magick() != format) return decode_failure(code_unknown);
             const std::int64_t w = image.columns(), h = image.rows();
-            if (!fits_limits(w, h, l, bytes_per_pixel, held)) return {code_too_large, {}, {}};
+            if (!fits_limits(w, h, l, bytes_per_pixel, held)) return decode_failure(code_too_large);
             out = QImage(int(w), int(h), QImage::Format_ARGB32);
-            if (out.isNull()) return {code_memory, {}, {}};
+            if (out.isNull()) return decode_failure(code_memory);
             // ARGB32 is B, G, R, A in memory; rows are exactly 4 * w bytes.
             image.write(0, 0, unsigned(w), unsigned(h), "BGRA", MagickLib::CharPixel, out.bits());
             matte = image.matte();
@@ -406,17 +407,17 @@ decoded_picture decode_with_magick(const QByteArray& data, picture_kind kind, QS
         if (kind != picture_kind::wmf || !r.natural_size.isValid()) r.natural_size = r.image.size();
         return r;
     } catch (const Magick::ErrorResourceLimit&) {
-        return {code_memory, {}, {}};
+        return decode_failure(code_memory);
     } catch (const Magick::ErrorMissingDelegate&) {
-        return {code_unknown, {}, {}};
+        return decode_failure(code_unknown);
     } catch (const Magick::ErrorModule&) {
-        return {code_unknown, {}, {}};
+        return decode_failure(code_unknown);
     } catch (const Magick::Warning&) {
-        return {code_unreadable, {}, {}};
+        return decode_failure(code_unreadable);
     } catch (const Magick::Exception&) {
-        return {code_unreadable, {}, {}};
+        return decode_failure(code_unreadable);
     } catch (const std::bad_alloc&) {
-        return {code_memory, {}, {}};
+        return decode_failure(code_memory);
     }
 }
 
@@ -451,6 +452,9 @@ int open_with_qt(QImageReader& reader, const picture_limits& l, QSize& raw) {
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
     raw = reader.size();
+    // A BMP stored top row first says so with a negative height, and Qt's
+    // reader reports the height as stored.
+    if (reader.format() == "bmp" && raw.height() < 0 && raw.height() > INT_MIN) raw.setHeight(-raw.height());
     if (!raw.isValid() || raw.isEmpty()) return code_unreadable;
     return std::int64_t(raw.width()) * raw.height() > l.max_source_pixels ? code_too_large : 0;
 }
@@ -471,24 +475,30 @@ int read_with_qt(QImageReader& reader, const picture_limits& l, QImage& image) {
     return image.isNull() ? code_memory : 0;
 }
 
-// extra_bytes: what the decoder holds besides the pixels.
+// extra_bytes: what the decoder holds besides the pixels. held_box: the fit
+// box of a picture with more pixels than are kept, when fit_box is empty.
 decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_kind kind, QSize fit_box,
-                               std::int64_t extra_bytes = 0) {
+                               std::int64_t extra_bytes = 0, QSize held_box = QSize()) {
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
     QSize raw;
-    if (const int code = open_with_qt(reader, l, raw); code < 0) return {code, {}, {}};
+    if (const int code = open_with_qt(reader, l, raw); code < 0) return decode_failure(code);
     const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
     const QSize natural = turned ? raw.transposed() : raw;
 
     QSize decode = raw;
     if (kind == picture_kind::jpeg) {
+        if (!fit_box.isValid() && std::int64_t(raw.width()) * raw.height() > l.max_kept_pixels) fit_box = held_box;
         int d = 1;
         if (fit_box.isValid() && !fit_box.isEmpty()) {
             const QSize shown = fitted(natural, fit_box);
             d = jpeg_reduction(raw, turned ? shown.transposed() : shown);
         }
+        // No more pixels than are kept: reduced while it decodes, never
+        // decoded whole and reduced after.
+        while (d < 8 && std::int64_t((raw.width() + d - 1) / d) * ((raw.height() + d - 1) / d) > l.max_kept_pixels)
+            d *= 2;
         // A photo too large to hold whole is held at half, a quarter or an
         // eighth of its size rather than refused.
         while (d < 8 && !fits_limits((raw.width() + d - 1) / d, (raw.height() + d - 1) / d, l, bytes_per_pixel,
@@ -504,19 +514,21 @@ decoded_picture decode_with_qt(QIODevice* device, const char* format, picture_ki
             reader.setScaledSize(decode);
         }
     }
-    if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes)) return {code_too_large, {}, {}};
+    if (!fits_limits(decode.width(), decode.height(), l, bytes_per_pixel, extra_bytes))
+        return decode_failure(code_too_large);
     decoded_picture r;
     r.code = read_with_qt(reader, l, r.image);
-    if (r.code < 0) return {r.code, {}, {}};
+    if (r.code < 0) return decode_failure(r.code);
     r.natural_size = decode == raw ? r.image.size() : natural;
     return r;
 }
 
 // A progressive JPEG, or one whose first scan leaves out some components,
 // is decoded through a buffer of coefficients for the whole picture, however
-// small it is shown: about 2 bytes per pixel and component. Returns that
-// size, or 0 for a single-scan JPEG (decoded row by row) or when the headers
-// cannot be followed (the decoder then reports the damage itself).
+// small it is shown: 2 bytes per pixel of each component at the size it is
+// stored, so colour subsampled to half or a quarter takes that much less.
+// Returns that size, or 0 for a single-scan JPEG (decoded row by row) or when
+// the headers cannot be followed (the decoder then reports the damage itself).
 std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
     device->seek(0);
     auto byte = [device](int& b) {
@@ -528,7 +540,7 @@ std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
     int b = 0;
     if (!byte(b) || b != 0xFF || !byte(b) || b != 0xD8) return 0;
     bool multi_scan = false;
-    std::int64_t width = 0, height = 0, components = 0;
+    std::int64_t components = 0, coefficient_bytes = 0;
     for (;;) {
         // Markers may be padded with any number of 0xFF bytes.
         if (!byte(b)) return 0;
@@ -544,17 +556,34 @@ std::int64_t jpeg_scan_buffer_bytes(QIODevice* device) {
         if (length < 2) return 0;
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame || marker == 0xDA) {
-            const QByteArray body = device->read(std::min(length - 2, 8));
+            const QByteArray body = device->read(frame ? length - 2 : std::min(length - 2, 8));
             if (frame) {
                 if (body.size() < 6) return 0;
-                height = (std::uint8_t(body[1]) << 8) | std::uint8_t(body[2]);
-                width = (std::uint8_t(body[3]) << 8) | std::uint8_t(body[4]);
+                const std::int64_t height = (std::uint8_t(body[1]) << 8) | std::uint8_t(body[2]);
+                const std::int64_t width = (std::uint8_t(body[3]) << 8) | std::uint8_t(body[4]);
                 components = std::uint8_t(body[5]);
+                if (body.size() < 6 + 3 * components) return 0;
                 multi_scan = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+                // Each component in blocks of 8 x 8 at its own sampling,
+                // rounded up to whole groups of them, 64 coefficients of 2 bytes.
+                const auto sampling = [&body](std::int64_t c, int shift) {
+                    return std::max(1, (std::uint8_t(body[int(6 + 3 * c + 1)]) >> shift) & 0x0F);
+                };
+                int most_h = 1, most_v = 1;
+                for (std::int64_t c = 0; c < components; ++c)
+                    most_h = std::max(most_h, sampling(c, 4)), most_v = std::max(most_v, sampling(c, 0));
+                const auto blocks = [](std::int64_t size, int samples, int most) {
+                    const std::int64_t n = (size * samples + 8LL * most - 1) / (8LL * most);
+                    return (n + samples - 1) / samples * samples;
+                };
+                coefficient_bytes = 0;
+                for (std::int64_t c = 0; c < components; ++c)
+                    coefficient_bytes +=
+                        blocks(width, sampling(c, 4), most_h) * blocks(height, sampling(c, 0), most_v) * 64 * 2;
             } else {
                 if (body.isEmpty() || components == 0) return 0;
                 multi_scan = multi_scan || std::uint8_t(body[0]) < components;
-                return multi_scan ? width * height * components * 2 : 0;
+                return multi_scan ? coefficient_bytes : 0;
             }
             if (!device->seek(device->pos() + (length - 2 - body.size()))) return 0;
         } else if (!device->seek(device->pos() + length - 2)) {
@@ -653,6 +682,50 @@ QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t ma
     return target;
 }
 
+// The picture reduced to `target` (no larger), each new pixel the mean of
+// the pixels it covers, made inside the picture's own memory: a picture
+// decoded whole is never held twice. The result shares that memory (copy()
+// it to keep it long).
+QImage reduced_in_place(QImage image, QSize target) {
+    const int w = image.width(), h = image.height(), tw = target.width(), th = target.height();
+    if (image.depth() != 32 || tw > w || th > h || tw < 1 || th < 1) return QImage();
+    uchar* bits = image.bits();
+    if (!bits) return QImage();
+    const qsizetype stride = image.bytesPerLine();
+    std::vector<int> columns(std::size_t(tw) + 1);
+    for (int i = 0; i <= tw; ++i) columns[std::size_t(i)] = int(std::int64_t(i) * w / tw);
+    // New pixel (x, y) goes to 4 * (y * tw + x), never past the first pixel
+    // it is made from, nor past any pixel a later one is made from.
+    QRgb* out = reinterpret_cast<QRgb*>(bits);
+    for (int y = 0; y < th; ++y) {
+        const int top = int(std::int64_t(y) * h / th), bottom = int(std::int64_t(y + 1) * h / th);
+        for (int x = 0; x < tw; ++x) {
+            const int left = columns[std::size_t(x)], right = columns[std::size_t(x) + 1];
+            std::uint64_t sum[4] = {0, 0, 0, 0};
+            for (int yy = top; yy < bottom; ++yy) {
+                const QRgb* row = reinterpret_cast<const QRgb*>(bits + yy * stride);
+                for (int xx = left; xx < right; ++xx) {
+                    const QRgb p = row[xx];
+                    sum[0] += p >> 24, sum[1] += (p >> 16) & 0xFF, sum[2] += (p >> 8) & 0xFF, sum[3] += p & 0xFF;
+                }
+            }
+            const std::uint64_t n = std::uint64_t(right - left) * std::uint64_t(bottom - top), half = n / 2;
+            out[std::size_t(y) * std::size_t(tw) + std::size_t(x)] =
+                QRgb(((sum[0] + half) / n) << 24 | ((sum[1] + half) / n) << 16 | ((sum[2] + half) / n) << 8 |
+                     ((sum[3] + half) / n));
+        }
+    }
+    // The memory past the reduced picture goes back to the system now,
+    // though the whole stays allocated until the result is gone.
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE)), start = std::uintptr_t(bits);
+    const std::uintptr_t from = (start + std::uintptr_t(tw) * std::uintptr_t(th) * 4 + page - 1) / page * page;
+    const std::uintptr_t to = (start + std::uintptr_t(h) * std::uintptr_t(stride)) / page * page;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    const QImage::Format format = image.format();
+    auto* holder = new QImage(std::move(image));
+    return QImage(bits, tw, th, qsizetype(tw) * 4, format, [](void* p) { delete static_cast<QImage*>(p); }, holder);
+}
+
 // The part of the stored picture that becomes `shown` once the reader has
 // turned it the way the file says: mirrored and flipped first, then a
 // quarter turn clockwise.
@@ -676,23 +749,23 @@ decoded_picture decode_region_with_qt(QIODevice* device, const char* format, QRe
     const picture_limits& l = picture_decode_limits();
     QImageReader reader(device, format);
     QSize raw;
-    if (const int code = open_with_qt(reader, l, raw); code < 0) return {code, {}, {}};
+    if (const int code = open_with_qt(reader, l, raw); code < 0) return decode_failure(code);
     const int bytes_per_pixel = qt_bytes_per_pixel(int(reader.imageFormat()));
     const QImageIOHandler::Transformations turn = reader.transformation();
     const QSize natural = turn.testFlag(QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
     const QRect shown = region & QRect(QPoint(0, 0), natural);
-    if (shown.isEmpty()) return {code_unreadable, {}, {}};
+    if (shown.isEmpty()) return decode_failure(code_unreadable);
     const QRect clip = stored_rect(shown, raw, turn);
     const bool clips = reader.supportsOption(QImageIOHandler::ClipRect);
     const std::int64_t copy_bytes = clips ? 0 : std::int64_t(clip.width()) * clip.height() * 4;
     const QSize held = clips ? clip.size() : raw;
     if (!fits_limits(held.width(), held.height(), l, bytes_per_pixel, extra_bytes + copy_bytes))
-        return {code_too_large, {}, {}};
+        return decode_failure(code_too_large);
     reader.setClipRect(clip);
     QImage image;
     const int code = read_with_qt(reader, l, image);
-    if (code < 0) return {code, {}, {}};
-    return {0, std::move(image), natural};
+    if (code < 0) return decode_failure(code);
+    return {0, std::move(image), natural, {}, {}};
 }
 
 }  // namespace
@@ -722,35 +795,57 @@ picture_kind sniff_picture(const QByteArray& h, const QString& file_name) {
     return picture_kind::unknown;
 }
 
-decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region) {
+QRect shown_part(QSize natural, const own_size_place& place) {
+    const QRect picture(QPoint(0, 0), natural);
+    if (!place.valid() || natural.isEmpty()) return QRect();
+    const QSize s = place.screen;
+    if (place.anchor == own_size_place::tiled)
+        return QRect(0, 0, std::min(natural.width(), s.width()), std::min(natural.height(), s.height()));
+    // Where the picture's corner lies on the screen, along one side.
+    const auto corner = [](int third, int screen, int size) {
+        return third == 0 ? 0 : third == 1 ? screen / 2 - size / 2 : screen - size;
+    };
+    const QPoint at(corner(place.anchor % 3, s.width(), natural.width()),
+                    corner(place.anchor / 3, s.height(), natural.height()));
+    constexpr int spare = 4;
+    return QRect(-at, s).adjusted(-spare, -spare, spare, spare) & picture;
+}
+
+decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region, const own_size_place& place) {
     const picture_limits& l = picture_decode_limits();
-    if (path.isEmpty()) return {code_missing, {}, {}};
+    if (path.isEmpty()) return decode_failure(code_missing);
     const reader_messages messages(path);
     if (region.isValid()) fit_box = QSize();
     // Opened without blocking, so that a FIFO or a device named like a
     // picture is refused instead of waiting for a writer that never comes.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {errno == ENOENT || errno == ENOTDIR ? code_missing : code_unreadable, {}, {}};
+    if (fd < 0) return decode_failure(errno == ENOENT || errno == ENOTDIR ? code_missing : code_unreadable);
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return {code_missing, {}, {}};
+        return decode_failure(code_missing);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return {code_unreadable, {}, {}};
+        return decode_failure(code_unreadable);
     }
-    if (file.size() > l.max_file_bytes) return {code_too_large, {}, {}};
+    if (file.size() > l.max_file_bytes) return decode_failure(code_too_large);
     const QByteArray head = file.read(1024);
     const picture_kind kind = sniff_picture(head, path);
+    // A picture shown at its own size with more pixels than are kept comes
+    // with its part on the screen at full size (below); what is kept of the
+    // whole then only stands in for parts off the screen, and the screen's
+    // size does for it.
+    const bool own_size = place.valid() && !region.isValid() && !(fit_box.isValid() && !fit_box.isEmpty());
+    const QSize held_box = own_size ? place.screen : QSize();
 
     decoded_picture r;
     switch (kind) {
         case picture_kind::unknown:
-            return {code_unknown, {}, {}};
+            return decode_failure(code_unknown);
         case picture_kind::bmp:
         case picture_kind::gif:
         case picture_kind::jpeg:
@@ -763,21 +858,21 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region)
                                  : kind == picture_kind::png  ? "png"
                                  : kind == picture_kind::tiff ? "tiff"
                                                               : "tga";
-            if (!QImageReader::supportedImageFormats().contains(format)) return {code_unknown, {}, {}};
+            if (!QImageReader::supportedImageFormats().contains(format)) return decode_failure(code_unknown);
             // The decoder's coefficient buffer lies outside every limit that
             // the reader applies: weigh it before it is allocated.
             // It counts together with the pixels it decodes to.
             const std::int64_t scan_buffer = kind == picture_kind::jpeg ? jpeg_scan_buffer_bytes(&file) : 0;
-            if (scan_buffer > l.max_bytes) return {code_too_large, {}, {}};
+            if (scan_buffer > l.max_bytes) return decode_failure(code_too_large);
             file.seek(0);
             r = region.isValid() ? decode_region_with_qt(&file, format, region, scan_buffer)
-                                 : decode_with_qt(&file, format, kind, fit_box, scan_buffer);
+                                 : decode_with_qt(&file, format, kind, fit_box, scan_buffer, held_box);
             if (kind == picture_kind::tga && (r.code == code_unknown || r.code == code_unreadable)) {
                 // Qt reads TGA 2.0 files only (those with the footer).
                 const std::int64_t size = magick_read_size(picture_kind::tga_other, head, file.size(), l);
-                if (size < 0) return {code_too_large, {}, {}};
+                if (size < 0) return decode_failure(code_too_large);
                 QByteArray data;
-                if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
+                if (const int failed = read_start(file, size, data)) return decode_failure(failed);
                 r = decode_with_magick(data, picture_kind::tga_other, fit_box);
             }
             break;
@@ -790,9 +885,9 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region)
         }
         default: {
             const std::int64_t size = magick_read_size(kind, head, file.size(), l);
-            if (size < 0) return {code_too_large, {}, {}};
+            if (size < 0) return decode_failure(code_too_large);
             QByteArray data;
-            if (const int failed = read_start(file, size, data)) return {failed, {}, {}};
+            if (const int failed = read_start(file, size, data)) return decode_failure(failed);
             r = decode_with_magick(data, kind, fit_box);
             break;
         }
@@ -801,20 +896,37 @@ decoded_picture decode_picture(const QString& path, QSize fit_box, QRect region)
     // Decoded whole: the region is cut out of it.
     const QRect part = region & r.image.rect();
     if (region.isValid() && r.image.size() == r.natural_size && part != r.image.rect()) {
-        if (part.isEmpty()) return {code_unreadable, {}, {}};
+        if (part.isEmpty()) return decode_failure(code_unreadable);
         QImage piece = r.image.copy(part);
-        if (piece.isNull()) return {code_memory, {}, {}};
+        if (piece.isNull()) return decode_failure(code_memory);
         r.image = std::move(piece);
     }
-    // Formats that cannot decode scaled: keep no more pixels than are shown.
-    const QSize target = shrink_target(r.natural_size, r.image.size(), fit_box, l.max_kept_pixels);
-    if (target != r.image.size()) {
-        QImage smaller = r.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (!smaller.isNull()) {
-            r.image = std::move(smaller);
-        } else if (std::int64_t(r.image.width()) * r.image.height() > l.max_kept_pixels) {
-            return {code_memory, {}, {}};
+    // Shown at its own size and held reduced: its part on the screen at
+    // full size, cut out while the whole is there, or decoded from a JPEG
+    // (which clips while it decodes) beside the reduced copy.
+    const bool own_size_detail =
+        own_size && std::int64_t(r.natural_size.width()) * r.natural_size.height() > l.max_kept_pixels;
+    if (own_size_detail) {
+        const QRect part = shown_part(r.natural_size, place);
+        if (r.image.size() == r.natural_size) {
+            r.detail = r.image.copy(part);
+        } else if (kind == picture_kind::jpeg) {
+            file.seek(0);
+            const std::int64_t scan_buffer = jpeg_scan_buffer_bytes(&file);
+            file.seek(0);
+            decoded_picture d = decode_region_with_qt(&file, "jpeg", part, scan_buffer + r.image.sizeInBytes());
+            if (d.code >= 0 && d.natural_size == r.natural_size) r.detail = std::move(d.image);
         }
+        // Without it the part is asked for again when it shows.
+        if (!r.detail.isNull()) r.detail_rect = part;
+    }
+    // Formats that cannot decode scaled: keep no more pixels than are shown.
+    const QSize target =
+        shrink_target(r.natural_size, r.image.size(), own_size_detail ? held_box : fit_box, l.max_kept_pixels);
+    if (target != r.image.size()) {
+        QImage smaller = reduced_in_place(std::move(r.image), target);
+        if (smaller.isNull()) return decode_failure(code_memory);
+        r.image = std::move(smaller);
     }
     return r;
 }

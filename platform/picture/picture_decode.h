@@ -39,8 +39,11 @@ struct picture_limits {
     // kept reduced to this and drawn scaled.
     std::int64_t max_kept_pixels = 16LL << 20;
     // Hard limits of the decoding process (platform/picture/picture_job.h): its
-    // data size, and the time after which it is killed. The player (about
-    // 60 MB) and one decoding process stay under 400 MB together.
+    // data size, and the time after which it is killed. A picture decoded
+    // whole is reduced to what is kept within its own pixels, so the decoder
+    // never holds it twice. Through a show of the largest pictures the
+    // player peaks at about 110 MB and the decoder at about 230 MB, both
+    // together within 400 MB (tools/huge_pictures_memory.sh).
     std::int64_t process_bytes = 288LL << 20;
     int max_decode_ms = 10000;
 };
@@ -69,16 +72,45 @@ struct decoded_picture {
     int code = 0;
     QImage image;          // ARGB32 or RGB32; may be smaller than natural_size
     QSize natural_size;    // the picture's own size
+    // With a place, for a picture held reduced: the part of it on the
+    // screen at full size, and where that lies in the picture.
+    QImage detail;
+    QRect detail_rect;
 };
+
+inline decoded_picture decode_failure(int code) {
+    decoded_picture d;
+    d.code = code;
+    return d;
+}
+
+// Where a picture shown at its own size lies on a screen of `screen` pixels:
+// at one of the nine anchors (0 top left to 8 bottom right, row by row), or
+// tiled from the screen's corner.
+struct own_size_place {
+    static constexpr int tiled = 9;
+    int anchor = -1;   // -1: no place given
+    QSize screen;
+    bool valid() const { return anchor >= 0 && anchor <= tiled && screen.isValid() && !screen.isEmpty(); }
+    bool operator==(const own_size_place&) const = default;
+};
+
+// The part of a picture of the given size that shows at that place, with a
+// few pixels to spare on every side for the rounding of a scaled screen.
+QRect shown_part(QSize natural, const own_size_place& place);
 
 // fit_box: the box the picture will be shown stretched into (keeping its
 // shape); large pictures are decoded to about the size they take in it.
-// An empty box decodes at full size.
+// An empty box decodes at full size, or held reduced when it has more pixels
+// than picture_limits::max_kept_pixels (JPEG scaled while it decodes).
 // region: when valid, just that part of the picture (in its own pixels, as
 // shown) at full size, for a picture larger than it is kept whole and shown
 // at its own size; the image is then the region, natural_size the whole
 // picture's, and fit_box is not used.
-decoded_picture decode_picture(const QString& path, QSize fit_box = QSize(), QRect region = QRect());
+// place: for a picture shown at its own size, where; a picture then held
+// reduced comes with its part on the screen (detail) from the same call.
+decoded_picture decode_picture(const QString& path, QSize fit_box = QSize(), QRect region = QRect(),
+                               const own_size_place& place = {});
 
 // Renders the picture through a palette: type 1 the standard 256-colour
 // palette (dithered), type 5 a palette of 256 colours chosen for the picture.

@@ -6,7 +6,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
+#include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
@@ -62,6 +66,7 @@ struct picture_job::impl {
     QString path;
     QSize box;
     QRect region;
+    own_size_place place;
     picture_limits limits;
     QString program;   // empty: decoded in this process
     enum { queued, running, finished } state = queued;
@@ -69,13 +74,18 @@ struct picture_job::impl {
     int fd = -1;
     int messages_fd = -1;   // the decoder's stderr
     result_header header;
-    QImage image;              // what the decoder sends, as it comes
+    QImage image, detail;      // what the decoder sends, as it comes
     qsizetype got = 0;         // bytes read so far
     qsizetype expected = -1;   // known once the header came
     QElapsedTimer clock;
     std::shared_ptr<worker_result> worker;
     decoded_picture result;
     bool over_limits = false;
+    // Where the window's event loop runs, it reads the decoder as its bytes
+    // come and stops it at its time, whether anyone waits or not.
+    std::unique_ptr<QSocketNotifier, void (*)(QObject*)> readable{nullptr, [](QObject* o) { o->deleteLater(); }};
+    std::unique_ptr<QTimer, void (*)(QObject*)> deadline{nullptr, [](QObject* o) { o->deleteLater(); }};
+    std::function<void()> on_finished;
 };
 
 namespace {
@@ -93,11 +103,15 @@ void start_worker(job_impl& j) {
     j.program.clear();
     j.state = job_impl::running;
     j.worker = std::make_shared<worker_result>();
-    QThreadPool::globalInstance()->start([w = j.worker, path = j.path, box = j.box, region = j.region] {
+    QThreadPool::globalInstance()->start([w = j.worker, path = j.path, box = j.box, region = j.region,
+                                          place = j.place] {
         decoded_picture d;
         {
             const std::lock_guard<std::mutex> turn(in_process_turn());
-            d = decode_picture(path, box, region);
+            d = decode_picture(path, box, region, place);
+            // A picture reduced after it was decoded whole still holds the
+            // whole one's memory.
+            if (d.image.size() != d.natural_size) d.image = d.image.copy();
         }
         const std::lock_guard<std::mutex> hold(w->lock);
         w->result = std::move(d);
@@ -105,6 +119,9 @@ void start_worker(job_impl& j) {
         w->finished.notify_all();
     });
 }
+
+void on_readable(job_impl* j);
+void on_deadline(job_impl* j);
 
 bool spawn_decoder(job_impl& j) {
     int fds[2], messages[2];
@@ -117,7 +134,8 @@ bool spawn_decoder(job_impl& j) {
         ::close(fds[1]);
         return false;
     }
-    std::vector<std::string> args = decoder_pipe::request_arguments({::getpid(), j.box, j.limits, j.path, j.region});
+    std::vector<std::string> args =
+        decoder_pipe::request_arguments({::getpid(), j.box, j.limits, j.path, j.region, j.place});
     if (j.program == self_program) args.insert(args.begin(), self_marker);
     args.insert(args.begin(), QFile::encodeName(j.program).toStdString());
     // One thread and one malloc arena: threads would each take stacks and
@@ -165,6 +183,18 @@ bool spawn_decoder(job_impl& j) {
     j.messages_fd = messages[0];
     j.state = job_impl::running;
     j.clock.start();
+    // Driven by the event loop of the thread that made the job, when it has one.
+    if (QCoreApplication::instance() && QThread::currentThread()->eventDispatcher()) {
+        job_impl* self = &j;
+        j.readable.reset(new QSocketNotifier(qintptr(j.fd), QSocketNotifier::Read));
+        QObject::connect(j.readable.get(), &QSocketNotifier::activated, j.readable.get(),
+                         [self] { on_readable(self); });
+        j.deadline.reset(new QTimer);
+        j.deadline->setSingleShot(true);
+        QObject::connect(j.deadline.get(), &QTimer::timeout, j.deadline.get(), [self] { on_deadline(self); });
+        // A little past the decoder's own limits, in case it cannot end itself.
+        j.deadline->start(j.limits.max_decode_ms + 1000);
+    }
     return true;
 }
 
@@ -183,8 +213,14 @@ reading read_available(job_impl& j) {
             into = reinterpret_cast<char*>(&j.header) + j.got;
             room = header_size - j.got;
         } else if (j.got < j.expected) {
-            into = reinterpret_cast<char*>(j.image.bits()) + (j.got - header_size);
-            room = j.expected - j.got;
+            const qsizetype at = j.got - header_size, image_bytes = j.image.sizeInBytes();
+            if (at < image_bytes) {
+                into = reinterpret_cast<char*>(j.image.bits()) + at;
+                room = image_bytes - at;
+            } else {
+                into = reinterpret_cast<char*>(j.detail.bits()) + (at - image_bytes);
+                room = j.expected - j.got;
+            }
         }
         const ssize_t n = ::read(j.fd, into, std::size_t(room));
         if (n < 0 && errno == EINTR) continue;
@@ -196,15 +232,26 @@ reading read_available(job_impl& j) {
         if (!header_done) continue;
         const result_header& h = j.header;
         const std::int64_t pixels = std::int64_t(h.width) * h.height;
+        const std::int64_t detail_pixels = std::int64_t(h.detail_width) * h.detail_height;
+        const QRect detail(h.detail_x, h.detail_y, h.detail_width, h.detail_height);
         const bool sane = h.magic == decoder_pipe::result_magic && h.width >= 0 && h.height >= 0 &&
                           h.width <= j.limits.max_side && h.height <= j.limits.max_side &&
-                          pixels <= j.limits.max_kept_pixels;
+                          pixels <= j.limits.max_kept_pixels && h.detail_width >= 0 && h.detail_height >= 0 &&
+                          detail_pixels <= j.limits.max_kept_pixels &&
+                          (detail_pixels == 0 ||
+                           QRect(0, 0, h.natural_width, h.natural_height).contains(detail));
         if (!sane) return reading::bad;
         j.expected = header_size;
         if (h.code >= 0) {
-            j.image = QImage(h.width, h.height, h.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+            const QImage::Format format = h.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+            j.image = QImage(h.width, h.height, format);
             if (j.image.isNull() || j.image.sizeInBytes() != pixels * 4) return reading::bad;
             j.expected += j.image.sizeInBytes();
+            if (detail_pixels > 0) {
+                j.detail = QImage(h.detail_width, h.detail_height, format);
+                if (j.detail.isNull() || j.detail.sizeInBytes() != detail_pixels * 4) return reading::bad;
+                j.expected += j.detail.sizeInBytes();
+            }
         }
     }
 }
@@ -216,12 +263,16 @@ enum class reaped { ended, bad, stopped, out_of_time };
 
 decoded_picture result_of(job_impl& j, int status, reaped why) {
     if (why == reaped::out_of_time) j.over_limits = true;
-    if (why != reaped::ended) return {code_unreadable, {}, {}};
+    if (why != reaped::ended) return decode_failure(code_unreadable);
     if (j.expected >= 0 && j.got == j.expected) {
         j.over_limits = limit_code(j.header.code);
-        if (j.header.code < 0) return {j.header.code, {}, {}};
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            return {0, std::move(j.image), QSize(j.header.natural_width, j.header.natural_height)};
+        if (j.header.code < 0) return decode_failure(j.header.code);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            const result_header& h = j.header;
+            const QRect detail =
+                j.detail.isNull() ? QRect() : QRect(h.detail_x, h.detail_y, h.detail_width, h.detail_height);
+            return {0, std::move(j.image), QSize(h.natural_width, h.natural_height), std::move(j.detail), detail};
+        }
     }
     // Aborted: what a decoder does when an allocation past its memory limit
     // fails where nothing can report it. Killed by its own time limits (or
@@ -232,8 +283,8 @@ decoded_picture result_of(job_impl& j, int status, reaped why) {
     const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
     j.over_limits = signal == SIGABRT || signal == SIGKILL || signal == SIGXCPU || signal == SIGALRM ||
                     exit_code == SIGXCPU || exit_code == SIGALRM;
-    if (signal == SIGABRT) return {code_memory, {}, {}};
-    return {code_unreadable, {}, {}};
+    if (signal == SIGABRT) return decode_failure(code_memory);
+    return decode_failure(code_unreadable);
 }
 
 // Passes the first lines the decoder wrote to stderr on to the player's own.
@@ -256,6 +307,10 @@ void pass_on_messages(job_impl& j) {
 }
 
 void reap(job_impl& j, reaped why) {
+    if (j.readable) j.readable->setEnabled(false);
+    j.readable.reset();
+    if (j.deadline) j.deadline->stop();
+    j.deadline.reset();
     if (why != reaped::ended) ::kill(j.pid, SIGKILL);
     ::close(j.fd);
     j.fd = -1;
@@ -265,13 +320,41 @@ void reap(job_impl& j, reaped why) {
     pass_on_messages(j);
     j.pid = -1;
     j.result = result_of(j, status, why);
-    j.image = QImage();
+    j.image = j.detail = QImage();
     j.state = job_impl::finished;
 }
 
 void forget(job_impl* j) {
     auto& jobs = child_jobs();
     jobs.erase(std::remove(jobs.begin(), jobs.end(), j), jobs.end());
+}
+
+void pump(int timeout_ms);
+
+// A job that ended tells whoever waits for it, and the next one in the
+// queue starts.
+void finished(job_impl* j) {
+    pump(0);
+    if (j->on_finished) {
+        const std::function<void()> tell = j->on_finished;   // the call may end the job
+        tell();
+    }
+}
+
+void on_readable(job_impl* j) {
+    if (j->state != job_impl::running) return;
+    const reading r = read_available(*j);
+    if (r == reading::more) return;
+    reap(*j, r == reading::bad ? reaped::bad : reaped::ended);
+    forget(j);
+    finished(j);
+}
+
+void on_deadline(job_impl* j) {
+    if (j->state != job_impl::running) return;
+    reap(*j, reaped::out_of_time);
+    forget(j);
+    finished(j);
 }
 
 // Drives the decoder program's jobs for at most timeout_ms: starts the next
@@ -291,7 +374,7 @@ void pump(int timeout_ms) {
             // No process can start now. Decoding here could hold the window
             // and the end of the show: the picture fails instead.
             forget(next);
-            next->result = {code_unreadable, {}, {}};
+            next->result = decode_failure(code_unreadable);
             next->state = job_impl::finished;
         } else {
             forget(next);
@@ -309,6 +392,7 @@ void pump(int timeout_ms) {
         if (r != reading::more) {
             reap(*running, r == reading::bad ? reaped::bad : reaped::ended);
             forget(running);
+            finished(running);
             return;
         }
         over = running->clock.elapsed() > running->limits.max_decode_ms + 1000;
@@ -316,6 +400,7 @@ void pump(int timeout_ms) {
     if (over) {
         reap(*running, reaped::out_of_time);
         forget(running);
+        finished(running);
     }
 }
 
@@ -325,11 +410,13 @@ picture_job::picture_job(std::unique_ptr<impl> d) : d_(std::move(d)) {}
 
 picture_job::~picture_job() { stop(); }
 
-std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box, QRect region) {
+std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_box, QRect region,
+                                                const own_size_place& place) {
     auto d = std::make_unique<impl>();
     d->path = path;
     d->box = fit_box;
     d->region = region;
+    d->place = place;
     d->limits = picture_decode_limits();
     d->program = decoder_program();
     auto job = std::make_shared<picture_job>(std::move(d));
@@ -344,6 +431,7 @@ std::shared_ptr<picture_job> picture_job::start(const QString& path, QSize fit_b
 
 const QString& picture_job::path() const { return d_->path; }
 QSize picture_job::fit_box() const { return d_->box; }
+const own_size_place& picture_job::place() const { return d_->place; }
 bool picture_job::in_child() const { return !d_->program.isEmpty(); }
 
 bool picture_job::wait(int ms) {
@@ -369,6 +457,8 @@ bool picture_job::wait(int ms) {
     }
 }
 
+void picture_job::on_finished(std::function<void()> call) { d_->on_finished = std::move(call); }
+
 decoded_picture picture_job::take() { return std::move(d_->result); }
 
 bool picture_job::over_limits() const { return d_->state == impl::finished && d_->over_limits; }
@@ -378,7 +468,7 @@ void picture_job::stop() {
     if (d_->state == impl::running) {
         reap(*d_, reaped::stopped);
     } else {
-        d_->result = {code_unreadable, {}, {}};
+        d_->result = decode_failure(code_unreadable);
         d_->state = impl::finished;
     }
     forget(d_.get());

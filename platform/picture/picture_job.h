@@ -17,6 +17,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,17 +25,23 @@ namespace lv {
 
 class picture_job {
 public:
-    // Starts decoding, or queues it behind the decode that runs; fit_box and
-    // region as decode_picture takes them.
+    // Starts decoding, or queues it behind the decode that runs; fit_box,
+    // region and place as decode_picture takes them.
     static std::shared_ptr<picture_job> start(const QString& path, QSize fit_box = QSize(),
-                                              QRect region = QRect());
+                                              QRect region = QRect(), const own_size_place& place = {});
     ~picture_job();   // stops a decode that still runs
 
     const QString& path() const;
     QSize fit_box() const;
+    const own_size_place& place() const;
     bool in_child() const;   // decoded by the decoder program
     // Waits at most ms (-1: until the end) for the result; true once it is there.
     bool wait(int ms);
+    // Called once the decoder program's result is there. The event loop of
+    // the thread that started the job reads the decoder as it writes and
+    // stops it at its time limit, so a job nobody waits for still ends, and
+    // its result keeps until it is taken.
+    void on_finished(std::function<void()> call);
     // The result, once wait() returned true.
     decoded_picture take();
     // The decode failed on its time or memory limits (stopped at its time,

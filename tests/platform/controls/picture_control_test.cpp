@@ -93,10 +93,11 @@ TEST_F(PictureControlTest, BitmapsWithNewerHeadersKeepTheirPixels) {
         for (int x = 0; x < 20; ++x) src.setPixel(x, y, qRgb(0, 255, 0));
     for (int y = 0; y < 4; ++y)
         for (int x = 36; x < 40; ++x) src.setPixel(x, y, qRgba(0, 0, 255, 128));
-    for (std::uint32_t header : {108u, 124u}) {
+    // Also stored top row first, as a negative height says.
+    for (std::uint32_t header : {108u, 124u, 1108u, 1124u}) {
         for (int bits : {8, 16, 24, 32}) {
             const QByteArray bmp = bmp_with_header(bits == 32 ? src : src.convertToFormat(QImage::Format_RGB32),
-                                                   header, bits);
+                                                   header % 1000, bits, header > 1000);
             const QString stem = QStringLiteral("v%1_%2").arg(header).arg(bits);
             ASSERT_TRUE(write_file(path(stem + QStringLiteral(".bmp")), bmp));
             ASSERT_TRUE(write_file(path(stem + QStringLiteral(".dib")), bmp.mid(14)));

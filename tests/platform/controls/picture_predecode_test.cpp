@@ -6,8 +6,10 @@
 #include "platform/picture/picture_decode.h"
 #include "platform/picture/picture_files.h"
 #include "proc_status.h"
+#include "qt_wait.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -124,6 +126,23 @@ TEST_F(Predecode, TheLoadWaitsForARunningWorkerAndAControlMayGoFirst) {
     EXPECT_GT(centre(again).blue(), 200);
 }
 
+TEST_F(Predecode, AnEarlyDecodeCollectedPastItsTimeLimitIsStillTaken) {
+    qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
+    const QString path = save(QStringLiteral("a.png"), Qt::green);
+    picture_decode_limits().max_decode_ms = 300;
+    PictureControl pc;
+    pc.predecode(path);
+    // The window goes on with other things, far past the decode's time
+    // limit, before the load comes; the decoder is done with meanwhile.
+    QElapsedTimer busy;
+    busy.start();
+    test::wait_for([&busy] { return busy.elapsed() > 2000; });
+    EXPECT_TRUE(lvtest::living_children(::getpid(), "lumivane-decode").empty());
+    save(QStringLiteral("a.png"), Qt::red);
+    EXPECT_EQ(pc.set_file_name(path), 0);
+    EXPECT_EQ(centre(pc), QColor(Qt::green));
+}
+
 TEST_F(Predecode, ADecodeNobodyWaitsForStopsWithItsProcess) {
     qputenv("LUMIVANE_DECODER", LUMIVANE_DECODER_BIN);
     // A metafile drawn whole takes far longer than any test waits.
@@ -171,9 +190,11 @@ TEST_F(Predecode, ADecodeNobodyWaitsForStopsWithItsProcess) {
     // A decoder that sends a picture larger than the player keeps is not
     // believed.
     const QString liar = dir.filePath(QStringLiteral("liar.sh"));
-    ASSERT_TRUE(test::write_file(liar, "#!/bin/sh\nprintf 'LVD1\\0\\0\\0\\0"
+    ASSERT_TRUE(test::write_file(liar, "#!/bin/sh\nprintf 'LVD2\\0\\0\\0\\0"
                                        "\\144\\0\\0\\0\\144\\0\\0\\0\\144\\0\\0\\0\\144\\0\\0\\0"
-                                       "\\0\\0\\0\\0\\0\\0\\0\\0'\nhead -c 40000 /dev/zero\n"));
+                                       "\\0\\0\\0\\0\\0\\0\\0\\0"
+                                       "\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0'\n"
+                                       "head -c 40000 /dev/zero\n"));
     ASSERT_TRUE(QFile::setPermissions(liar, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     qputenv("LUMIVANE_DECODER", QFile::encodeName(liar));
     EXPECT_EQ(pc.set_file_name(a), 0);   // 100 x 100

@@ -114,8 +114,9 @@ inline QByteArray rle8_bmp(const QImage& img) {
 // A bitmap with a BITMAPV4HEADER (108 bytes) or BITMAPV5HEADER (124 bytes),
 // as newer image editors write them: 8 bits with a palette, 16 bits as
 // R5G6B5 bit fields, 24 bits plain, or 32 bits as A8R8G8B8 bit fields (the
-// alpha taken from the picture). Bottom-up rows.
-inline QByteArray bmp_with_header(const QImage& src, std::uint32_t header, int bits) {
+// alpha taken from the picture). Bottom-up rows, or top-down ones with a
+// negative height.
+inline QByteArray bmp_with_header(const QImage& src, std::uint32_t header, int bits, bool top_down = false) {
     const QImage img = src.convertToFormat(QImage::Format_ARGB32);
     QList<QRgb> colours;
     if (bits == 8)
@@ -124,7 +125,8 @@ inline QByteArray bmp_with_header(const QImage& src, std::uint32_t header, int b
                 if (!colours.contains(img.pixel(x, y) | 0xFF000000u)) colours.append(img.pixel(x, y) | 0xFF000000u);
     const int row_bytes = ((img.width() * bits + 31) / 32) * 4;
     QByteArray pixels;
-    for (int y = img.height() - 1; y >= 0; --y) {
+    for (int i = 0; i < img.height(); ++i) {
+        const int y = top_down ? i : img.height() - 1 - i;
         QByteArray row;
         for (int x = 0; x < img.width(); ++x) {
             const QRgb c = img.pixel(x, y);
@@ -145,7 +147,7 @@ inline QByteArray bmp_with_header(const QImage& src, std::uint32_t header, int b
     QByteArray h;
     put32(h, header);
     put32(h, std::uint32_t(img.width()));
-    put32(h, std::uint32_t(img.height()));
+    put32(h, top_down ? std::uint32_t(-img.height()) : std::uint32_t(img.height()));
     put16(h, 1);
     put16(h, unsigned(bits));
     const bool fields = bits == 16 || bits == 32;
