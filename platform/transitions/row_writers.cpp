@@ -749,8 +749,7 @@ void RowScaler::prepare(std::vector<int> xmap, int src_width, int lead) {
             for (int j = 0; j < 8; ++j) {
                 const int off = m[j] - b.base;
                 if (off < 0 || off > 15) b.permute = false;
-                b.index[j] = off & 7;
-                b.upper[j] = off >= 8 ? -1 : 0;
+                b.index[j] = std::uint8_t(off & 15);
             }
         }
         return;
@@ -810,10 +809,13 @@ __attribute__((target("avx2"))) static void permute_blocks(px* d, const px* s, c
         }
         const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + b.base));
         const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + b.base + 8));
-        const __m256i index = _mm256_load_si256(reinterpret_cast<const __m256i*>(b.index));
-        const __m256i r = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(v0, index), _mm256_permutevar8x32_epi32(v1, index),
-                                             _mm256_load_si256(reinterpret_cast<const __m256i*>(b.upper)));
-        put8<Stream>(out, r);
+        // The permutes read the low three bits of each place; the fourth,
+        // moved to the sign, picks the second eight.
+        const __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.index)));
+        const __m256 r = _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_permutevar8x32_epi32(v0, index)),
+                                          _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(v1, index)),
+                                          _mm256_castsi256_ps(_mm256_slli_epi32(index, 28)));
+        put8<Stream>(out, _mm256_castps_si256(r));
     }
 }
 

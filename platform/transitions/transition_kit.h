@@ -249,12 +249,14 @@ public:
         alignas(16) std::uint8_t hi[16] = {};
     };
     // Eight output pixels picked from the sixteen source pixels from base
-    // (on processors with 256-bit permutes), or fetched one by one.
+    // (on processors with 256-bit permutes), or fetched one by one. Each
+    // pixel's place among the sixteen is one byte: a row's blocks are read
+    // once per row, and at a few bytes each they stay out of the way of the
+    // face's pixels in the nearest cache.
     struct Wide {
         int base = 0;
         bool permute = false;
-        alignas(32) std::int32_t index[8] = {};
-        alignas(32) std::int32_t upper[8] = {};   // -1: from the second eight
+        std::uint8_t index[8] = {};
     };
 
 private:

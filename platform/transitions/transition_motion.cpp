@@ -52,6 +52,16 @@ private:
     // The whole chosen face scaled into dst (nearest neighbour); the rest of
     // the output shows the other face in place.
     void scale_face(const Surface& s, QRect dst, bool use_new);
+    // The part of the output that may not show the other face in place:
+    // the whole of it, unless it holds this run's last frame, where only
+    // that frame's scaled face covered it. A display keeps its picture from
+    // tick to tick: as a face grows over the other, the other's pixels
+    // around it are already there, and only the growing face is written.
+    QRect stale() const;
+    // Rows [y0, y1) of the face shown in place, within st (from stale()).
+    void back_rows(const Surface& s, int y0, int y1, bool use_new, QRect st);
+    QRect scaled_rect_;       // the scaled face's part of the last frame
+    double scaled_p_ = -1;    // the progress of that frame
 
     // Copies of a face keeping every other column, then every fourth, ...:
     // a face shrunk to half its width or less is read from the copy nearest
@@ -151,13 +161,26 @@ const px* MotionTransition::halved_row(const Surface& s, bool use_new, int k, in
     return row;
 }
 
+QRect MotionTransition::stale() const {
+    return shown_ > 0 && shown_ == scaled_p_ ? scaled_rect_ : QRect(0, 0, W_, H_);
+}
+
+void MotionTransition::back_rows(const Surface& s, int y0, int y1, bool use_new, QRect st) {
+    y0 = std::max(y0, st.top());
+    y1 = std::min(y1, st.bottom() + 1);
+    if (st.left() == 0 && st.width() == W_) return comp_.full_rows(s, y0, y1, use_new);
+    for (int y = y0; y < y1; ++y) put_copy(s.out_row(y) + st.left(), s.row(use_new, y) + st.left(), st.width(), s.stream);
+}
+
 void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
     const bool back = !use_new;
     const QRect vis = dst.intersected(QRect(0, 0, W_, H_));
-    if (vis.isEmpty()) return comp_.full_rows(s, 0, H_, back);
+    const QRect st = stale();
+    scaled_rect_ = vis;
+    if (vis.isEmpty()) return back_rows(s, 0, H_, back, st);
     const double fx = double(W_) / dst.width(), fy = double(H_) / dst.height();
     const auto source_row = [&](int y) { return std::clamp(int((y - dst.top() + 0.5) * fy), 0, H_ - 1); };
-    comp_.full_rows(s, 0, vis.top(), back);
+    back_rows(s, 0, vis.top(), back, st);
     if (dst.width() == W_) {
         // Rows only: whole rows of the face, skipped or repeated.
         for (int y = vis.top(); y <= vis.bottom(); ++y) store_row(s, y, s.row(use_new, source_row(y)));
@@ -191,26 +214,44 @@ void MotionTransition::scale_face(const Surface& s, QRect dst, bool use_new) {
         for (int y = vis.top(); y <= vis.bottom(); ++y) {
             const px* b = s.row(back, y);
             px* d = s.out_row(y);
-            put_copy(d, b, vis.left(), s.stream);
+            // Beside the scaled face, the other face where the output may
+            // not show it, and at least to the ends of the cache lines the
+            // scaled face starts and ends in, which streamed stores then
+            // write whole.
+            const bool in_stale = y >= st.top() && y <= st.bottom();
+            const int line = 64 / int(sizeof(px));
+            int from = vis.left() - int((reinterpret_cast<std::uintptr_t>(d + vis.left()) & 63) / sizeof(px));
+            int to = right + (line - int((reinterpret_cast<std::uintptr_t>(d + right) & 63) / sizeof(px))) % line;
+            if (in_stale) {
+                from = std::min(from, st.left());
+                to = std::max(to, st.right() + 1);
+            }
+            from = std::max(from, 0);
+            to = std::min(to, W_);
+            put_copy(d + from, b + from, vis.left() - from, s.stream);
             const int sy = source_row(y);
             const bool direct = copy && !copy->made[std::size_t(sy)];
             const RowScaler& scaler = direct ? direct_ : scaler_;
-            const px* from = direct ? s.row(use_new, sy) : halved_row(s, use_new, k, sy);
-            if (!s.stream || !scaler.run_streamed(d + vis.left(), from)) {
-                scaler.run(s.scratch, from);
+            const px* src = direct ? s.row(use_new, sy) : halved_row(s, use_new, k, sy);
+            if (!s.stream || !scaler.run_streamed(d + vis.left(), src)) {
+                scaler.run(s.scratch, src);
                 put_copy(d + vis.left(), s.scratch, vis.width(), s.stream);
             }
-            put_copy(d + right, b + right, W_ - right, s.stream);
+            put_copy(d + right, b + right, to - right, s.stream);
         }
     }
-    comp_.full_rows(s, vis.bottom() + 1, H_, back);
+    back_rows(s, vis.bottom() + 1, H_, back, st);
 }
 
 // One face at the given scale, centred over the other at full size.
 void MotionTransition::zoom(const Surface& s, double scale, bool fg_new) {
     const int w = quantize(scale * W_, sx_, W_);
     const int h = int(std::lround(double(w) * H_ / W_));
-    if (w <= 0 || h <= 0) return comp_.full_rows(s, 0, H_, !fg_new);
+    if (w <= 0 || h <= 0) {
+        back_rows(s, 0, H_, !fg_new, stale());
+        scaled_rect_ = QRect();
+        return;
+    }
     scale_face(s, QRect((W_ - w) / 2, (H_ - h) / 2, w, h), fg_new);
 }
 
@@ -396,6 +437,7 @@ void MotionTransition::frame(const Surface& s, double p) {
     case 98: case 99: case 100: case 101: roll(s, p); break;
     default: comp_.full_rows(s, 0, H_, false); break;
     }
+    scaled_p_ = p;
 }
 
 }  // namespace

@@ -694,7 +694,8 @@ TEST(Transitions, CellMasksMarkTheDueCells) {
 
 // Whatever vector extensions the processor offers, a run paints the same
 // frames: every transition, on a small picture and on one large enough to
-// be written with streaming stores.
+// be written with streaming stores; zooms, squashes and pulls also over
+// their last frame.
 TEST(Transitions, FramesDoNotDependOnTheProcessor) {
     for (const QSize size : {QSize(97, 61), QSize(1030, 520)}) {
         const QImage a = pattern(size, 7), b = pattern(size, 8);
@@ -712,6 +713,25 @@ TEST(Transitions, FramesDoNotDependOnTheProcessor) {
             EXPECT_EQ(wide, widest) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, narrow) << label(n) << " size " << size.width();
             EXPECT_EQ(wide, plain) << label(n) << " size " << size.width();
+        }
+        // Scaled faces painted over the last frame, as a display keeps it,
+        // growing and shrinking, from the face itself (late in the run) and
+        // from its copies: on every path, what the plain path paints afresh.
+        for (int n : {24, 25, 48, 49}) {
+            for (int bits : {512, 256, 128}) {
+                lv::tx::limit_vector_bits(bits);
+                auto t = lv::Transition::create(n, 3, size);
+                QImage shown(size, a.format());
+                shown.fill(Qt::magenta);
+                for (double p : {0.3, 0.55, 0.8, 0.93, 0.6, 0.2}) {
+                    t->paint(shown, a, b, p);
+                    lv::tx::limit_vector_bits(0);
+                    EXPECT_EQ(shown, frame(*lv::Transition::create(n, 3, size), a, b, p))
+                        << label(n) << " size " << size.width() << " bits " << bits << " at " << p;
+                    lv::tx::limit_vector_bits(bits);
+                }
+            }
+            lv::tx::limit_vector_bits(512);
         }
     }
 }
