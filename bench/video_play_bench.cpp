@@ -9,6 +9,9 @@
 //                included; gst-play-1.0 ends at the clip's end);
 //   peak memory  VmHWM at that moment;
 //   key          a key press (xdotool) to the player's exit.
+// The player runs as the screen saver ("/S", whose show starts at once) on a
+// show of the one video fitted to the screen; gst-play-1.0 draws through
+// ximagesink (X11 without OpenGL), in a window of the video's own size.
 // Hostile videos (pictures too large from the start or later on) run in the
 // player alone: peak memory and the key. Prints each run, then the median
 // and the spread (lowest-highest) of each figure and of the ratios.
@@ -153,8 +156,9 @@ bool write_file(const QString& path, const QByteArray& data) {
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
-// A show of this one video, full screen, as the player's file.
-QString write_show(const lvtest::program_sandbox& box, const QString& video) {
+// A show of this one video, full screen, as the screen saver's show (which
+// starts without the splash a slideshow file has).
+bool write_show(const lvtest::program_sandbox& box, const QString& video) {
     lv::reset_effect_table();
     lv::new_custom_defaults();
     lv::redim_slides(1);
@@ -171,8 +175,9 @@ QString write_show(const lvtest::program_sandbox& box, const QString& video) {
     lv::doc().sequences.set(1, r);
     lv::redim_music(0);
     lv::doc().music_count = 0;
-    const QString path = box.path(QStringLiteral("Video.lmv"));
-    return lv::write_custom_file(path.toStdString()) == 0 ? path : QString();
+    if (lv::write_custom_file((box.data_folder() + QStringLiteral("Video.lmv")).toStdString()) != 0) return false;
+    box.write_settings({{"active_slideshow", "Video.lmv"}, {"screen_saver_type", "0"}});
+    return true;
 }
 
 }  // namespace
@@ -231,11 +236,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    auto player = [&](const QString& video, QProcess& p) { box.start(p, {write_show(box, video)}); };
+    auto player = [&](const QString& video, QProcess& p) {
+        if (write_show(box, video)) box.start(p, {QStringLiteral("/S")});
+    };
     auto gst_play = [&](const QString& video, QProcess& p) {
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(QStringLiteral("gst-play-1.0"), {QStringLiteral("--no-interactive"), QStringLiteral("-q"), video});
+        // ximagesink: X11 without OpenGL, as the player draws.
+        p.start(QStringLiteral("gst-play-1.0"),
+                {QStringLiteral("--no-interactive"), QStringLiteral("-q"), QStringLiteral("--videosink=ximagesink"), video});
     };
 
     for (const clip& c : clips) {

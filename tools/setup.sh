@@ -44,14 +44,15 @@ XVFB_PACKAGES=(xvfb xauth)
 # (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, openbox as a window
 # manager, pdftotext from poppler-utils) or make media with (ffmpeg, sox);
 # djpeg, the decoding benchmark's yardstick; gst-play-1.0, the video
-# benchmark's yardstick (gstreamer1.0-plugins-base-apps; gst-inspect-1.0 and
+# benchmark's yardstick (gstreamer1.0-plugins-base-apps; it shows the
+# video through ximagesink, from gstreamer1.0-x; gst-inspect-1.0 and
 # gst-launch-1.0 from gstreamer1.0-tools to look into pipelines).
 TEST_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   "${XVFB_PACKAGES[@]}"
   xdotool x11-utils dbus poppler-utils openbox
-  ffmpeg libjpeg-turbo-progs zlib1g-dev gstreamer1.0-tools gstreamer1.0-plugins-base-apps
+  ffmpeg libjpeg-turbo-progs zlib1g-dev gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x
 )
 
 packages=("${RUN_PACKAGES[@]}")

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <functional>
 
@@ -105,9 +106,13 @@ bool VideoControl::load_fresh() {
     d_->stream.reset();
     // News comes on the pipeline's threads and is taken on the window's; the
     // pipeline goes with the control (or before), and with it the news.
+    // Frames larger than the screen go out fitted to it until the size they
+    // are drawn at is known.
+    const QScreen* on = screen();
+    const QSize fit = on ? (QSizeF(on->size()) * on->devicePixelRatio()).toSize() : QSize();
     d_->stream = std::make_unique<video_probe>(d_->url, [this] {
         QMetaObject::invokeMethod(this, [this] { take_news(); }, Qt::QueuedConnection);
-    });
+    }, fit);
     video_probe* const stream = d_->stream.get();
     // The wait yields: whatever runs meanwhile may close the file, which
     // drops this pipeline.
@@ -185,7 +190,7 @@ int VideoControl::set_file_name(const QString& path) {
     }
     d_->first_frame = d_->stream->first_picture();
     if (d_->standard_palette) apply_palette(d_->first_frame, 1);
-    d_->natural = d_->first_frame.size();   // sound only: no size
+    d_->natural = d_->stream->has_video() ? d_->stream->natural_size() : QSize();   // sound only: no size
     d_->open = true;
     face_changed();
     return 0;

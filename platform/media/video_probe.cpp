@@ -120,6 +120,13 @@ struct frame_guard {
     picture_limits limits;
     std::atomic<bool> refused{false};
     news_ref news;
+    // The pictures' own size, as they first come to the frames' way out.
+    std::atomic<int> width{0}, height{0};
+    // Until told the size they are drawn at, frames go out no larger than
+    // this (keeping their shape): a picture far larger than the screen is
+    // never converted at its own size.
+    QSize fit_within;
+    GstElement* filter = nullptr;   // the frames' size and format (not owned)
 
     // False, and refused from now on, when a picture of w x h is too large.
     bool admit(std::int64_t w, std::int64_t h) {
@@ -176,8 +183,12 @@ void bound_decoder_threads(GstPad* pad, QSize size) {
     const gchar* name = factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr;
     if (name && g_str_has_prefix(name, "avdec_") &&
         g_object_class_find_property(G_OBJECT_GET_CLASS(decoder), "max-threads")) {
+        // Each frame thread holds pictures of its own: above full HD the
+        // threads share the picture, slice by slice.
         const bool up_to_full_hd = std::int64_t(size.width()) * size.height() <= 1920 * 1080;
         g_object_set(decoder, "max-threads", up_to_full_hd ? 4 : 2, nullptr);
+        if (!up_to_full_hd && g_object_class_find_property(G_OBJECT_GET_CLASS(decoder), "thread-type"))
+            gst_util_set_object_arg(G_OBJECT(decoder), "thread-type", "slice");
     }
     gst_object_unref(decoder);
 }
@@ -243,6 +254,36 @@ void watch_decoder(GstBin*, GstBin*, GstElement* element, gpointer ref) {
     gst_element_foreach_src_pad(element, watch_src_pad, ref);
 }
 
+GstCaps* rgb_caps(QSize size) {
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+    if (!size.isEmpty())
+        gst_caps_set_simple(caps, "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT, size.height(),
+                            "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    return caps;
+}
+
+// Into the frames' way out: the checks of check_decoded, and the pictures'
+// own size noted; the first of them sets how large frames go out until the
+// size they are drawn at is known.
+GstPadProbeReturn check_way_out(GstPad* pad, GstPadProbeInfo* info, gpointer ref) {
+    const GstPadProbeReturn r = check_decoded(pad, info, ref);
+    frame_guard& guard = **static_cast<guard_ref*>(ref);
+    GstEvent* e = GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM ? GST_PAD_PROBE_INFO_EVENT(info)
+                                                                                     : nullptr;
+    if (r != GST_PAD_PROBE_OK || !e || GST_EVENT_TYPE(e) != GST_EVENT_CAPS) return r;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(e, &caps);
+    const QSize s = caps_frame_size(caps);
+    if (s.isEmpty() || guard.width.exchange(s.width()) != 0) return r;
+    guard.height = s.height();
+    if (!guard.fit_within.isEmpty() && (s.width() > guard.fit_within.width() || s.height() > guard.fit_within.height())) {
+        GstCaps* fitted = rgb_caps(s.scaled(guard.fit_within, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+        g_object_set(guard.filter, "caps", fitted, nullptr);
+        gst_caps_unref(fitted);
+    }
+    return r;
+}
+
 // The frames' way out of the player: scaled (before the colour conversion,
 // which then works on the drawn size only) and converted to 32-bit RGB, into
 // a sink that keeps the newest frame alone and drops frames that come late.
@@ -257,15 +298,16 @@ GstElement* make_video_out(GstElement** filter, GstElement** sink, const guard_r
             if (e) gst_object_unref(gst_object_ref_sink(e));
         return nullptr;
     }
-    GstCaps* rgb = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+    GstCaps* rgb = rgb_caps(QSize());
     g_object_set(*filter, "caps", rgb, nullptr);
     gst_caps_unref(rgb);
+    guard->filter = *filter;
     g_object_set(*sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "wait-on-eos", FALSE, "enable-last-sample",
                  FALSE, "qos", TRUE, nullptr);
     gst_bin_add_many(GST_BIN(bin), scale, convert, *filter, *sink, nullptr);
     gst_element_link_many(scale, convert, *filter, *sink, nullptr);
     GstPad* in = gst_element_get_static_pad(scale, "sink");
-    gst_pad_add_probe(in, watched, check_decoded, new guard_ref(guard), drop_guard_ref);
+    gst_pad_add_probe(in, watched, check_way_out, new guard_ref(guard), drop_guard_ref);
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
     gst_object_unref(in);
     return bin;
@@ -332,7 +374,7 @@ struct video_probe::player {
     }
 };
 
-video_probe::video_probe(const QUrl& url, std::function<void()> news) {
+video_probe::video_probe(const QUrl& url, std::function<void()> news, QSize fit_within) {
     if (!gstreamer_ready()) {
         outcome_ = outcome::failed;
         return;
@@ -352,6 +394,7 @@ video_probe::video_probe(const QUrl& url, std::function<void()> news) {
     p_->news->tell = std::move(news);
     p_->guard->news = p_->news;
     p_->guard->limits = picture_decode_limits();
+    p_->guard->fit_within = fit_within;
     g_signal_connect_data(playbin, "deep-element-added", G_CALLBACK(watch_decoder), new guard_ref(p_->guard),
                           GClosureNotify(+[](gpointer ref, GClosure*) { drop_guard_ref(ref); }), GConnectFlags(0));
     GstElement* video_out = make_video_out(&p_->filter, &p_->sink, p_->guard);
@@ -435,7 +478,9 @@ video_probe::outcome video_probe::poll() {
                 gst_sample_unref(preroll);
             }
         }
-        if ((has_video_ && first_.isNull()) || p_->guard->refused) return outcome_ = outcome::failed;
+        natural_ = QSize(p_->guard->width, p_->guard->height);
+        if ((has_video_ && (first_.isNull() || natural_.isEmpty())) || p_->guard->refused)
+            return outcome_ = outcome::failed;
         outcome_ = outcome::ready;
     }
     if (outcome_ == outcome::opening && p_->error_dropped()) outcome_ = outcome::failed;
@@ -457,10 +502,7 @@ void video_probe::set_muted(bool on) {
 void video_probe::set_frame_size(QSize size) {
     if (!p_ || size == p_->frame_size) return;
     p_->frame_size = size;
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
-    if (!size.isEmpty())
-        gst_caps_set_simple(caps, "width", G_TYPE_INT, size.width(), "height", G_TYPE_INT, size.height(),
-                            "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    GstCaps* caps = rgb_caps(size);
     g_object_set(p_->filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
 }

@@ -41,7 +41,9 @@ public:
     // `news`, when given, is called on a streaming thread whenever there is
     // something to take (a frame, the end, an error, a refused picture);
     // calls come at most once until take_frame() or poll() is called again.
-    explicit video_probe(const QUrl& url, std::function<void()> news = {});
+    // Until set_frame_size(), frames (the first picture too) are scaled down
+    // to fit within `fit_within` when they are larger; empty: never.
+    explicit video_probe(const QUrl& url, std::function<void()> news = {}, QSize fit_within = {});
     ~video_probe();
     video_probe(const video_probe&) = delete;
     video_probe& operator=(const video_probe&) = delete;
@@ -57,8 +59,9 @@ public:
     bool ended() const { return ended_; }
 
     // Once ready: whether the file has pictures at all (sound only when
-    // not), and the first of them at its own size.
+    // not), their own size, and the first of them (fitted as above).
     bool has_video() const { return has_video_; }
+    QSize natural_size() const { return natural_; }
     const QImage& first_picture() const { return first_; }
 
     void play();
@@ -79,6 +82,7 @@ private:
     bool has_video_ = false;
     bool ended_ = false;
     qint64 position_ = -1;
+    QSize natural_;
     QImage first_;
 };
 
