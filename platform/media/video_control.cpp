@@ -58,7 +58,7 @@ struct VideoControl::impl {
     // most shows never open a video. Gone while the control is stopped at
     // its start and when the stream failed; the next play opens it anew.
     std::unique_ptr<video_probe> stream;
-    QImage frame;         // the newest frame, at the size drawn; its memory is kept from frame to frame
+    QImage frame;         // the newest frame, at the size drawn, in the pipeline's own buffer
     QImage first_frame;   // shown until playback delivers frames
     QImage face;          // drawn into afresh for every frame
     QUrl url;
@@ -290,6 +290,8 @@ QImage VideoControl::render_face() {
     // Frames leave the pipeline at the size they are drawn.
     if (d_->stream && target.isValid()) d_->stream->set_frame_size(target.size());
     const QImage& shown = d_->frame.isNull() ? d_->first_frame : d_->frame;
+    // A frame that fills the control by itself is its face: nothing to draw.
+    if (bw == 0 && target == face.rect() && shown.size() == size && !transition_running()) return shown;
     if (bw > 0 || target != face.rect() || shown.isNull()) face.fill(Qt::transparent);
     QPainter p(&face);
     if (!inner.isEmpty()) {

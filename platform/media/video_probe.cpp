@@ -514,14 +514,45 @@ bool video_probe::position_changed() {
     return true;
 }
 
+namespace {
+
+// A frame of the pipeline's, mapped, for as long as an image shows it.
+struct held_frame {
+    GstSample* sample;
+    GstVideoFrame frame;
+};
+
+void release_frame(void* held) {
+    auto* h = static_cast<held_frame*>(held);
+    gst_video_frame_unmap(&h->frame);
+    gst_sample_unref(h->sample);
+    delete h;
+}
+
+}  // namespace
+
 bool video_probe::take_frame(QImage& into) {
     if (!p_ || outcome_ != outcome::ready) return false;
     p_->news->took();
     GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(p_->sink), 0);
     if (!sample) return false;
-    const bool ok = copy_frame(sample, into);
-    gst_sample_unref(sample);
-    return ok;
+    // The image shows the pipeline's own buffer, which goes back to the
+    // pipeline when the image is let go of: nothing is copied.
+    GstVideoInfo info;
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    auto* held = new held_frame{sample, {}};
+    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx ||
+        !gst_video_frame_map(&held->frame, &info, buffer, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        delete held;
+        return false;
+    }
+    into = QImage(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&held->frame, 0)),
+                  GST_VIDEO_FRAME_WIDTH(&held->frame), GST_VIDEO_FRAME_HEIGHT(&held->frame),
+                  GST_VIDEO_FRAME_PLANE_STRIDE(&held->frame, 0), QImage::Format_RGB32, release_frame, held);
+    return !into.isNull();
 }
 
 }  // namespace lv

@@ -71,8 +71,9 @@ public:
     void set_frame_size(QSize size);
     // Whether the playing position moved since the last call.
     bool position_changed();
-    // The newest frame, when one came since the last call: copied into
-    // `into`, which keeps its memory while the size stays the same.
+    // The newest frame, when one came since the last call: `into` shows the
+    // pipeline's own buffer (read-only), which goes back to the pipeline
+    // when the image is let go of.
     bool take_frame(QImage& into);
 
 private:
