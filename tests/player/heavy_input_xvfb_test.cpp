@@ -484,6 +484,7 @@ TEST_F(HeavyInputShow, VideosOfPicturesTooLargeAreStoppedAndTheShowGoesOn) {
         lv::sequence_record slide = record(video.toStdString(), "", 24), next = record(picture.toStdString(), "", 24);
         slide.display_time = next.display_time = 1;
         const QByteArray opened = "Display Video: " + video.toUtf8(), after = "Display Picture: " + picture.toUtf8();
+        QFile::remove(box.log_file());   // the log of the show before
         bool shown = false, banner = false;
         // The log keeps its latest lines only: the video's may be gone when
         // the picture's comes.
