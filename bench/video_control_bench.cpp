@@ -2,10 +2,16 @@
 // (every player window and picker builds one, whether or not a video is ever
 // shown), the first construction in a process measured on its own since it
 // used to set up the whole multimedia backend, and, for comparison, opening
-// a clip, where the media player is made now: one of 1.5 s, clips of a second
-// and less, and a broken one, which fails on the decoder's error.
+// a clip, where the video pipeline is made now: one of 1.5 s, clips of a
+// second and less, and a broken one, which fails on the decoder's error.
+// Then memory over 100 rounds of opening a clip, playing it a little and
+// closing it as the player does: resident memory after the first rounds
+// and after the last, which should stay flat.
 //   QT_QPA_PLATFORM=offscreen video_control_bench [--benchmark_filter=...]
 #include "platform/media/video_control.h"
+
+#include "proc_status.h"
+#include "qt_wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -54,6 +60,42 @@ void BM_VideoControlOpenClip(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_VideoControlOpenClip)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Open, play a few frames, stop and close, as a show does with each video
+// slide; memory after 10 rounds against memory after all of them.
+void BM_VideoControlOpenPlayCloseMemory(benchmark::State& state) {
+    const clip& c = clips.at(0);
+    if (c.path.isEmpty()) {
+        state.SkipWithError("ffmpeg is not available");
+        return;
+    }
+    lv::VideoControl v;
+    v.resize(320, 240);
+    v.show();
+    std::int64_t after_10 = -1;
+    int round = 0;
+    for (auto _ : state) {
+        if (v.set_file_name(c.path) != 0) {
+            state.SkipWithError("the clip did not open");
+            break;
+        }
+        v.command(3);
+        v.command(1);
+        v.command(5);
+        lv::test::wait_for([] { return false; }, 200);   // a few frames
+        v.command(11);
+        v.command(1);
+        v.set_file_name(QString());
+        QCoreApplication::processEvents();
+        if (++round == 10) after_10 = lvtest::proc_status_bytes("VmRSS:");
+    }
+    lv::test::wait_for([] { return false; }, 500);   // pipelines stopping on their own threads
+    const std::int64_t last = lvtest::proc_status_bytes("VmRSS:");
+    state.counters["rss_after_10_MB"] = double(after_10) / (1 << 20);
+    state.counters["rss_after_all_MB"] = double(last) / (1 << 20);
+    state.counters["peak_MB"] = double(lvtest::proc_status_bytes("VmHWM:")) / (1 << 20);
+}
+BENCHMARK(BM_VideoControlOpenPlayCloseMemory)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 }  // namespace
 

@@ -11,8 +11,10 @@
 set -euo pipefail
 
 # Building and running: compiler and build tools, Qt 6 and GraphicsMagick;
-# GStreamer plays sound, music and video for Qt Multimedia (its headers: the
-# program starts media players in step with GStreamer's threads; MIDI
+# GStreamer plays sound and music for Qt Multimedia and video slides through
+# a pipeline of the program's own (its headers, and those of its app and
+# video libraries: the program starts media players in step with
+# GStreamer's threads and takes video frames from its own sink; MIDI
 # through the fluidsynth element of plugins-bad, with the General MIDI sound
 # font; the ALSA and PulseAudio plugins are how the player finds and reaches
 # the sound card); the caption fonts (Liberation stands in for Arial); the X
@@ -22,7 +24,7 @@ set -euo pipefail
 RUN_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 qt6-image-formats-plugins
-  libgstreamer1.0-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   libgraphicsmagick++1-dev graphicsmagick
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
@@ -42,7 +44,10 @@ XVFB_PACKAGES=(xvfb xauth)
 # (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, openbox as a window
 # manager, pdftotext from poppler-utils) or make media with (ffmpeg, sox);
 # djpeg, the decoding benchmark's yardstick; feh, the first-picture
-# script's (tools/first_picture.sh) and libx11-dev for its screen probe.
+# script's (tools/first_picture.sh) and libx11-dev for its screen probe;
+# gst-play-1.0, the video benchmark's yardstick (gstreamer1.0-plugins-base-apps;
+# it shows the video through ximagesink, from gstreamer1.0-x; gst-inspect-1.0
+# and gst-launch-1.0 from gstreamer1.0-tools to look into pipelines).
 TEST_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
@@ -50,6 +55,7 @@ TEST_PACKAGES=(
   xdotool x11-utils dbus poppler-utils openbox
   ffmpeg libjpeg-turbo-progs zlib1g-dev
   feh libx11-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x
 )
 
 packages=("${RUN_PACKAGES[@]}")

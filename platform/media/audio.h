@@ -101,15 +101,14 @@ int audio_players_alive();
 // Deletes a media player that is no longer wanted, the safe way: changing the
 // state of a pipeline whose file is still starting can deadlock the window's
 // thread, so such a player is kept, unplayed, until its start is over. It
-// goes without a pause first, which can hold the window for a moment. The
-// video control gives its players back through this too.
+// goes without a pause first, which can hold the window for a moment.
 void release_media_player(QMediaPlayer* player);
 
 // Gives a new media player its file. While the window's thread is inside,
 // decoder threads wait before they link a new stream to the pipeline: the
 // player flushes its pipeline as it starts, and a flush that meets a stream
 // being linked deadlocks the window's thread against the decoder's. Every
-// source goes through this, sounds and videos alike.
+// source of a media player goes through this.
 void set_media_source(QMediaPlayer& player, const QUrl& url);
 
 }  // namespace lv

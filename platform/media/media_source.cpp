@@ -55,7 +55,10 @@ gboolean hold_new_stream(GSignalInvocationHint*, guint n_params, const GValue* p
     auto* element = g_value_get_object(&params[0]);
     if (!GST_IS_ELEMENT(element)) return TRUE;
     GstObject* parent = gst_object_get_parent(GST_OBJECT(element));
-    const bool top_level = parent && GST_IS_PIPELINE(parent);
+    // The video control's own pipelines (video_probe.cpp) have no flush of
+    // that kind to race: their streams are never held.
+    const bool top_level =
+        parent && GST_IS_PIPELINE(parent) && !g_str_has_prefix(GST_OBJECT_NAME(parent), "lumivane-video");
     if (parent) gst_object_unref(parent);
     if (!top_level) return TRUE;
     auto& g = gate();

@@ -1,24 +1,19 @@
-// The video control: Qt Multimedia decodes, the control paints the frames
-// itself, so that border, stacking and transitions work as on pictures.
+// The video control: the control's own GStreamer pipeline decodes (the one
+// that opened the file), the control paints the frames itself, so that
+// border, stacking and transitions work as on pictures.
 #include "platform/media/video_control.h"
 
-#include "platform/media/audio.h"
 #include "platform/picture/picture_decode.h"
 #include "platform/media/video_probe.h"
 
-#include <QAudioDevice>
-#include <QAudioOutput>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QMediaDevices>
-#include <QMediaPlayer>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
-#include <QVideoFrame>
-#include <QVideoSink>
 #include <functional>
 
 namespace lv {
@@ -28,9 +23,8 @@ namespace {
 // Open results.
 constexpr int open_missing = -1, open_undecodable = -2;
 
-// Each step of opening ends on news from the decoder (loaded, a picture, an
-// error); one that has none for this long hangs, and its file counts as
-// broken.
+// Opening ends on news from the decoder (paused on a picture, an error);
+// an open that has none for this long hangs, and its file counts as broken.
 constexpr int open_hang_ms = 5000;
 // A playing video that shows no progress for this long counts as ended.
 constexpr int stall_ms = 5000;
@@ -59,30 +53,21 @@ bool wait_until(const std::function<bool()>& done, const QDeadlineTimer& deadlin
 }  // namespace
 
 struct VideoControl::impl {
-    // Made when a file is loaded (make_player), not with the control: every
-    // player window and picker holds a video control, and most shows never
-    // open a video. The sink and the audio output are the player's children.
-    // A new load gets a new player and the old one is given back through
-    // release_media_player: a player that is given a new source or stopped
-    // pauses first and holds the window for a moment, and one whose file is
-    // still starting must not be touched at all.
-    QMediaPlayer* player = nullptr;
-    QVideoSink* sink = nullptr;
-    QAudioOutput* audio = nullptr;
-
-    QVideoFrame frame;
-    QImage frame_image;   // frame converted, made when painted
+    // The open file's pipeline, made when a file is loaded, not with the
+    // control: every player window and picker holds a video control, and
+    // most shows never open a video. Gone while the control is stopped at
+    // its start and when the stream failed; the next play opens it anew.
+    std::unique_ptr<video_probe> stream;
+    QImage frame;         // the newest frame, at the size drawn, in the pipeline's own buffer
     QImage first_frame;   // shown until playback delivers frames
+    QImage face;          // drawn into afresh for every frame
     QUrl url;
     QSize natural;
     bool open = false;
-    // Loaded and never paused or played since: the backend plays a stream
-    // that starts at a late time stamp to its end only from this state, so
-    // a replay loads the file again.
+    // Opened and never played since: a replay opens the file again.
     bool fresh = false;
     bool playing = false;
     bool probing = false;
-    bool failed = false;   // the backend reported an error for this file
     bool muted = false;
     bool standard_palette = false;
     int initial_setting = 0;
@@ -90,76 +75,24 @@ struct VideoControl::impl {
     bool avi = false;
     QString device_type;
     qint64 last_progress_ms = 0;
-    qint64 last_position = -1;
     QTimer watchdog;
 };
 
 VideoControl::VideoControl(QWidget* parent) : EffectControl(parent), d_(std::make_unique<impl>()) {
     d_->watchdog.setInterval(1000);
     connect(&d_->watchdog, &QTimer::timeout, this, [this] {
+        if (d_->playing && d_->stream && d_->stream->position_changed()) d_->last_progress_ms = now_ms();
         if (d_->playing && now_ms() - d_->last_progress_ms > stall_ms) {
             d_->playing = false;
-            if (d_->player) d_->player->pause();
+            d_->watchdog.stop();
+            if (d_->stream) d_->stream->pause();
         }
     });
-}
-
-void VideoControl::make_player() {
-    if (d_->player) return;
-    d_->player = new QMediaPlayer;
-    d_->sink = new QVideoSink(d_->player);
-    d_->player->setVideoSink(d_->sink);
-    // Without an audio device (a headless session) video plays silent.
-    static const bool sound_device = !QMediaDevices::audioOutputs().isEmpty();
-    if (sound_device) {
-        d_->audio = new QAudioOutput(d_->player);
-        d_->audio->setMuted(d_->muted);
-        d_->player->setAudioOutput(d_->audio);
-    }
-    connect(d_->sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) {
-        if (!f.isValid() || !d_->player || !d_->player->source().isValid()) return;
-        if (!video_frame_fits(f.size())) {
-            // Larger than the file's start promised: stopped, never converted.
-            d_->failed = true;
-            d_->playing = false;
-            d_->player->pause();
-            return;
-        }
-        d_->frame = f;
-        d_->frame_image = QImage();
-        d_->last_progress_ms = now_ms();
-        face_changed();
-    });
-    connect(d_->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
-        if (s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia) d_->playing = false;
-    });
-    connect(d_->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error e, const QString&) {
-        if (e == QMediaPlayer::NoError) return;
-        d_->failed = true;
-        d_->playing = false;
-    });
-    connect(d_->player, &QMediaPlayer::positionChanged, this, [this](qint64 pos) {
-        if (pos != d_->last_position) {
-            d_->last_position = pos;
-            d_->last_progress_ms = now_ms();
-        }
-    });
-}
-
-void VideoControl::drop_player() {
-    if (!d_->player) return;
-    QObject::disconnect(d_->player, nullptr, this, nullptr);
-    QObject::disconnect(d_->sink, nullptr, this, nullptr);
-    QMediaPlayer* p = d_->player;
-    d_->player = nullptr;
-    d_->sink = nullptr;
-    d_->audio = nullptr;
-    release_media_player(p);
 }
 
 VideoControl::~VideoControl() {
     d_->watchdog.stop();
-    drop_player();
+    d_->stream.reset();   // no news comes after this
 }
 
 void VideoControl::set_initial_setting(int v) { d_->initial_setting = v; }
@@ -169,25 +102,51 @@ void VideoControl::set_media_mode(int m) { d_->media_mode = m; }
 
 bool VideoControl::load_fresh() {
     QPointer<VideoControl> self(this);
-    drop_player();
-    make_player();
-    d_->failed = false;
-    QMediaPlayer* const player = d_->player;
-    set_media_source(*player, d_->url);
+    d_->fresh = false;
+    d_->stream.reset();
+    // News comes on the pipeline's threads and is taken on the window's; the
+    // pipeline goes with the control (or before), and with it the news.
+    // Frames larger than the screen go out fitted to it until the size they
+    // are drawn at is known.
+    const QScreen* on = screen();
+    const QSize fit = on ? (QSizeF(on->size()) * on->devicePixelRatio()).toSize() : QSize();
+    d_->stream = std::make_unique<video_probe>(d_->url, [this] {
+        QMetaObject::invokeMethod(this, [this] { take_news(); }, Qt::QueuedConnection);
+    }, fit);
+    video_probe* const stream = d_->stream.get();
     // The wait yields: whatever runs meanwhile may close the file, which
-    // gives this player back.
-    auto gone = [&] { return !self || d_->player != player; };
-    auto status = [&] { return gone() ? QMediaPlayer::NoMedia : player->mediaStatus(); };
-    wait_until([&] {
-        return gone() || d_->failed || status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia ||
-               status() == QMediaPlayer::InvalidMedia;
-    }, QDeadlineTimer(open_hang_ms));
-    if (!self) return false;
-    d_->fresh = !gone() && !d_->failed &&
-                (status() == QMediaPlayer::LoadedMedia || status() == QMediaPlayer::BufferedMedia);
-    d_->frame = QVideoFrame();
-    d_->frame_image = QImage();
-    return d_->fresh;
+    // drops this pipeline.
+    auto gone = [&] { return !self || d_->stream.get() != stream; };
+    wait_until([&] { return gone() || stream->poll() != video_probe::outcome::opening; },
+               QDeadlineTimer(open_hang_ms));
+    if (gone()) return false;
+    if (stream->poll() != video_probe::outcome::ready) {
+        d_->stream.reset();
+        return false;
+    }
+    stream->set_muted(d_->muted);
+    d_->frame = QImage();
+    d_->fresh = true;
+    return true;
+}
+
+void VideoControl::take_news() {
+    if (!d_->stream || d_->probing) return;   // an open in progress polls for itself
+    const bool new_frame = d_->stream->take_frame(d_->frame);
+    const video_probe::outcome o = d_->stream->poll();
+    if (new_frame) {
+        if (d_->standard_palette) apply_palette(d_->frame, 1);
+        d_->last_progress_ms = now_ms();
+        face_changed();
+    }
+    if (o == video_probe::outcome::failed || d_->stream->ended()) {
+        // At its end the pipeline holds its last frame, paused; a stream that
+        // failed or was refused stops decoding at once. Either way the slide
+        // has ended, and the last frame shown stays.
+        d_->playing = false;
+        d_->watchdog.stop();
+        if (o == video_probe::outcome::failed) d_->stream.reset();
+    }
 }
 
 int VideoControl::set_file_name(const QString& path) {
@@ -196,12 +155,10 @@ int VideoControl::set_file_name(const QString& path) {
     d_->playing = false;
     d_->open = false;
     d_->fresh = false;
-    d_->failed = false;
     d_->watchdog.stop();
-    drop_player();
+    d_->stream.reset();
     d_->url = QUrl();
-    d_->frame = QVideoFrame();
-    d_->frame_image = d_->first_frame = QImage();
+    d_->frame = d_->first_frame = QImage();
     d_->natural = QSize();
     open_result_ = 0;
     if (path.isEmpty()) {
@@ -216,36 +173,25 @@ int VideoControl::set_file_name(const QString& path) {
     }
 
     // Open at once and wait for the outcome, so that a broken file fails
-    // here rather than with a late error while the show goes on.
+    // here rather than with a late error while the show goes on. The
+    // pipeline that opened the file is the one that plays it.
     QPointer<VideoControl> self(this);
     d_->probing = true;
-    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-    QImage first;
-    bool ok = false;
-    {
-        video_probe probe(url);
-        wait_until([&] { return probe.poll() != video_probe::outcome::opening; }, QDeadlineTimer(open_hang_ms));
-        if (!self) return open_undecodable;
-        ok = probe.poll() == video_probe::outcome::ready;
-        first = probe.first_picture();
-    }
-    if (ok) {
-        d_->url = url;
-        ok = load_fresh();
-        if (!self) return open_undecodable;
-    }
+    d_->url = QUrl::fromLocalFile(info.absoluteFilePath());
+    const bool ok = load_fresh();
+    if (!self) return open_undecodable;
     d_->probing = false;
     if (!ok) {
-        drop_player();
+        d_->stream.reset();
         d_->url = QUrl();
         open_result_ = open_undecodable;
         face_changed();
         return open_result_;
     }
-    d_->first_frame = first;
-    d_->natural = first.isNull() ? QSize() : first.size();   // sound only: no size
+    d_->first_frame = d_->stream->first_picture();
+    if (d_->standard_palette) apply_palette(d_->first_frame, 1);
+    d_->natural = d_->stream->has_video() ? d_->stream->natural_size() : QSize();   // sound only: no size
     d_->open = true;
-    if (d_->audio) d_->audio->setMuted(d_->muted);
     face_changed();
     return 0;
 }
@@ -261,8 +207,11 @@ void VideoControl::command(int c) {
             if (d_->open && size_mode_ == 1 && d_->natural.isValid()) resize(d_->natural);
             break;
         case 1:   // ready at the start, showing the first frame
-            if (d_->open && !d_->playing) {
-                if (!d_->fresh) load_fresh();
+            if (d_->open && !d_->playing && !d_->fresh) {
+                // Played or stopped: the pipeline goes now, and the next play
+                // opens the file again.
+                d_->stream.reset();
+                d_->frame = QImage();
                 face_changed();
             }
             break;
@@ -270,17 +219,16 @@ void VideoControl::command(int c) {
             if (d_->open && !d_->playing) {
                 if (!d_->fresh && !load_fresh()) break;
                 d_->fresh = false;
-                d_->failed = false;
                 d_->playing = true;
                 d_->last_progress_ms = now_ms();
-                d_->player->play();
+                d_->stream->play();
                 d_->watchdog.start();
             }
             break;
         case 11:   // stop where it is
             d_->playing = false;
             d_->watchdog.stop();
-            if (d_->open && d_->player) d_->player->pause();
+            if (d_->stream) d_->stream->pause();
             break;
         default:
             break;
@@ -294,7 +242,7 @@ QString VideoControl::status() const {
 
 void VideoControl::set_mute(bool on) {
     d_->muted = on;
-    if (d_->audio) d_->audio->setMuted(on);
+    if (d_->stream) d_->stream->set_muted(on);
 }
 
 bool VideoControl::muted() const { return d_->muted; }
@@ -306,7 +254,10 @@ void VideoControl::set_border(const control_border& b) {
 
 void VideoControl::set_standard_palette(bool on) {
     d_->standard_palette = on;
-    d_->frame_image = QImage();
+    if (on) {
+        apply_palette(d_->frame, 1);
+        apply_palette(d_->first_frame, 1);
+    }
     face_changed();
 }
 
@@ -314,30 +265,40 @@ QSize VideoControl::natural_size() const { return d_->natural; }
 
 bool VideoControl::live_face() const { return d_->playing; }
 
+QRect VideoControl::frame_rect(const QRect& inner) const {
+    if (size_mode_ != 1 || !d_->natural.isValid()) return inner;
+    // Natural size where it fits, else as large as fits.
+    const QSize s = d_->natural.width() <= inner.width() && d_->natural.height() <= inner.height()
+                        ? d_->natural
+                        : d_->natural.scaled(inner.size(), Qt::KeepAspectRatio);
+    return QRect(inner.topLeft() + QPoint((inner.width() - s.width()) / 2, (inner.height() - s.height()) / 2), s);
+}
+
 QImage VideoControl::render_face() {
-    QImage face(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    face.fill(Qt::transparent);
-    if (!d_->open) return face;
+    // The face of the last frame has been given up (the control's cache lets
+    // go of it first), so drawing into the same image again copies nothing.
+    const QSize size = this->size().expandedTo(QSize(1, 1));
+    if (d_->face.size() != size) d_->face = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    QImage& face = d_->face;
+    if (!d_->open) {
+        face.fill(Qt::transparent);
+        return face;
+    }
     const int bw = border_.total_width();
     const QRect inner = face.rect().adjusted(bw, bw, -bw, -bw);
+    const QRect target = inner.isEmpty() ? QRect() : frame_rect(inner);
+    // Frames leave the pipeline at the size they are drawn.
+    if (d_->stream && target.isValid()) d_->stream->set_frame_size(target.size());
+    const QImage& shown = d_->frame.isNull() ? d_->first_frame : d_->frame;
+    // A frame that fills the control by itself is its face: nothing to draw.
+    if (bw == 0 && target == face.rect() && shown.size() == size && !transition_running()) return shown;
+    if (bw > 0 || target != face.rect() || shown.isNull()) face.fill(Qt::transparent);
     QPainter p(&face);
     if (!inner.isEmpty()) {
-        p.fillRect(inner, Qt::black);
-        if (d_->frame_image.isNull()) {
-            d_->frame_image = d_->frame.isValid() ? d_->frame.toImage() : d_->first_frame;
-            if (d_->standard_palette) apply_palette(d_->frame_image, 1);
-        }
-        if (!d_->frame_image.isNull()) {
-            QRect target = inner;
-            if (size_mode_ == 1 && d_->natural.isValid()) {
-                // Natural size where it fits, else as large as fits.
-                const QSize s = d_->natural.width() <= inner.width() && d_->natural.height() <= inner.height()
-                                    ? d_->natural
-                                    : d_->natural.scaled(inner.size(), Qt::KeepAspectRatio);
-                target = QRect(inner.topLeft() + QPoint((inner.width() - s.width()) / 2, (inner.height() - s.height()) / 2), s);
-            }
-            p.setRenderHint(QPainter::SmoothPixmapTransform);
-            p.drawImage(target, d_->frame_image);
+        if (target != inner || shown.isNull()) p.fillRect(inner, Qt::black);
+        if (!shown.isNull()) {
+            if (shown.size() != target.size()) p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(target, shown);
         }
     }
     paint_border(p, face.rect(), border_);

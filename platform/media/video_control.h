@@ -1,6 +1,8 @@
 #pragma once
 // The video control: an AVI or MPG file, opened and measured before it is
-// shown, played with its sound (or muted) inside a border.
+// shown, played with its sound (or muted) inside a border. The file plays
+// through a GStreamer pipeline of the control's own (video_probe.h), which
+// hands over its frames at the size they are drawn.
 #include "platform/controls/effect_control.h"
 
 #include <QImage>
@@ -40,9 +42,9 @@ protected:
     bool live_face() const override;
 
 private:
-    void make_player();  // the media player, its video sink and audio output, on first use
-    void drop_player();  // gives the media player back (release_media_player)
-    bool load_fresh();   // loads the open file again, ready to play from its start
+    bool load_fresh();   // opens the file's pipeline anew, paused at its start
+    void take_news();    // frames, the end or a refusal from the playing pipeline
+    QRect frame_rect(const QRect& inner) const;   // where frames go inside the border
     struct impl;
     std::unique_ptr<impl> d_;
     int open_result_ = 0;

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <tuple>
 
 namespace lv {
 namespace {
@@ -226,6 +227,39 @@ TEST_F(VideoControlTest, VideosWithPicturesTooLargeAreRefusedBeforeDecoding) {
     limits = kept;
     EXPECT_EQ(v.set_file_name(path("short1-mpeg4.avi")), 0);
     EXPECT_EQ(v.natural_size(), QSize(160, 120));
+    // Videos have a limit of their own, below that of pictures: 4096 x 2160.
+    for (const auto& [w, h, opens] : {std::tuple{4096, 2160, true}, std::tuple{4112, 2160, false},
+                                      std::tuple{4096, 2176, false}}) {
+        const QString name = QStringLiteral("frame%1x%2.avi").arg(w).arg(h);
+        ASSERT_TRUE(make({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1x%2:rate=25").arg(w).arg(h),
+                          "-frames:v", "2", "-c:v", "mjpeg", name}));
+        EXPECT_EQ(v.set_file_name(dir_->filePath(name)), opens ? 0 : -2) << w << "x" << h;
+        if (opens) {
+            EXPECT_EQ(v.natural_size(), QSize(w, h));
+        }
+    }
+}
+
+// Pictures that turn too large while the video plays end its play before
+// one of them is decoded: the control stops, keeps its last frame, and opens
+// the next file.
+TEST_F(VideoControlTest, PicturesTurningTooLargeEndThePlay) {
+    write("turns-huge.avi", with_video_frame_size(read("short1-mjpeg.avi"), 16000, 16000, false, 10));
+    VideoControl v;
+    const std::int64_t peak_before = lvtest::proc_status_bytes("VmHWM:");
+    ASSERT_EQ(v.set_file_name(path("turns-huge.avi")), 0);
+    v.set_size_mode(1);
+    v.command(3);
+    v.command(1);
+    v.show();
+    v.command(5);
+    ASSERT_TRUE(wait_for([&] { return v.status() != QStringLiteral("PLAYING"); }));
+    EXPECT_EQ(v.status(), QStringLiteral("STOPPED"));
+    EXPECT_LT(lvtest::proc_status_bytes("VmHWM:") - peak_before, 100 << 20);
+    // Its last frame before the refusal: red (from 0.2 s on), not black.
+    const QRgb c = v.render_face().pixel(80, 60);
+    EXPECT_GT(qRed(c), 150);
+    EXPECT_EQ(v.set_file_name(path("short1.mpg")), 0);
 }
 
 // A FIFO or a device named like a video is refused before anything opens
