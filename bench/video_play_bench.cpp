@@ -22,6 +22,7 @@
 // Needs ffmpeg (with libx264), gst-play-1.0 (gstreamer1.0-tools) and
 // xdotool; LUMIVANE_BIN names another player than this build's.
 #include <QColor>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -40,9 +41,10 @@
 #include <unistd.h>
 #include <vector>
 
+// Qt before the X11 headers that xvfb_program.h brings, whose macros clash with it.
+#include "platform/media/video_files.h"
 #include "player/xvfb_program.h"
 #include "proc_status.h"
-#include "platform/media/video_files.h"
 
 namespace {
 
@@ -141,21 +143,7 @@ void print(const char* what, const std::vector<double>& v, const char* unit) {
     std::printf("  %-28s median %8.2f %-3s (%.2f-%.2f)\n", what, s.median, unit, s.low, s.high);
 }
 
-bool ffmpeg(QStringList args) {
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"), QStringList{"-loglevel", "error", "-y", "-threads", "3"} + args);
-    return p.waitForFinished(-1) && p.exitCode() == 0;
-}
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write_file(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
+bool ffmpeg(QStringList args) { return lv::test::ffmpeg(std::move(args), -1); }
 
 // A show of this one video, full screen, as the screen saver's show (which
 // starts without the splash a slideshow file has).
@@ -218,20 +206,11 @@ int main(int argc, char** argv) {
         clips.push_back({label, out});
     }
     // The hostile ones.
-    const QString mjpeg = box.path(QStringLiteral("mjpeg.avi")), small = box.path(QStringLiteral("small.ts")),
-                  large = box.path(QStringLiteral("large.ts"));
-    std::vector<clip> hostile = {{"MJPEG 16000x16000 from frame 11", box.path(QStringLiteral("turns-huge.avi"))},
-                                 {"MPEG-TS 320x240 then 8192x8192", box.path(QStringLiteral("turns-8k.mpg"))},
-                                 {"H.264 4096x4096", box.path(QStringLiteral("square.mpg"))}};
-    const bool made = ffmpeg({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25", "-t", "3", "-c:v", "mjpeg", mjpeg}) &&
-                      ffmpeg({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25", "-t", "2", "-c:v", "libx264", "-preset",
-                              "ultrafast", "-f", "mpegts", small}) &&
-                      ffmpeg({"-f", "lavfi", "-i", "testsrc=s=8192x8192:r=5", "-t", "1", "-c:v", "libx264", "-preset",
-                              "ultrafast", "-f", "mpegts", large}) &&
-                      ffmpeg({"-f", "lavfi", "-i", "testsrc=s=4096x4096:r=5", "-t", "2", "-c:v", "libx264", "-preset",
-                              "ultrafast", "-f", "mpegts", hostile[2].path}) &&
-                      write_file(hostile[0].path, lv::test::with_video_frame_size(contents(mjpeg), 16000, 16000, false, 10)) &&
-                      write_file(hostile[1].path, contents(small) + contents(large));
+    std::vector<clip> hostile = {
+        {"MJPEG 16000x16000 from frame 11", box.path(QString::fromLatin1(lv::test::turns_huge_video))},
+        {"MPEG-TS 320x240 then 8192x8192", box.path(QString::fromLatin1(lv::test::turns_8k_video))},
+        {"H.264 4096x4096", box.path(QString::fromLatin1(lv::test::square_4k_video))}};
+    const bool made = lv::test::make_hostile_videos(QFileInfo(hostile[0].path).dir(), -1);
     if (!made) {
         std::fprintf(stderr, "ffmpeg could not make the hostile videos\n");
         return 1;

@@ -219,9 +219,10 @@ TEST_F(HeavyInputShow, AMegabyteMissingPicturePathInTheBannerStaysSmall) {
 
 namespace {
 
-// A 16-bit RGBA PNG of w x h in one colour: each row after the first is
-// stored as its difference from the one above, so the file stays small.
-QByteArray png16_rgba(int w, int h) {
+// A PNG of h rows: IHDR's bit depth and colour type as given, each row (its
+// filter byte first) from row(y), deflated at the given level.
+QByteArray deflated_png(int w, int h, const char depth_and_type[2], int level,
+                        const std::function<const QByteArray&(int)>& row) {
     auto be32 = [](QByteArray& b, std::uint32_t v) {
         for (int shift : {24, 16, 8, 0}) b.append(char((v >> shift) & 0xFF));
     };
@@ -234,18 +235,16 @@ QByteArray png16_rgba(int w, int h) {
     QByteArray header;
     be32(header, std::uint32_t(w));
     be32(header, std::uint32_t(h));
-    header.append("\x10\x06\x00\x00\x00", 5);   // 16 bits, RGBA
-    QByteArray first(1 + w * 8, char(0x40)), others(1 + w * 8, '\0');
-    first[0] = 0;
-    others[0] = 2;   // "up" filter
+    header.append(depth_and_type, 2);
+    header.append("\x00\x00\x00", 3);
     z_stream z{};
-    deflateInit(&z, Z_DEFAULT_COMPRESSION);
+    deflateInit(&z, level);
     QByteArray packed;
     std::vector<char> buffer(1 << 16);
     for (int y = 0; y < h; ++y) {
-        QByteArray& row = y == 0 ? first : others;
-        z.next_in = reinterpret_cast<Bytef*>(row.data());
-        z.avail_in = uInt(row.size());
+        const QByteArray& r = row(y);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(r.constData()));
+        z.avail_in = uInt(r.size());
         const int flush = y + 1 == h ? Z_FINISH : Z_NO_FLUSH;
         do {
             z.next_out = reinterpret_cast<Bytef*>(buffer.data());
@@ -260,6 +259,16 @@ QByteArray png16_rgba(int w, int h) {
     chunk(out, "IDAT", packed);
     chunk(out, "IEND", QByteArray());
     return out;
+}
+
+// A 16-bit RGBA PNG of w x h in one colour: each row after the first is
+// stored as its difference from the one above, so the file stays small.
+QByteArray png16_rgba(int w, int h) {
+    QByteArray first(1 + w * 8, char(0x40)), others(1 + w * 8, '\0');
+    first[0] = 0;
+    others[0] = 2;   // "up" filter
+    return deflated_png(w, h, "\x10\x06", Z_DEFAULT_COMPRESSION,
+                        [&](int y) -> const QByteArray& { return y == 0 ? first : others; });
 }
 
 // w x h squares of one pixel, black and white: any enlargement or blur turns
@@ -289,46 +298,13 @@ double screen_spread(const QRect& r) {
 // w x h squares of one pixel, black and white, as an 8-bit RGB PNG: read
 // into 4 bytes a pixel, the most the limits take. A few hundred kilobytes.
 QByteArray checkerboard_rgb_png(int w, int h) {
-    auto be32 = [](QByteArray& b, std::uint32_t v) {
-        for (int shift : {24, 16, 8, 0}) b.append(char((v >> shift) & 0xFF));
-    };
-    auto chunk = [&be32](QByteArray& out, const char* type, const QByteArray& data) {
-        const QByteArray body = QByteArray(type, 4) + data;
-        be32(out, std::uint32_t(data.size()));
-        out += body;
-        be32(out, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
-    };
-    QByteArray header;
-    be32(header, std::uint32_t(w));
-    be32(header, std::uint32_t(h));
-    header.append("\x08\x02\x00\x00\x00", 5);   // 8 bits, RGB
     QByteArray rows[2];
     for (int k = 0; k < 2; ++k) {
         rows[k] = QByteArray(1 + w * 3, '\0');
         for (int x = 0; x < w; ++x)
             if ((x + k) % 2) rows[k].replace(1 + x * 3, 3, "\xFF\xFF\xFF", 3);
     }
-    z_stream z{};
-    deflateInit(&z, 1);
-    QByteArray packed;
-    std::vector<char> buffer(1 << 16);
-    for (int y = 0; y < h; ++y) {
-        z.next_in = reinterpret_cast<Bytef*>(rows[y % 2].data());
-        z.avail_in = uInt(rows[y % 2].size());
-        const int flush = y + 1 == h ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(buffer.data());
-            z.avail_out = uInt(buffer.size());
-            deflate(&z, flush);
-            packed.append(buffer.data(), qsizetype(buffer.size() - z.avail_out));
-        } while (z.avail_out == 0);
-    }
-    deflateEnd(&z);
-    QByteArray out("\x89PNG\r\n\x1A\n", 8);
-    chunk(out, "IHDR", header);
-    chunk(out, "IDAT", packed);
-    chunk(out, "IEND", QByteArray());
-    return out;
+    return deflated_png(w, h, "\x08\x02", 1, [&](int y) -> const QByteArray& { return rows[y % 2]; });
 }
 
 // A JPEG with `count` comment markers of 64 kB ahead of its picture.
@@ -539,27 +515,6 @@ TEST_F(HeavyInputShow, APictureThatRunsOutOfTimeIsTriedOnceAndTheShowGoesOn) {
     }
 }
 
-namespace {
-
-bool ffmpeg(QStringList args) {
-    args = QStringList{"-loglevel", "error", "-y", "-threads", "3"} + args;
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"), args);
-    return p.waitForFinished(lv::test::hang_guard_ms) && p.exitCode() == 0;
-}
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write_file(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-}  // namespace
-
 // Videos whose pictures are, or turn, larger than a video may have: each is
 // stopped before a picture of that size is decoded. One that is too large
 // from its start fails its load (the error banner); one that turns so later
@@ -572,25 +527,12 @@ TEST_F(HeavyInputShow, VideosOfPicturesTooLargeAreStoppedAndTheShowGoesOn) {
         bool banner;   // refused at its start
     };
     const std::vector<hostile> videos = {
-        {QStringLiteral("huge.avi"), true},         // 16000 x 16000 in the container and every picture
-        {QStringLiteral("turns-huge.avi"), false},  // 160 x 120, its pictures say 16000 x 16000 from the 11th
-        {QStringLiteral("turns-8k.mpg"), false},    // MPEG-TS 320 x 240, then H.264 8192 x 8192
-        {QStringLiteral("4k-square.mpg"), true},    // H.264 4096 x 4096
+        {QString::fromLatin1(lv::test::huge_video), true},
+        {QString::fromLatin1(lv::test::turns_huge_video), false},
+        {QString::fromLatin1(lv::test::turns_8k_video), false},
+        {QString::fromLatin1(lv::test::square_4k_video), true},
     };
-    const QString mjpeg = box.path(QStringLiteral("mjpeg.avi")), small = box.path(QStringLiteral("small.ts")),
-                  large = box.path(QStringLiteral("large.ts"));
-    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=160x120:r=25", "-t", "3", "-c:v", "mjpeg", mjpeg}));
-    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=320x240:r=25", "-t", "2", "-c:v", "libx264", "-preset",
-                        "ultrafast", "-f", "mpegts", small}));
-    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=8192x8192:r=5", "-t", "1", "-c:v", "libx264", "-preset",
-                        "ultrafast", "-f", "mpegts", large}));
-    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=4096x4096:r=5", "-t", "1", "-c:v", "libx264", "-preset",
-                        "ultrafast", "-f", "mpegts", box.path(videos[3].name)}));
-    ASSERT_TRUE(write_file(box.path(videos[0].name),
-                           lv::test::with_video_frame_size(contents(mjpeg), 16000, 16000, true)));
-    ASSERT_TRUE(write_file(box.path(videos[1].name),
-                           lv::test::with_video_frame_size(contents(mjpeg), 16000, 16000, false, 10)));
-    ASSERT_TRUE(write_file(box.path(videos[2].name), contents(small) + contents(large)));
+    ASSERT_TRUE(lv::test::make_hostile_videos(QFileInfo(box.path(videos[0].name)).dir(), lv::test::hang_guard_ms));
     for (const hostile& v : videos) {
         SCOPED_TRACE(v.name.toStdString());
         const QString video = box.path(v.name);
@@ -620,8 +562,9 @@ TEST_F(HeavyInputShow, VideosOfPicturesTooLargeAreStoppedAndTheShowGoesOn) {
 TEST_F(HeavyInputShow, AVideoWithinTheLimitsPlaysToItsEnd) {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) GTEST_SKIP() << "ffmpeg is not available";
     const QString video = box.path(QStringLiteral("fine.mpg"));
-    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc=s=640x480:r=25", "-t", "3", "-c:v", "libx264", "-preset",
-                        "ultrafast", "-f", "mpegts", video}));
+    ASSERT_TRUE(lv::test::ffmpeg({"-f", "lavfi", "-i", "testsrc=s=640x480:r=25", "-t", "3", "-c:v", "libx264",
+                                  "-preset", "ultrafast", "-f", "mpegts", video},
+                                 lv::test::hang_guard_ms));
     lv::sequence_record slide = record(video.toStdString(), "", 24), next = record(picture.toStdString(), "", 24);
     slide.display_time = next.display_time = 1;
     const QByteArray opened = "Display Video: " + video.toUtf8(), after = "Display Picture: " + picture.toUtf8();
