@@ -28,10 +28,8 @@ cases=("$@")
 [[ ${#cases[@]} -gt 0 ]] || cases=(fit own own_png)
 size=${SIZE:-1920x1080}
 
-if [[ -z "${FIRST_PICTURE_ON_XVFB:-}" ]]; then
-  export FIRST_PICTURE_ON_XVFB=1
-  exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash "$0" "$build" "$runs" "${cases[@]}"
-fi
+source "$root/tools/show_home.sh"
+on_own_x "$size" "$0" "$build" "$runs" "${cases[@]}"
 
 bin="$build/app/lumivane"
 [[ -x "$bin" ]] || { echo "no lumivane in $build/app" >&2; exit 1; }
@@ -169,29 +167,7 @@ fi
 # custom slideshow at the given display position (no effect, no caption, no
 # sound, no background).
 make_home() {   # case picture position
-  local home="$work/home-$1" data
-  data="$home/data/lumivane/Lumivane Data"
-  mkdir -p "$data" "$home/config" "$home/run"
-  chmod 700 "$home/run"
-  printf '[Config]\nactive_slideshow=First.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\n' \
-    > "$home/config/Tavrel Lumivane.ini"
-  {
-    printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-    printf '"First"\r\n'
-    printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
-    printf '1\r\n'
-    printf '"%s",%d,1,0,1\r\n' "$2" "$3"
-    printf '60,"","",7,1\r\n'
-    printf '0,1,"Arial",16\r\n'
-    printf '0,0,0,1\r\n'
-    printf '16777215,0,"",0\r\n'
-    printf '"",0,1\r\n'
-    printf '0,1\r\n'
-    printf '0\r\n'
-    printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-    printf '0\r\n'
-    printf '0\r\n'
-  } > "$data/First.lmv"
+  show_sequence "$2" "$3" 60 | show_home "$work/home-$1" First 1 'logging=0\n'
 }
 make_home fit "$work/photo.jpg" 0
 make_home own "$work/photo.jpg" 8

@@ -22,10 +22,8 @@ build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-600}
 size=${SIZE:-1920x1080}
 
-if [[ -z "${HUGE_PICTURES_ON_XVFB:-}" ]]; then
-  export HUGE_PICTURES_ON_XVFB=1
-  exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash "$0" "$build" "$seconds"
-fi
+source "$root/tools/show_home.sh"
+on_own_x "$size" "$0" "$build" "$seconds"
 
 bin="$build/app/lumivane"
 [[ -x "$bin" ]] || { echo "no lumivane in $build/app" >&2; exit 1; }
@@ -52,36 +50,14 @@ small="$work/small.png"
 gm convert -size 320x200 xc:'#40c040' "$small"
 
 home="$work/home"
-data="$home/data/lumivane/Lumivane Data"
-mkdir -p "$data" "$home/config" "$home/run"
-chmod 700 "$home/run"
-printf '[Config]\nactive_slideshow=Huge.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=1\nauto_stop=0\n' \
-  > "$home/config/Tavrel Lumivane.ini"
-sequence() {   # picture position background [placement]
-  printf '"%s",%d,1,0,1\r\n' "$1" "$2"
-  printf '3,"","",7,1\r\n'
-  printf '0,1,"Arial",16\r\n'
-  printf '0,0,0,1\r\n'
-  printf '16777215,0,"",0\r\n'
-  printf '"%s",%d,1\r\n' "$3" "${4:-0}"
-  printf '0,1\r\n'
-  printf '0\r\n'
-  printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-}
 {
-  printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-  printf '"Huge"\r\n'
-  printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
-  printf '6\r\n'
-  sequence "$work/square.png" 8 ""
-  sequence "$work/tiles.pcx" 3 ""
-  sequence "$small" 8 "$work/wide.png" 0
-  sequence "$work/tall.png" 12 ""
-  sequence "$work/progressive.jpg" 4 ""
-  sequence "$work/huge.jpg" 0 ""
-  printf '0\r\n'
-  printf '0\r\n'
-} > "$data/Huge.lmv"
+  show_sequence "$work/square.png" 8 3
+  show_sequence "$work/tiles.pcx" 3 3
+  show_sequence "$small" 8 3 "$work/wide.png" 0
+  show_sequence "$work/tall.png" 12 3
+  show_sequence "$work/progressive.jpg" 4 3
+  show_sequence "$work/huge.jpg" 0 3
+} | show_home "$home" Huge 6 'logging=1\nauto_stop=0\n'
 
 rss() { awk '/^VmRSS:/ {print $2; found = 1} END {if (!found) print 0}' "/proc/$1/status" 2>/dev/null || echo 0; }
 

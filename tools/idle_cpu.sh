@@ -14,10 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
 
-if [[ -z "${IDLE_CPU_ON_XVFB:-}" ]]; then
-  export IDLE_CPU_ON_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$build" "$seconds"
-fi
+source "$root/tools/show_home.sh"
+on_own_x 1024x768 "$0" "$build" "$seconds"
 
 bin="$build/app/lumivane"
 [[ -x "$bin" ]] || { echo "no lumivane in $build/app" >&2; exit 1; }
@@ -34,28 +32,8 @@ fi
 gm convert -size 1024x768 plasma:fractal "$work/picture.png"
 # One picture ("Center Full Screen 100%", no effect, no caption, no sound),
 # held for longer than the measurement.
-data="$work/data/lumivane/Lumivane Data"
-mkdir -p "$data" "$work/config" "$work/run"
-chmod 700 "$work/run"
-printf '[Config]\nactive_slideshow=Held.lmv\nscreen_saver_type=0\nset_extension=yes\nlogging=0\n' \
-  > "$work/config/Tavrel Lumivane.ini"
-{
-  printf '"Lumivane","6.0.11","Custom"'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-  printf '"Held"\r\n'
-  printf '1,0,0,0,1,0,0,0,1,0,0\r\n'
-  printf '1\r\n'
-  printf '"%s",0,1,0,1\r\n' "$work/picture.png"
-  printf '%d,"","",7,1\r\n' $((seconds + 60))
-  printf '0,1,"Arial",16\r\n'
-  printf '0,0,0,1\r\n'
-  printf '16777215,0,"",0\r\n'
-  printf '"",0,1\r\n'
-  printf '0,1\r\n'
-  printf '0\r\n'
-  printf '" "'; for _ in 1 2 3 4 5 6 7 8 9; do printf '," "'; done; printf '\r\n'
-  printf '0\r\n'
-  printf '0\r\n'
-} > "$data/Held.lmv"
+show_sequence "$work/picture.png" 0 $((seconds + 60)) |
+  show_home "$work" Held 1 'logging=0\n'
 
 XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
   DBUS_SESSION_BUS_ADDRESS= "$bin" /S &
