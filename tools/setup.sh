@@ -44,18 +44,16 @@ XVFB_PACKAGES=(xvfb xauth)
 # (xdotool keys, xwininfo from x11-utils, a D-Bus daemon, openbox as a window
 # manager, pdftotext from poppler-utils) or make media with (ffmpeg, sox);
 # djpeg, the decoding benchmark's yardstick; feh, the first-picture
-# script's (tools/first_picture.sh) and libx11-dev for its screen probe;
-# gst-play-1.0, the video benchmark's yardstick (gstreamer1.0-plugins-base-apps;
-# it shows the video through ximagesink, from gstreamer1.0-x; gst-inspect-1.0
-# and gst-launch-1.0 from gstreamer1.0-tools to look into pipelines).
+# script's (tools/first_picture.sh); gst-play-1.0, the video benchmark's
+# yardstick (gstreamer1.0-plugins-base-apps; it shows the video through
+# ximagesink, from gstreamer1.0-x).
 TEST_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   "${XVFB_PACKAGES[@]}"
   xdotool x11-utils dbus poppler-utils openbox
   ffmpeg libjpeg-turbo-progs zlib1g-dev
-  feh libx11-dev
-  gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x
+  feh gstreamer1.0-plugins-base-apps gstreamer1.0-x
 )
 
 packages=("${RUN_PACKAGES[@]}")
