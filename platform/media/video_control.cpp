@@ -60,6 +60,10 @@ struct VideoControl::impl {
     std::unique_ptr<video_probe> stream;
     QImage frame;         // the newest frame, at the size drawn, in the pipeline's own buffer
     QImage first_frame;   // shown until playback delivers frames
+    // The frame shown in the standard palette, made when it is drawn: the
+    // frames themselves stay as they came, for when the palette goes.
+    QImage paletted;
+    qint64 paletted_of = 0;   // cacheKey() of the frame it was made from
     QImage face;          // drawn into afresh for every frame
     QUrl url;
     QSize natural;
@@ -135,7 +139,6 @@ void VideoControl::take_news() {
     const bool new_frame = d_->stream->take_frame(d_->frame);
     const video_probe::outcome o = d_->stream->poll();
     if (new_frame) {
-        if (d_->standard_palette) apply_palette(d_->frame, 1);
         d_->last_progress_ms = now_ms();
         face_changed();
     }
@@ -158,7 +161,7 @@ int VideoControl::set_file_name(const QString& path) {
     d_->watchdog.stop();
     d_->stream.reset();
     d_->url = QUrl();
-    d_->frame = d_->first_frame = QImage();
+    d_->frame = d_->first_frame = d_->paletted = QImage();
     d_->natural = QSize();
     open_result_ = 0;
     if (path.isEmpty()) {
@@ -189,7 +192,6 @@ int VideoControl::set_file_name(const QString& path) {
         return open_result_;
     }
     d_->first_frame = d_->stream->first_picture();
-    if (d_->standard_palette) apply_palette(d_->first_frame, 1);
     d_->natural = d_->stream->has_video() ? d_->stream->natural_size() : QSize();   // sound only: no size
     d_->open = true;
     face_changed();
@@ -254,10 +256,7 @@ void VideoControl::set_border(const control_border& b) {
 
 void VideoControl::set_standard_palette(bool on) {
     d_->standard_palette = on;
-    if (on) {
-        apply_palette(d_->frame, 1);
-        apply_palette(d_->first_frame, 1);
-    }
+    d_->paletted = QImage();
     face_changed();
 }
 
@@ -289,7 +288,16 @@ QImage VideoControl::render_face() {
     const QRect target = inner.isEmpty() ? QRect() : frame_rect(inner);
     // Frames leave the pipeline at the size they are drawn.
     if (d_->stream && target.isValid()) d_->stream->set_frame_size(target.size());
-    const QImage& shown = d_->frame.isNull() ? d_->first_frame : d_->frame;
+    const QImage* shown_ptr = d_->frame.isNull() ? &d_->first_frame : &d_->frame;
+    if (d_->standard_palette && !shown_ptr->isNull()) {
+        if (d_->paletted.isNull() || d_->paletted_of != shown_ptr->cacheKey()) {
+            d_->paletted_of = shown_ptr->cacheKey();
+            d_->paletted = shown_ptr->copy();
+            apply_palette(d_->paletted, 1);
+        }
+        shown_ptr = &d_->paletted;
+    }
+    const QImage& shown = *shown_ptr;
     // A frame that fills the control by itself is its face: nothing to draw.
     if (bw == 0 && target == face.rect() && shown.size() == size && !transition_running()) return shown;
     if (bw > 0 || target != face.rect() || shown.isNull()) face.fill(Qt::transparent);

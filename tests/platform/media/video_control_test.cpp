@@ -172,6 +172,23 @@ TEST_F(VideoControlTest, ShortClipsShowTheirOwnPictures) {
     }
 }
 
+// The standard palette is a way of drawing: turned off again, the picture
+// is the video's own, not the palette's.
+TEST_F(VideoControlTest, ThePaletteTurnedOffLeavesTheVideosOwnColours) {
+    VideoControl v;
+    v.set_size_mode(1);
+    ASSERT_EQ(v.set_file_name(path("short1.mpg")), 0);
+    v.command(3);
+    const QImage own = v.render_face().copy();
+    v.set_standard_palette(true);
+    const QImage paletted = v.render_face().copy();
+    EXPECT_NE(paletted, own);
+    v.set_standard_palette(true);
+    EXPECT_EQ(v.render_face(), paletted) << "the palette was applied twice";
+    v.set_standard_palette(false);
+    EXPECT_EQ(v.render_face(), own);
+}
+
 // Each fails on the decoder's own news, none by waiting it out; the control
 // opens the next file as if nothing had happened.
 TEST_F(VideoControlTest, BrokenFilesFailTheirOpen) {
