@@ -448,11 +448,6 @@ video_probe::~video_probe() {
     }).detach();
 }
 
-bool video_frame_fits(QSize frame) {
-    return frame.width() >= 0 && frame.height() >= 0 &&
-           frame_fits(picture_decode_limits(), frame.width(), frame.height());
-}
-
 video_probe::outcome video_probe::poll() {
     if (outcome_ == outcome::failed) return outcome_;
     p_->news->took();

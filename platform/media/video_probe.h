@@ -30,10 +30,6 @@ namespace lv {
 // The largest video frame played: 4096 x 2160, either way round.
 inline constexpr int video_max_long_side = 4096, video_max_short_side = 2160;
 
-// Whether a video's pictures of this size may be decoded and shown: within
-// the picture limits (lv::picture_decode_limits()) and the video limit above.
-bool video_frame_fits(QSize frame);
-
 class video_probe {
 public:
     enum class outcome { opening, ready, failed };
