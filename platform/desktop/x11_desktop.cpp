@@ -158,20 +158,28 @@ void ask_every_desktop(Display* d, Window win) {
     XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
 }
 
-// Whether a window manager keeps the window on every desktop; true when the
-// manager keeps no desktops for it at all.
-bool on_every_desktop(Display* d, Window win) {
+// One CARDINAL of a window's property; fallback when it has none.
+unsigned long cardinal_of(Display* d, Window win, const char* property, unsigned long fallback) {
     Atom type = 0;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    bool all = true;
-    if (XGetWindowProperty(d, win, XInternAtom(d, "_NET_WM_DESKTOP", False), 0, 1, False, XA_CARDINAL, &type,
-                           &format, &count, &after, &data) == Success &&
+    unsigned long value = fallback;
+    if (XGetWindowProperty(d, win, XInternAtom(d, property, False), 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
         type == XA_CARDINAL && format == 32 && count == 1 && data)
-        all = (*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFUL) == 0xFFFFFFFFUL;
+        value = *reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFUL;
     if (data) XFree(data);
-    return all;
+    return value;
+}
+
+// Whether a window manager shows the window on the desktop now shown: it is
+// on every desktop, or on that one. True when the manager keeps no desktops.
+// A manager that will not put it on every desktop is not asked again and
+// again while the window is on the one in view.
+bool on_shown_desktop(Display* d, Window win) {
+    const unsigned long all = 0xFFFFFFFFUL, on = cardinal_of(d, win, "_NET_WM_DESKTOP", all);
+    return on == all || on == cardinal_of(d, DefaultRootWindow(d), "_NET_CURRENT_DESKTOP", on);
 }
 
 }  // namespace
@@ -293,8 +301,8 @@ screen_cover::action screen_cover::restore(const std::vector<std::uint64_t>& ove
             over_tops.push_back(c.back());
     }
 
-    // A window manager may also have put it on one desktop of several.
-    bool covered = wa.map_state == IsViewable && seen.contains(screen) && (!managed || on_every_desktop(d, win));
+    // A window manager may also have put it on another desktop than the one shown.
+    bool covered = wa.map_state == IsViewable && seen.contains(screen) && (!managed || on_shown_desktop(d, win));
     if (covered) {
         Window r = 0, parent = 0, *kids = nullptr;
         unsigned n = 0;
