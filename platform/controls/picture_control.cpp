@@ -279,10 +279,11 @@ void PictureControl::setVisible(bool visible) {
     // A control whose loads serve events while they wait decodes what it
     // shows at its own size before the reveal; the others when first drawn.
     if (visible && abandoned_) {
+        QPointer<PictureControl> self(this);
         fetch_detail();
-        // Given up meanwhile: no half-decoded picture comes up, the screen
-        // stays as it was.
-        if (abandoned_()) return;
+        // Gone or given up meanwhile: no half-decoded picture comes up, the
+        // screen stays as it was.
+        if (!self || abandoned_()) return;
     }
     EffectControl::setVisible(visible);
 }

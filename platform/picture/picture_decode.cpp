@@ -679,7 +679,8 @@ QSize shrink_target(QSize natural, QSize current, QSize fit_box, std::int64_t ma
         const double f = std::sqrt(double(max_kept) / double(kept));
         target = QSize(std::max(1, int(target.width() * f)), std::max(1, int(target.height() * f)));
     }
-    return target;
+    // Never larger than it is, either way: a picture is only reduced.
+    return target.boundedTo(current);
 }
 
 // The picture reduced to `target` (no larger), each new pixel the mean of

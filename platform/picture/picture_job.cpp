@@ -465,13 +465,18 @@ bool picture_job::over_limits() const { return d_->state == impl::finished && d_
 
 void picture_job::stop() {
     if (d_->worker || d_->state == impl::finished) return;
-    if (d_->state == impl::running) {
+    const bool was_running = d_->state == impl::running;
+    if (was_running) {
         reap(*d_, reaped::stopped);
     } else {
         d_->result = decode_failure(code_unreadable);
         d_->state = impl::finished;
     }
     forget(d_.get());
+    // The next job in the queue starts as after a job that ended, from the
+    // event loop: not from inside whatever is stopping this one.
+    if (was_running && QCoreApplication::instance())
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { pump(0); });
 }
 
 QString decoder_program() {
