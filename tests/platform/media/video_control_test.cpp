@@ -61,23 +61,12 @@ protected:
         for (qsizetype i = 4096; i < damaged.size(); ++i) damaged[i] = char(i * 7919);
         write("damaged.avi", damaged);
     }
-    static QByteArray read(const char* name) {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void write(const char* name, const QByteArray& data) {
-        QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly)) f.write(data);
-    }
+    static QByteArray read(const char* name) { return lv::test::file_bytes(path(name)); }
+    static void write(const char* name, const QByteArray& data) { lv::test::write_file(path(name), data); }
     static void TearDownTestSuite() { delete dir_; }
     static bool make(QStringList args) {
-        args.prepend(QStringLiteral("-y"));
-        args.prepend(QStringLiteral("error"));
-        args.prepend(QStringLiteral("-loglevel"));
         args.last() = dir_->filePath(args.last());
-        QProcess p;
-        p.start(QStringLiteral("ffmpeg"), args);
-        return p.waitForFinished(60000) && p.exitCode() == 0;
+        return lv::test::ffmpeg(args, lv::test::hang_guard_ms);
     }
     void SetUp() override {
         if (!have_ffmpeg_) GTEST_SKIP() << "ffmpeg is not available";
